@@ -1,0 +1,32 @@
+# Thin wrapper over CMake so a newcomer types one word.
+BUILD ?= build
+JOBS ?= 2
+CMAKE_FLAGS ?=
+
+.PHONY: all build test demo bench fuzz deps clean
+
+all: build
+
+deps:
+	bash scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+demo: build
+	bash scripts/demo.sh $(BUILD)
+
+bench: build
+	bash bench/run.sh $(BUILD)
+
+fuzz:
+	bash scripts/fuzz.sh
+
+clean:
+	rm -rf $(BUILD)

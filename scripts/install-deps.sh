@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing and running Quillmere needs.
+# Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  build-essential g++ cmake make pkg-config
+  libfreeimage-dev libraw-bin
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
+  libarchive-dev libexiv2-dev libtiff-dev libjpeg-dev
+  libgtest-dev googletest
+  fonts-liberation fontconfig
+  clang libclang-rt-14-dev
+  hyperfine exiv2 libtiff-tools time valgrind
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+if ! $SUDO apt-get install -y --no-install-recommends "${missing[@]}"; then
+  $SUDO apt-get update
+  $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,2 @@
+// Module placeholder until its first source lands.
+namespace quill {}

@@ -1,0 +1,92 @@
+#include "platform/paths.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quill {
+
+std::string withTrailingSlash(std::string path)
+{
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    return path;
+}
+
+std::string programFolder()
+{
+    std::error_code error;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return withTrailingSlash(std::filesystem::current_path(error).string());
+    return withTrailingSlash(exe.parent_path().string());
+}
+
+std::string dataFolder()
+{
+    std::string base;
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
+        base = xdg;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.config";
+    else
+        base = "/tmp";
+    std::string folder = withTrailingSlash(base) + "Varnetta/quillmere/";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    return folder;
+}
+
+bool isDirectory(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes)
+{
+    std::string temporary = path + ".tmp-XXXXXX";
+    int fd = ::mkstemp(temporary.data());
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, 0644);
+    const char* data = bytes.data();
+    size_t left = bytes.size();
+    bool ok = true;
+    while (left > 0) {
+        ssize_t written = ::write(fd, data, left);
+        if (written <= 0) {
+            ok = false;
+            break;
+        }
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
+    ok = ok && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && ::rename(temporary.c_str(), path.c_str()) == 0)
+        return true;
+    ::unlink(temporary.c_str());
+    return false;
+}
+
+int32_t localSecondsNow()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local {};
+    ::localtime_r(&now, &local);
+    return static_cast<int32_t>(static_cast<int64_t>(now) + local.tm_gmtoff);
+}
+
+}  // namespace quill

@@ -1,0 +1,96 @@
+#include "support/support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace quill::test {
+
+TempFolder::TempFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "quill-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a temporary folder");
+    path_ = pattern + "/";
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code error;
+    // Tests may leave read-only folders behind; give write access back first.
+    for (auto& entry : std::filesystem::recursive_directory_iterator(path_, error))
+        if (entry.is_directory(error))
+            std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                         std::filesystem::perm_options::add, error);
+    std::filesystem::remove_all(path_, error);
+}
+
+std::string fixtureFolder()
+{
+    std::string folder = QUILL_FIXTURES;
+    return std::filesystem::is_directory(folder) ? folder + "/" : std::string();
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+namespace {
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::string& workingFolder)
+{
+    TempFolder capture;
+    std::string outPath = capture.file("stdout"), errPath = capture.file("stderr");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (!workingFolder.empty() && ::chdir(workingFolder.c_str()) != 0)
+            ::_exit(127);
+        if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr))
+            ::_exit(127);
+        if (!std::freopen("/dev/null", "r", stdin))
+            ::_exit(127);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (auto& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    RunResult result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.output = readFile(outPath);
+    result.errors = readFile(errPath);
+    return result;
+}
+
+}  // namespace
+
+RunResult runQuillmere(const std::vector<std::string>& arguments, const std::string& workingFolder)
+{
+    return runProgram(QUILL_BINARY, arguments, workingFolder);
+}
+
+bool makeDng(const std::vector<std::string>& arguments)
+{
+    return runProgram(QUILL_MAKE_DNG, arguments, {}).exitCode == 0;
+}
+
+}  // namespace quill::test

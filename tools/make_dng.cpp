@@ -1,0 +1,2 @@
+// Placeholder until the DNG writer lands.
+int main() { return 1; }
