@@ -1,0 +1,19 @@
+// Output file names made from the name template, and the same token expansion
+// for the text watermark.
+#pragma once
+
+#include "app/job.h"
+#include "settings/settings.h"
+
+#include <string>
+#include <string_view>
+
+namespace quill {
+
+/// The output file name (no folder) for the job's current input file.
+std::string outputNameFor(std::string_view nameTemplate, const ConversionJob& job);
+
+/// The watermark text with the template's tokens expanded.
+std::string expandWatermarkText(std::string_view text, const ConversionJob& job);
+
+}  // namespace quill
