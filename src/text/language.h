@@ -3,9 +3,12 @@
 #pragma once
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "text/language_data.h"
 
 namespace quill {
 
@@ -18,6 +21,7 @@ struct LanguageGroup {
     std::array<int, 256> firstByCharacter{};  // first entry whose key starts with that byte
 };
 
+/// Lookups remember the group they found, so one table serves one thread.
 struct LanguageTable {
     std::vector<LanguageGroup> groups;  // [0] never matches
     std::vector<std::string> keys;      // upper case, sorted within each group; [0] unused
@@ -28,11 +32,16 @@ struct LanguageTable {
 /// Builds the table from the built-in English data, replacing any earlier one.
 void buildLanguageTable(LanguageTable& table);
 
+/// Builds the table from the given rows ("_GROUP_"/"_END_" markers in any case),
+/// replacing any earlier one. Rows before the first group are ignored.
+void buildLanguageTable(LanguageTable& table, std::span<const LanguageItem> data);
+
 /// The text for (group, key), matched without regard to case, or kNoStringError.
 std::string lookupText(LanguageTable& table, std::string_view group, std::string_view key);
 
 /// Replaces every "%s1%".."%s4%" (any case) by its value; empty values leave
-/// their placeholder, and an empty text stays empty.
+/// their placeholder, and an empty text stays empty. Values are inserted as they
+/// are: a placeholder inside a value is not expanded again.
 std::string formatText(std::string_view text, std::string_view s1 = {}, std::string_view s2 = {},
                        std::string_view s3 = {}, std::string_view s4 = {});
 
