@@ -1,0 +1,276 @@
+// The format tables. Every format is known by its lower-case key, which is also
+// the extension it writes; the two offered lists pick what the program really
+// accepts (camera RAW) and writes (TIFF) out of the wider tables below.
+#include "engine/formats.h"
+
+#include "text/language.h"
+
+#include <FreeImage.h>
+
+#include <algorithm>
+#include <charconv>
+
+namespace quill {
+
+namespace {
+
+struct OutputRow {
+    const char* key;
+    FREE_IMAGE_FORMAT identifier;
+    const char* description;
+    const char* offeredDepths;
+};
+
+// The portable any-maps are written in their ASCII variants (FIF_PBM, not FIF_PBMRAW).
+constexpr OutputRow kOutputRows[] = {
+    {"bmp", FIF_BMP, "Windows or OS/2 Bitmap", "1,4,8,16,24,32"},
+    {"exr", FIF_EXR, "ILM OpenEXR", "96"},
+    {"gif", FIF_GIF, "Graphics Interchange Format", "8"},
+    {"hdr", FIF_HDR, "High Dynamic Range Image", "96"},
+    {"ico", FIF_ICO, "Windows Icon", "1,4,8,16,24,32"},
+    {"j2k", FIF_J2K, "JPEG-2000 Codestream", "8,24,32,48"},
+    {"jng", FIF_JNG, "JPEG Network Graphics", "24,32"},
+    {"jp2", FIF_JP2, "JPEG-2000 File Format", "8,24,32,48"},
+    {"jpg", FIF_JPEG, "JPEG File Format", "8,24"},
+    {"jxr", FIF_JXR, "JPEG XR Image Format", "1,8,16,24,32,48,96"},
+    {"pbm", FIF_PBM, "Portable Bitmap", "1"},
+    {"pfm", FIF_PFM, "Portable Floatmap", "96"},
+    {"pgm", FIF_PGM, "Portable Greymap", "8"},
+    {"png", FIF_PNG, "Portable Network Graphics", "1,4,8,24,32,48"},
+    {"ppm", FIF_PPM, "Portable Pixelmap", "24,48"},
+    {"tga", FIF_TARGA, "Truevision Targa", "8,16,24,32"},
+    {"tiff", FIF_TIFF, "Tagged Image File Format", "1,4,8,24,32,48,96"},
+    {"wbmp", FIF_WBMP, "Wireless Bitmap", "1"},
+    {"webp", FIF_WEBP, "Google WebP Image Format", "24,32"},
+    {"xpm", FIF_XPM, "X11 Pixmap Format", "24"},
+};
+
+// Extensions sharing a format key and a description sit on one row, blank-separated.
+struct InputRow {
+    const char* formatKey;
+    const char* extensions;
+    const char* description;
+};
+
+constexpr InputRow kInputRows[] = {
+    {"bmp", "bmp rle dib", "Windows or OS/2 Bitmap"},
+    {"dds", "dds", "DirectDraw Surface File"},
+    {"emf", "emf emz", "Enhanced Metafile Format"},
+    {"gif", "gif", "GIF File"},
+    {"hdr", "hdr hdri", "High Dynamic Range File"},
+    {"ico", "ico", "Windows Icon"},
+    {"jpg", "jpg jpeg jpe jif", "JPEG File"},
+    {"pcd", "pcd pcd1 pcds ppcd", "Kodak PhotoCD File"},
+    {"pcx", "pcx", "ZSoft Paintbrush File"},
+    {"pic", "pic pict pct", "Macintosh PICT"},
+    {"png", "png", "Portable Network Graphics"},
+    {"psd", "psd", "Adobe Photoshop File"},
+    {"tga", "tga targa", "Truevision Targa"},
+    {"tiff", "tiff tif", "Tagged Image File Format"},
+    {"wmf", "wmf wmz", "Windows Metafile Format"},
+    {"wmf", "apm", "Aldus Placeable Metafile"},
+    {"raw", "raw raw1 raw2", "Camera RAW Image"},
+    {"raw", "3fr", "Hasselblad Camera RAW Image"},
+    {"raw", "arw sr2 srf", "Sony Camera RAW Image"},
+    {"raw", "bay", "Casio Camera RAW Image"},
+    {"raw", "bmq", "NuCore RAW Image"},
+    {"raw", "cap iiq eip", "Phase One Camera RAW Image"},
+    {"raw", "cine", "Phantom RAW Image"},
+    {"raw", "cr2 crw", "Canon Camera RAW Image"},
+    {"raw", "cs1", "Capture Shop RAW Image"},
+    {"raw", "dc2 dcr drf dsc k25 kc2 kdc dcs", "Kodak Camera RAW Image"},
+    {"raw", "dng", "Adobe Digital Negative Image"},
+    {"raw", "erf", "Epson Camera RAW Image"},
+    {"raw", "fff", "Imacon Camera RAW Image"},
+    {"raw", "ia sti", "Sinar RAW Image"},
+    {"raw", "mdc mrw", "Minolta Camera RAW Image"},
+    {"raw", "mef mos", "Mamiya Camera RAW Image"},
+    {"raw", "nef nrw", "Nikon Camera RAW Image"},
+    {"raw", "orf", "Olympus Camera RAW Image"},
+    {"raw", "pef ptx", "Pentax Camera RAW Image"},
+    {"raw", "pxn", "Logitech Camera RAW Image"},
+    {"raw", "qtk", "Apple Quicktake Camera RAW Image"},
+    {"raw", "raf", "Fuji Camera RAW Image"},
+    {"raw", "rdc", "Digital Foto Maker RAW Image"},
+    {"raw", "rw2", "Panasonic Camera RAW Image"},
+    {"raw", "rwz", "Rawzor Camera RAW Image"},
+    {"raw", "x3f", "Sigma Camera RAW Image"},
+    {"raw", "ari", "ARRI RAW Image"},
+    {"raw", "r3d", "RED RAW Image"},
+    {"raw", "rwl", "Leica Camera RAW Image"},
+};
+
+std::string asciiLower(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return lower;
+}
+
+std::string asciiUpper(std::string_view text)
+{
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return upper;
+}
+
+std::vector<std::string_view> splitWords(std::string_view words)
+{
+    std::vector<std::string_view> result;
+    size_t start = 0;
+    while (start < words.size()) {
+        size_t end = words.find(' ', start);
+        if (end == std::string_view::npos)
+            end = words.size();
+        if (end > start)
+            result.push_back(words.substr(start, end - start));
+        start = end + 1;
+    }
+    return result;
+}
+
+// The extension of the file name (after the last "/"), without its dot; empty when it has none.
+std::string_view extensionOf(std::string_view path)
+{
+    size_t slash = path.rfind('/');
+    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+}
+
+const InputExtension* findInputExtension(const FormatTables& tables, std::string_view extension)
+{
+    for (const InputExtension& entry : tables.inputExtensions)
+        if (entry.extension == extension)
+            return &entry;
+    return nullptr;
+}
+
+}  // namespace
+
+void buildFormatTables(FormatTables& tables)
+{
+    tables.outputFormats.clear();
+    for (const OutputRow& row : kOutputRows)
+        tables.outputFormats.push_back(
+            {row.key, static_cast<int32_t>(row.identifier), row.description, row.offeredDepths});
+
+    tables.inputExtensions.clear();
+    for (const InputRow& row : kInputRows)
+        for (std::string_view extension : splitWords(row.extensions))
+            tables.inputExtensions.push_back({std::string(extension), row.formatKey, row.description});
+
+    tables.inputFormatList = {"raw"};
+    tables.outputFormatList = {"tiff"};
+    rebuildAcceptedExtensions(tables);
+}
+
+void rebuildAcceptedExtensions(FormatTables& tables)
+{
+    tables.acceptedExtensions.clear();
+    const auto& offered = tables.inputFormatList;
+    for (const InputExtension& entry : tables.inputExtensions)
+        if (std::find(offered.begin(), offered.end(), entry.formatKey) != offered.end())
+            tables.acceptedExtensions.push_back(entry.extension);
+}
+
+const OutputFormat* findOutputFormat(const FormatTables& tables, std::string_view key)
+{
+    for (const OutputFormat& format : tables.outputFormats)
+        if (format.key == key)
+            return &format;
+    return nullptr;
+}
+
+bool isOfferedOutput(const FormatTables& tables, std::string_view key)
+{
+    const auto& offered = tables.outputFormatList;
+    return std::find(offered.begin(), offered.end(), key) != offered.end();
+}
+
+std::optional<std::string> inputFormatOf(const FormatTables& tables, std::string_view extension)
+{
+    if (const InputExtension* entry = findInputExtension(tables, extension))
+        return entry->formatKey;
+    return std::nullopt;
+}
+
+bool isAcceptedInput(const FormatTables& tables, std::string_view path)
+{
+    std::string_view extension = extensionOf(path);
+    if (extension.empty())
+        return false;
+    const auto& accepted = tables.acceptedExtensions;
+    return std::find(accepted.begin(), accepted.end(), asciiLower(extension)) != accepted.end();
+}
+
+int32_t automaticDepth(const FormatTables& tables, std::string_view key, int32_t sourceDepth)
+{
+    const OutputFormat* format = findOutputFormat(tables, key);
+    if (!format)
+        return 0;
+    std::vector<int32_t> depths = offeredDepths(*format);
+    if (depths.empty())
+        return 0;
+    for (int32_t depth : depths)
+        if (depth >= sourceDepth)
+            return depth;
+    return depths.back();
+}
+
+std::string displayLabel(const OutputFormat& format)
+{
+    return asciiUpper(format.key) + " (" + format.description + ")";
+}
+
+std::vector<int32_t> offeredDepths(const OutputFormat& format)
+{
+    std::vector<int32_t> depths;
+    std::string_view list = format.offeredDepths;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = std::min(list.find(',', start), list.size());
+        int32_t depth = 0;
+        auto [rest, error] = std::from_chars(list.data() + start, list.data() + end, depth);
+        if (error == std::errc() && rest == list.data() + end)
+            depths.push_back(depth);
+        start = end + 1;
+    }
+    return depths;
+}
+
+std::string inputFileFilter(const FormatTables& tables, LanguageTable& language)
+{
+    // Groups keep the order in which their first extension appears.
+    struct Group {
+        std::string description;
+        std::string patterns;
+    };
+    std::vector<Group> groups;
+    std::string allPatterns;
+    for (const std::string& extension : tables.acceptedExtensions) {
+        std::string pattern = "*." + extension;
+        allPatterns += (allPatterns.empty() ? "" : ";") + pattern;
+
+        const InputExtension* entry = findInputExtension(tables, extension);
+        std::string description = entry ? entry->description : std::string();
+        auto group = std::find_if(groups.begin(), groups.end(),
+                                  [&](const Group& g) { return g.description == description; });
+        if (group == groups.end())
+            groups.push_back({description, pattern});
+        else
+            group->patterns += ";" + pattern;
+    }
+
+    std::string filter = lookupText(language, "Dialog", "All Supported Files") + "|" + allPatterns + "|";
+    for (const Group& group : groups)
+        filter += group.description + "|" + group.patterns + "|";
+    filter += lookupText(language, "Dialog", "All Files") + " (*.*)|*.*";
+    return filter;
+}
+
+}  // namespace quill

@@ -1,0 +1,173 @@
+#include "app/job.h"
+
+#include "engine/formats.h"
+#include "inputs/input_list.h"
+#include "platform/paths.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace quill {
+namespace {
+
+// A job as a finished window session might leave it.
+ConversionJob usedJob()
+{
+    ConversionJob job;
+    job.programFolder = "/nowhere/";
+    job.inputPath = "/home/ana/shots/b.nef";
+    job.inputFolder = "/home/ana/shots/";
+    job.relativeSubfolder = "day1/";
+    job.outputPath = "/home/ana/out/day1/b.tiff";
+    job.outputFolder = "/home/ana/out/";
+    job.randomNumber = -5;
+    job.counter = 17;
+    job.inputFormat = "raw";
+    job.sourceDepth = 48;
+    job.formatIdentifier = 18;
+    job.outputExtension = "tiff";
+    job.targetDepth = 24;
+    job.saveFlags = 0x0800;
+    job.automaticDepth = 1;
+    job.appearanceChange = 2;
+    job.commandLineMode = 1;
+    job.logMode = "DEBUG";
+    job.finalWidth = 640;
+    job.finalHeight = 480;
+    job.frameNumber = 1;
+    job.customConverterFrom = "nef";
+    job.customConverterTo = "tiff";
+    job.rememberedPage = 7;
+    return job;
+}
+
+TEST(ResetConversionJob, ClearsPerRunFieldsAndStartsCountingAtOne)
+{
+    ConversionJob job = usedJob();
+    InputList inputs;
+    FormatTables formats;
+    buildFormatTables(formats);
+    resetConversionJob(job, inputs, formats);
+
+    EXPECT_EQ(job.programFolder, programFolder());
+    EXPECT_TRUE(job.programFolder.ends_with("/"));
+    EXPECT_EQ(job.counter, 1);
+    EXPECT_GE(job.randomNumber, 1);
+    EXPECT_LE(job.randomNumber, 99999);
+    EXPECT_EQ(job.commandLineMode, 0);
+    EXPECT_EQ(job.appearanceChange, 0);
+    EXPECT_EQ(job.rememberedPage, 0);
+
+    for (const std::string* text : {&job.inputFormat, &job.inputPath, &job.inputFolder,
+                                    &job.relativeSubfolder, &job.outputPath, &job.outputFolder,
+                                    &job.outputExtension})
+        EXPECT_TRUE(text->empty()) << *text;
+    EXPECT_EQ(job.sourceDepth, 0);
+    EXPECT_EQ(job.targetDepth, 0);
+    EXPECT_EQ(job.automaticDepth, 0);
+    EXPECT_EQ(job.formatIdentifier, 0);
+    EXPECT_EQ(job.saveFlags, 0);
+}
+
+TEST(ResetConversionJob, KeepsLogModeFinalSizeFrameAndConverterTexts)
+{
+    ConversionJob job = usedJob();
+    InputList inputs;
+    FormatTables formats;
+    buildFormatTables(formats);
+    resetConversionJob(job, inputs, formats);
+
+    EXPECT_EQ(job.logMode, "DEBUG");
+    EXPECT_EQ(job.finalWidth, 640);
+    EXPECT_EQ(job.finalHeight, 480);
+    EXPECT_EQ(job.frameNumber, 1);
+    EXPECT_EQ(job.customConverterFrom, "nef");
+    EXPECT_EQ(job.customConverterTo, "tiff");
+}
+
+TEST(ResetConversionJob, EmptiesTheInputListAndRebuildsAcceptedExtensions)
+{
+    ConversionJob job;
+    InputList inputs;
+    inputs.entries = {{"/a/1.nef", ""}, {"/a/b/2.cr2", "b/"}};
+    inputs.index = {{"/a/1.nef", 0}, {"/a/b/2.cr2", 1}};
+    FormatTables formats;
+    buildFormatTables(formats);
+    formats.acceptedExtensions.clear();
+
+    resetConversionJob(job, inputs, formats);
+
+    EXPECT_EQ(inputs.size(), 0u);
+    EXPECT_FALSE(inputs.contains("/a/1.nef"));
+    EXPECT_EQ(formats.acceptedExtensions.size(), 48u);
+    EXPECT_TRUE(isAcceptedInput(formats, "PHOTO.NEF"));
+}
+
+TEST(DrawRandomNumber, StaysInRangeAndSpreadsOverIt)
+{
+    constexpr int kDraws = 20000;
+    int32_t lowest = 99999, highest = 1;
+    std::set<int32_t> distinct;
+    int buckets[10] = {};
+    for (int i = 0; i < kDraws; ++i) {
+        int32_t n = drawRandomNumber();
+        ASSERT_GE(n, 1);
+        ASSERT_LE(n, 99999);
+        lowest = std::min(lowest, n);
+        highest = std::max(highest, n);
+        distinct.insert(n);
+        ++buckets[(n - 1) / 10000];
+    }
+    // Far looser than chance allows, yet tight enough to catch a fixed seed or a narrow range.
+    EXPECT_LT(lowest, 1000);
+    EXPECT_GT(highest, 99000);
+    EXPECT_GT(distinct.size(), 15000u);
+    for (int count : buckets) {
+        EXPECT_GT(count, kDraws / 10 * 8 / 10);
+        EXPECT_LT(count, kDraws / 10 * 12 / 10);
+    }
+}
+
+TEST(DrawRandomNumber, ResetsDrawFreshNumbers)
+{
+    ConversionJob job;
+    InputList inputs;
+    FormatTables formats;
+    buildFormatTables(formats);
+    std::set<int32_t> seen;
+    for (int i = 0; i < 20; ++i) {
+        resetConversionJob(job, inputs, formats);
+        seen.insert(job.randomNumber);
+    }
+    EXPECT_GT(seen.size(), 15u);
+}
+
+TEST(DrawRandomNumber, IsSafeFromSeveralThreads)
+{
+    std::mutex guard;
+    std::set<int32_t> all;
+    bool inRange = true;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            std::vector<int32_t> mine;
+            for (int i = 0; i < 2000; ++i)
+                mine.push_back(drawRandomNumber());
+            std::lock_guard lock(guard);
+            for (int32_t n : mine) {
+                inRange = inRange && n >= 1 && n <= 99999;
+                all.insert(n);
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_TRUE(inRange);
+    EXPECT_GT(all.size(), 7000u);  // threads did not replay one another's sequence
+}
+
+}  // namespace
+}  // namespace quill
