@@ -1,10 +1,148 @@
 #include "cli/command_line.h"
 
+#include "app/job.h"
+#include "app/version.h"
+#include "cli/console.h"
+#include "cli/option_values.h"
+#include "cli/options.h"
+#include "cli/usage.h"
+#include "engine/formats.h"
+#include "inputs/input_list.h"
+#include "settings/settings.h"
+#include "settings/defaults.h"
+#include "text/language.h"
+
+#include <csignal>
+
 namespace quill {
 
-int runCommandLine(int, char**)
+namespace {
+
+/// The path options -i, -o and -c: the short form takes the next argument,
+/// the long form the text after "=". False when the value is missing.
+bool takePathValue(const ArgumentList& arguments, size_t& index, const std::string& name,
+                   bool joinQuotes, std::string& value)
 {
-    return 0;
+    if (!name.starts_with("--"))
+        ++index;
+    std::string text = optionValue(arguments, index);
+    if (text.empty() || text.starts_with('-'))
+        return false;
+    if (joinQuotes)
+        text = joinQuotedValue(arguments, index, text);
+    value = withoutSurroundingQuotes(text);
+    return true;
+}
+
+void printLines(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines)
+        printLine(line);
+}
+
+}  // namespace
+
+ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Settings& settings)
+{
+    ParsedOptions parsed;
+    for (size_t index = 0; index < arguments.size() && parsed.error.empty(); ++index) {
+        std::string name = optionName(arguments, index);
+        bool valueMissing = false;
+        if (name == "-I" || name == "--INPUT") {
+            // The flag stays set even when the value turns out to be missing.
+            job.commandLineMode = 1;
+            valueMissing = !takePathValue(arguments, index, name, true, job.inputPath);
+        } else if (name == "-O" || name == "--OUTPUT") {
+            valueMissing = !takePathValue(arguments, index, name, true, job.outputFolder);
+        } else if (name == "-C" || name == "--CONVERSION") {
+            valueMissing = !takePathValue(arguments, index, name, false, job.outputExtension);
+        } else if (name == "-D" || name == "--DEBUG") {
+            job.logMode = "DEBUG";
+        } else if (name == "-Q" || name == "--QUIET") {
+            parsed.quiet = true;
+        } else if (name == "-P" || name == "--PAUSE") {
+            parsed.pause = true;
+        } else {
+            applyCommandLineOption(arguments, index, settings, parsed.error);
+        }
+        if (valueMissing)
+            parsed.error = kMissingValueMessage;
+    }
+    return parsed;
+}
+
+CommandLineResult enterCommandLine(const ArgumentList& arguments, CommandLineRecords& records)
+{
+    CommandLineResult result;
+    if (arguments.empty()) {
+        result.outcome = CommandLineOutcome::WindowMode;
+        return result;
+    }
+    buildFormatTables(records.formats);
+    resetConversionJob(records.job, records.inputs, records.formats);
+    applyDefaults(records.settings, true);
+    buildLanguageTable(records.language);
+
+    // Only the first argument can ask for these; later on they are ignored.
+    std::string first = optionName(arguments, 0);
+    if (first == "-U") {
+        result.outcome = CommandLineOutcome::UninstallPage;
+        return result;
+    }
+    if (first == "-T") {
+        result.outcome = CommandLineOutcome::Screenshots;
+        result.screenshotFolder = optionValue(arguments, 1);
+        return result;
+    }
+    if (first == "-V" || first == "--VERSION") {
+        setConsoleTitle(titleString());
+        printLine(versionString());
+        return result;
+    }
+    if (first == "-H" || first == "-?" || first == "--HELP") {
+        setConsoleTitle(titleString());
+        printLines(usageLines(executableName(), records.formats));
+        return result;
+    }
+
+    ParsedOptions parsed = parseOptions(arguments, records.job, records.settings);
+    if (!parsed.error.empty()) {
+        setConsoleTitle(titleString());
+        printLine("Error: " + parsed.error);
+        if (parsed.pause)
+            waitForKey();
+        result.exitCode = kExitError;
+        return result;
+    }
+    if (!records.job.commandLineMode) {
+        // Window mode loads its configuration over everything parsed here.
+        result.outcome = CommandLineOutcome::WindowMode;
+        return result;
+    }
+    setConsoleTitle(titleString());
+    if (!parsed.quiet)
+        printLines(bannerLines());
+    result.exitCode = runBatch(records, parsed.quiet);
+    if (parsed.pause) {
+        printLine("Press any key to exit.");
+        waitForKey();
+    }
+    return result;
+}
+
+int runCommandLine(int argc, char** argv)
+{
+    // A reader that goes away (| head) must not kill a batch half-way through.
+    std::signal(SIGPIPE, SIG_IGN);
+    ArgumentList arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    Settings settings;
+    ConversionJob job;
+    FormatTables formats;
+    InputList inputs;
+    LanguageTable language;
+    CommandLineRecords records{settings, job, formats, inputs, language};
+    CommandLineResult result = enterCommandLine(arguments, records);
+    return result.outcome == CommandLineOutcome::Finished ? result.exitCode : kExitSuccess;
 }
 
 }  // namespace quill

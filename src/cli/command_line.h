@@ -1,9 +1,47 @@
-// Command-line entry: parses the arguments, runs a batch or prints usage or
-// version, and returns the process exit code.
+// Command-line entry: decides the mode from the arguments, parses the options
+// into the conversion job and the settings, and runs a batch, prints usage or
+// version, or hands over to the window.
 #pragma once
+
+#include "cli/arguments.h"
+#include "cli/batch.h"
+
+#include <string>
 
 namespace quill {
 
+enum class CommandLineOutcome {
+    Finished,       // the run ended here; exitCode holds its result
+    WindowMode,     // no input option: the window starts with its own settings
+    UninstallPage,  // first argument "-U": the window front end shows the page
+    Screenshots,    // first argument "-T": the window front end takes screenshots
+};
+
+struct CommandLineResult {
+    CommandLineOutcome outcome = CommandLineOutcome::Finished;
+    int exitCode = kExitSuccess;
+    std::string screenshotFolder;  // Screenshots only: the second argument's value
+};
+
+/// What parsing the options produced besides the job and the settings.
+struct ParsedOptions {
+    std::string error;  // empty when every option parsed
+    bool quiet = false;
+    bool pause = false;
+};
+
+/// Scans every argument in order: input, output, conversion, the three
+/// switches, and the long options of the option table. Stops at the first
+/// error. Unknown names and bare words are ignored.
+ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Settings& settings);
+
+/// The command-line entry over records the caller owns. Resets the job, sets
+/// the command-line defaults and builds the language table first.
+CommandLineResult enterCommandLine(const ArgumentList& arguments, CommandLineRecords& records);
+
+/// Process entry for the command line: returns the process exit code. Window
+/// mode, the uninstall page and the screenshots are not built yet; they end
+/// silently with 0.
 int runCommandLine(int argc, char** argv);
 
 }  // namespace quill

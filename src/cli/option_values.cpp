@@ -1,0 +1,114 @@
+#include "cli/option_values.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <strings.h>
+
+namespace quill {
+
+namespace {
+
+int digitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return 99;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+}  // namespace
+
+std::string_view trimBlanksAndTabs(std::string_view value)
+{
+    size_t first = value.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    size_t last = value.find_last_not_of(" \t");
+    return value.substr(first, last - first + 1);
+}
+
+int32_t parseInteger(std::string_view value)
+{
+    size_t at = 0;
+    while (at < value.size() && (value[at] == ' ' || value[at] == '\t'))
+        ++at;
+    bool negative = false;
+    if (at < value.size() && (value[at] == '+' || value[at] == '-'))
+        negative = value[at++] == '-';
+    int base = 10;
+    if (at < value.size() && value[at] == '$') {
+        base = 16;
+        ++at;
+    } else if (at < value.size() && value[at] == '%') {
+        base = 2;
+        ++at;
+    }
+    // Unsigned arithmetic wraps without undefined behaviour; the low 32 bits are kept.
+    uint64_t number = 0;
+    for (; at < value.size() && digitValue(value[at]) < base; ++at)
+        number = number * static_cast<uint64_t>(base) + static_cast<uint64_t>(digitValue(value[at]));
+    if (negative)
+        number = ~number + 1;
+    return static_cast<int32_t>(static_cast<uint32_t>(number));
+}
+
+float parseDecimal(std::string_view value)
+{
+    std::string_view text = trimBlanksAndTabs(value);
+    if (equalsIgnoringCase(text, "+Infinity"))
+        return std::numeric_limits<float>::infinity();
+    if (equalsIgnoringCase(text, "-Infinity"))
+        return -std::numeric_limits<float>::infinity();
+    if (equalsIgnoringCase(text, "NaN"))
+        return std::numeric_limits<float>::quiet_NaN();
+
+    size_t at = 0;
+    while (at < value.size() && (value[at] == ' ' || value[at] == '\t'))
+        ++at;
+    bool negative = false;
+    if (at < value.size() && (value[at] == '+' || value[at] == '-'))
+        negative = value[at++] == '-';
+    // Only digits or a point may start the number: "inf", "nan" and hex forms read as 0.
+    if (at >= value.size() || !(std::isdigit(static_cast<unsigned char>(value[at])) || value[at] == '.'))
+        return 0.0f;
+    double number = 0.0;
+    auto [end, error] = std::from_chars(value.data() + at, value.data() + value.size(), number,
+                                        std::chars_format::general);
+    if (error == std::errc::result_out_of_range) {
+        // Too large gives infinity; too small, zero.
+        std::string_view digits = value.substr(at);
+        size_t exponent = digits.find_first_of("eE");
+        bool tiny = exponent != std::string_view::npos && exponent + 1 < digits.size() &&
+                    digits[exponent + 1] == '-';
+        number = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+    } else if (error != std::errc()) {
+        return 0.0f;
+    }
+    (void)end;
+    if (negative)
+        number = -number;
+    if (std::isfinite(number) && std::fabs(number) > std::numeric_limits<float>::max())
+        number = std::copysign(std::numeric_limits<double>::infinity(), number);
+    return static_cast<float>(number);
+}
+
+std::string withoutSurroundingQuotes(std::string_view value)
+{
+    size_t first = value.find_first_not_of('"');
+    if (first == std::string_view::npos)
+        return {};
+    size_t last = value.find_last_not_of('"');
+    return std::string(value.substr(first, last - first + 1));
+}
+
+}  // namespace quill

@@ -1,0 +1,73 @@
+// The option table: every long option of the command line as one row naming
+// the setting it writes, how its value is read, and which enabling switch it
+// turns on. Command-line parsing, profiles and the debug listing all read it.
+#pragma once
+
+#include "cli/arguments.h"
+#include "settings/settings.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace quill {
+
+enum class ValueKind {
+    Keyword,  // a word of the row's vocabulary, any case; unknown words give 0
+    Integer,  // lenient: "12px" gives 12, "$1F" hexadecimal, "%101" binary
+    Decimal,  // "1.5", "+Infinity", "-Infinity", "NaN"
+    Text,     // as typed; on the command line quoted values may span arguments
+    Switch,   // needs no value; any value is ignored
+    Profile,  // a profile file applied where the option stands
+};
+
+/// The setting member a row writes; monostate for the profile row.
+using OptionTarget = std::variant<std::monostate, int32_t Settings::*, uint8_t Settings::*,
+                                   float Settings::*, std::string Settings::*>;
+
+/// An enabling switch a row turns on, with the value it sets.
+struct SideEffect {
+    uint8_t Settings::*member = nullptr;
+    uint8_t value = 0;
+};
+
+struct OptionRow {
+    std::string_view name;   // upper case, as matched: "--JPG-QUALITY"
+    std::string_view group;  // configuration group of the target setting
+    std::string_view key;    // configuration key of the target setting
+    ValueKind kind;
+    OptionTarget target;
+    int vocabulary = -1;     // keyword rows only
+    int32_t switchValue = 0; // switch rows only
+    SideEffect sideEffect{};
+};
+
+inline constexpr std::string_view kMissingValueMessage = "Incorrect number of parameters";
+inline constexpr std::string_view kInvalidProfileMessage = "Invalid profile file";
+
+/// Every row, in table order (profile keys are tested in this order too).
+std::span<const OptionRow> optionTable();
+
+/// The row of a command-line option name (upper case), or null.
+const OptionRow* findOption(std::string_view name);
+
+/// The key a profile uses for the row: the option name, except that the frame
+/// opacity is "--WM-SOLID-OPACITY" there; empty for rows a profile cannot set.
+std::string_view profileKeyOf(const OptionRow& row);
+
+/// The row a profile key (upper case) sets, or null.
+const OptionRow* findProfileKey(std::string_view key);
+
+/// Converts the value by the row's kind, writes the target and applies the
+/// side effect. Texts are stored as given; switches ignore the value.
+void storeOptionValue(const OptionRow& row, std::string_view value, Settings& settings);
+
+/// Applies the option at `index` when its name is in the table; returns false
+/// for other names. A missing value, or a profile that cannot be read, sets
+/// `error`. `index` is left on the last argument the value used.
+bool applyCommandLineOption(const ArgumentList& arguments, size_t& index, Settings& settings,
+                            std::string& error);
+
+}  // namespace quill
