@@ -1,0 +1,497 @@
+// Carrying the source's resolution and descriptive metadata into the output.
+// Exiv2 reads the source (it knows the camera containers); libtiff appends the
+// records to the TIFF FreeImage wrote, because letting Exiv2 write would make it
+// rewrite the whole file, pixels included.
+#include "engine/metadata.h"
+
+#include <exiv2/exiv2.hpp>
+#include <tiffio.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdarg>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string_view>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quill {
+namespace {
+
+// TIFF field types (the same codes in FreeImage's FREE_IMAGE_MDTYPE and Exiv2's TypeId).
+enum FieldType : uint16_t {
+    Byte = 1, Ascii = 2, Short = 3, Long = 4, Rational = 5, SByte = 6,
+    Undefined = 7, SShort = 8, SLong = 9, SRational = 10, Float = 11, Double = 12,
+};
+
+size_t sizeOfType(int type)
+{
+    switch (type) {
+    case Byte: case Ascii: case SByte: case Undefined: return 1;
+    case Short: case SShort: return 2;
+    case Long: case SLong: case Float: return 4;
+    case Rational: case SRational: case Double: return 8;
+    default: return 0;
+    }
+}
+
+std::string textOf(const MetadataTag& tag)
+{
+    std::string text(tag.value.begin(), tag.value.end());
+    text = text.substr(0, text.find('\0'));
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+// ---- what is carried over ------------------------------------------------
+
+// First-directory tags that describe the picture rather than the file.
+constexpr uint16_t mainTags[] = {
+    270,    // ImageDescription
+    271,    // Make
+    272,    // Model
+    305,    // Software
+    306,    // DateTime
+    315,    // Artist
+    316,    // HostComputer
+    33432,  // Copyright
+};
+
+// EXIF tags that describe the source's pixel layout or point into its bytes.
+constexpr uint16_t layoutExifTags[] = {
+    0x828e,  // CFAPattern (TIFF/EP)
+    0x9101,  // ComponentsConfiguration
+    0x9102,  // CompressedBitsPerPixel
+    0x9214,  // SubjectArea: pixel coordinates of the source
+    0x927c,  // MakerNote: its offsets point into the source file
+    0xa002,  // PixelXDimension
+    0xa003,  // PixelYDimension
+    0xa005,  // InteroperabilityTag
+    0xa214,  // SubjectLocation
+    0xa302,  // CFAPattern
+    0xa500,  // Gamma of the source's encoding
+};
+
+bool contains(const auto& list, uint16_t tag)
+{
+    return std::find(std::begin(list), std::end(list), tag) != std::end(list);
+}
+
+enum class Directory { Main, Exif, Gps, None };
+
+// Where a tag of the source belongs in the output, if anywhere.
+Directory placeOf(std::string_view group, uint16_t tag, bool fromDecoder)
+{
+    if (group == "Image")
+        // The decoder's Software names itself, not what made the picture.
+        return contains(mainTags, tag) && !(fromDecoder && tag == 305) ? Directory::Main
+                                                                        : Directory::None;
+    if (group == "Photo")
+        return contains(layoutExifTags, tag) ? Directory::None : Directory::Exif;
+    if (group == "GPSInfo")
+        return Directory::Gps;
+    return Directory::None;
+}
+
+// Adds the tag unless the directory already has it or it holds nothing useful.
+void addTag(SourceMetadata& metadata, Directory directory, MetadataTag tag)
+{
+    std::vector<MetadataTag>* list = directory == Directory::Main   ? &metadata.main
+                                     : directory == Directory::Exif ? &metadata.exif
+                                     : directory == Directory::Gps  ? &metadata.gps
+                                                                    : nullptr;
+    if (!list || tag.count == 0 || sizeOfType(tag.type) == 0 || tag.value.size() > 65536)
+        return;
+    if (tag.value.size() != size_t(tag.count) * sizeOfType(tag.type))
+        return;
+    if (tag.type == Ascii ? textOf(tag).empty() : directory == Directory::Main)
+        return;  // the first directory takes texts only
+    for (const auto& existing : *list)
+        if (existing.tag == tag.tag)
+            return;
+    list->push_back(std::move(tag));
+}
+
+// ---- reading with Exiv2 ----------------------------------------------------
+
+Exiv2::ByteOrder hostByteOrder()
+{
+    return std::endian::native == std::endian::little ? Exiv2::littleEndian : Exiv2::bigEndian;
+}
+
+bool dropXmpKey(const std::string& key)
+{
+    static const std::set<std::string> layoutKeys = {
+        "Xmp.tiff.ImageWidth", "Xmp.tiff.ImageLength", "Xmp.tiff.BitsPerSample",
+        "Xmp.tiff.Compression", "Xmp.tiff.PhotometricInterpretation",
+        "Xmp.tiff.SamplesPerPixel", "Xmp.tiff.PlanarConfiguration",
+        "Xmp.tiff.YCbCrSubSampling", "Xmp.tiff.YCbCrPositioning",
+        "Xmp.tiff.XResolution", "Xmp.tiff.YResolution", "Xmp.tiff.ResolutionUnit",
+        "Xmp.exif.PixelXDimension", "Xmp.exif.PixelYDimension",
+        "Xmp.exif.ComponentsConfiguration", "Xmp.exif.CompressedBitsPerPixel",
+        "Xmp.exif.SubjectArea", "Xmp.exif.SubjectLocation",
+    };
+    // Raw-development settings would be applied a second time to rendered pixels.
+    for (std::string_view prefix : {"Xmp.crs.", "Xmp.crd.", "Xmp.crss.", "Xmp.exif.CFAPattern"})
+        if (key.rfind(prefix, 0) == 0)
+            return true;
+    return layoutKeys.count(key) != 0;
+}
+
+std::string encodeXmp(Exiv2::XmpData xmp)
+{
+    for (auto it = xmp.begin(); it != xmp.end();)
+        it = dropXmpKey(it->key()) ? xmp.erase(it) : std::next(it);
+    if (xmp.findKey(Exiv2::XmpKey("Xmp.tiff.Orientation")) != xmp.end())
+        xmp["Xmp.tiff.Orientation"] = "1";
+    if (xmp.findKey(Exiv2::XmpKey("Xmp.dc.format")) != xmp.end())
+        xmp["Xmp.dc.format"] = "image/tiff";
+    std::string packet;
+    if (xmp.empty() || Exiv2::XmpParser::encode(packet, xmp) != 0)
+        return {};
+    return packet;
+}
+
+void readWithExiv2(const std::string& path, SourceMetadata& metadata)
+{
+    try {
+        auto image = Exiv2::ImageFactory::open(path, false);
+        if (!image.get())
+            return;
+        image->readMetadata();
+        for (const auto& datum : image->exifData()) {
+            Directory directory = placeOf(datum.groupName(), datum.tag(), false);
+            if (directory == Directory::None || int(datum.typeId()) < Byte || int(datum.typeId()) > Double)
+                continue;
+            MetadataTag tag;
+            tag.tag = datum.tag();
+            tag.type = static_cast<uint16_t>(datum.typeId());
+            tag.count = static_cast<uint32_t>(datum.count());
+            tag.value.resize(static_cast<size_t>(datum.size()));
+            if (!tag.value.empty())
+                datum.copy(tag.value.data(), hostByteOrder());
+            addTag(metadata, directory, std::move(tag));
+        }
+        if (!image->iptcData().empty()) {
+            Exiv2::DataBuf record = Exiv2::IptcParser::encode(image->iptcData());
+            if (record.pData_ && record.size_ > 0)
+                metadata.iptc.assign(reinterpret_cast<const char*>(record.pData_),
+                                     static_cast<size_t>(record.size_));
+        }
+        if (!image->xmpData().empty())
+            metadata.xmp = encodeXmp(image->xmpData());
+    } catch (...) {
+        // A source Exiv2 cannot read simply contributes nothing.
+    }
+}
+
+// ---- reading what FreeImage decoded ----------------------------------------
+
+void readFromDecoder(FIBITMAP* decoded, SourceMetadata& metadata)
+{
+    if (!decoded)
+        return;
+    const std::pair<FREE_IMAGE_MDMODEL, std::string_view> models[] = {
+        {FIMD_EXIF_MAIN, "Image"}, {FIMD_EXIF_EXIF, "Photo"}, {FIMD_EXIF_GPS, "GPSInfo"}};
+    for (auto [model, group] : models) {
+        FITAG* found = nullptr;
+        FIMETADATA* search = FreeImage_FindFirstMetadata(model, decoded, &found);
+        if (!search)
+            continue;
+        do {
+            Directory directory = placeOf(group, FreeImage_GetTagID(found), true);
+            const void* value = FreeImage_GetTagValue(found);
+            if (directory == Directory::None || !value)
+                continue;
+            MetadataTag tag;
+            tag.tag = FreeImage_GetTagID(found);
+            tag.type = static_cast<uint16_t>(FreeImage_GetTagType(found));
+            tag.count = FreeImage_GetTagCount(found);
+            auto bytes = static_cast<const uint8_t*>(value);
+            tag.value.assign(bytes, bytes + FreeImage_GetTagLength(found));
+            addTag(metadata, directory, std::move(tag));
+        } while (FreeImage_FindNextMetadata(search, &found));
+        FreeImage_FindCloseMetadata(search);
+    }
+}
+
+// ---- writing ---------------------------------------------------------------
+
+struct TiffClose {
+    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
+};
+using TiffFile = std::unique_ptr<TIFF, TiffClose>;
+
+struct FileDescriptor {
+    int fd = -1;
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// The value bytes of a tag in the file's byte order.
+std::vector<uint8_t> inFileOrder(const MetadataTag& tag, bool fileIsBigEndian)
+{
+    std::vector<uint8_t> bytes = tag.value;
+    if (fileIsBigEndian == (std::endian::native == std::endian::big))
+        return bytes;
+    size_t unit = sizeOfType(tag.type) == 8 && tag.type != Double ? 4 : sizeOfType(tag.type);
+    for (size_t at = 0; unit > 1 && at + unit <= bytes.size(); at += unit)
+        std::reverse(bytes.begin() + long(at), bytes.begin() + long(at + unit));
+    return bytes;
+}
+
+class DirectoryWriter {
+public:
+    explicit DirectoryWriter(bool bigEndian) : bigEndian_(bigEndian) {}
+
+    // Lays out one directory starting at `offset` (even): entries sorted by
+    // tag, values longer than four bytes after it, each on an even offset.
+    std::vector<uint8_t> layOut(std::vector<MetadataTag> tags, uint64_t offset) const
+    {
+        std::sort(tags.begin(), tags.end(),
+                  [](const MetadataTag& a, const MetadataTag& b) { return a.tag < b.tag; });
+        std::vector<uint8_t> directory, values;
+        put16(directory, uint16_t(tags.size()));
+        uint64_t valuesStart = offset + 2 + 12 * tags.size() + 4;
+        for (const auto& tag : tags) {
+            std::vector<uint8_t> bytes = inFileOrder(tag, bigEndian_);
+            put16(directory, tag.tag);
+            put16(directory, tag.type);
+            put32(directory, tag.count);
+            if (bytes.size() <= 4) {
+                bytes.resize(4, 0);
+                directory.insert(directory.end(), bytes.begin(), bytes.end());
+            } else {
+                put32(directory, uint32_t(valuesStart + values.size()));
+                values.insert(values.end(), bytes.begin(), bytes.end());
+                if (values.size() % 2)
+                    values.push_back(0);
+            }
+        }
+        put32(directory, 0);  // no next directory
+        directory.insert(directory.end(), values.begin(), values.end());
+        return directory;
+    }
+
+private:
+    void put16(std::vector<uint8_t>& out, uint16_t value) const
+    {
+        uint8_t high = uint8_t(value >> 8), low = uint8_t(value);
+        out.push_back(bigEndian_ ? high : low);
+        out.push_back(bigEndian_ ? low : high);
+    }
+    void put32(std::vector<uint8_t>& out, uint32_t value) const
+    {
+        put16(out, uint16_t(bigEndian_ ? value >> 16 : value));
+        put16(out, uint16_t(bigEndian_ ? value : value >> 16));
+    }
+
+    bool bigEndian_;
+};
+
+bool writeAll(int fd, const std::vector<uint8_t>& bytes, off_t at)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t written = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + off_t(done));
+        if (written <= 0)
+            return false;
+        done += size_t(written);
+    }
+    return true;
+}
+
+// Appends the EXIF and GPS directories to the end of a classic TIFF by hand:
+// libtiff would pass every rational through a float and write 1/1600 s as
+// 2153076/3444921677; here each value keeps its exact type and bytes.
+bool appendDirectories(const std::string& path, const std::vector<MetadataTag>& exif,
+                       const std::vector<MetadataTag>& gps, uint32_t& exifOffset,
+                       uint32_t& gpsOffset, std::string& error)
+{
+    FileDescriptor file{::open(path.c_str(), O_RDWR | O_CLOEXEC)};
+    uint8_t header[4];
+    struct stat status {};
+    if (file.fd < 0 || ::pread(file.fd, header, 4, 0) != 4 || ::fstat(file.fd, &status) != 0) {
+        error = "cannot open the written TIFF to add its metadata";
+        return false;
+    }
+    bool bigEndian = header[0] == 'M' && header[1] == 'M';
+    bool littleEndian = header[0] == 'I' && header[1] == 'I';
+    int magic = bigEndian ? header[2] << 8 | header[3] : header[3] << 8 | header[2];
+    if ((!bigEndian && !littleEndian) || magic != 42) {
+        error = "the written file is not a classic TIFF";
+        return false;
+    }
+    DirectoryWriter writer(bigEndian);
+    uint64_t end = uint64_t(status.st_size);
+    std::vector<uint8_t> bytes;
+    auto add = [&](const std::vector<MetadataTag>& tags, uint32_t& offset) {
+        if (tags.empty())
+            return;
+        if ((end + bytes.size()) % 2)
+            bytes.push_back(0);
+        uint64_t at = end + bytes.size();
+        std::vector<uint8_t> directory = writer.layOut(tags, at);
+        offset = uint32_t(at);
+        bytes.insert(bytes.end(), directory.begin(), directory.end());
+    };
+    add(exif, exifOffset);
+    add(gps, gpsOffset);
+    if (end + bytes.size() > std::numeric_limits<uint32_t>::max()) {
+        error = "the TIFF is too large for its metadata";
+        return false;
+    }
+    if (!writeAll(file.fd, bytes, off_t(end))) {
+        error = "cannot write the metadata into the TIFF";
+        return false;
+    }
+    return true;
+}
+
+std::vector<MetadataTag> withExifVersion(std::vector<MetadataTag> exif)
+{
+    bool hasVersion = std::any_of(exif.begin(), exif.end(),
+                                  [](const MetadataTag& tag) { return tag.tag == 0x9000; });
+    if (!exif.empty() && !hasVersion)  // readers expect a version
+        exif.push_back({0x9000, Undefined, 4, {'0', '2', '3', '0'}});
+    return exif;
+}
+
+void setBinary(TIFF* tiff, uint32_t tagNumber, const std::string& bytes)
+{
+    const TIFFField* field = TIFFFindField(tiff, tagNumber, TIFF_ANY);
+    if (!field || bytes.empty())
+        return;
+    if (TIFFFieldDataType(field) == TIFF_LONG) {  // some builds declare IPTC as longs
+        std::string padded = bytes;
+        padded.resize((bytes.size() + 3) / 4 * 4, '\0');
+        TIFFSetField(tiff, tagNumber, uint32_t(padded.size() / 4), padded.data());
+    } else {
+        TIFFSetField(tiff, tagNumber, uint32_t(bytes.size()), bytes.data());
+    }
+}
+
+void ignoreTiffMessage(const char*, const char*, va_list) {}
+void ignoreFreeImageMessage(FREE_IMAGE_FORMAT, const char*) {}
+
+std::mutex xmpToolkitMutex;
+void lockXmpToolkit(void*, bool lock)
+{
+    if (lock)
+        xmpToolkitMutex.lock();
+    else
+        xmpToolkitMutex.unlock();
+}
+
+}  // namespace
+
+void silenceImageLibraries()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        FreeImage_SetOutputMessage(ignoreFreeImageMessage);
+        TIFFSetErrorHandler(ignoreTiffMessage);
+        TIFFSetWarningHandler(ignoreTiffMessage);
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::LogMsg::setHandler(nullptr);
+        Exiv2::XmpParser::initialize(lockXmpToolkit, nullptr);
+    });
+}
+
+Resolution sourceResolution(FIBITMAP* image)
+{
+    Resolution resolution;
+    if (!image)
+        return resolution;
+    resolution.dotsPerMetreX = static_cast<int32_t>(FreeImage_GetDotsPerMeterX(image));
+    resolution.dotsPerMetreY = static_cast<int32_t>(FreeImage_GetDotsPerMeterY(image));
+    resolution.dotsPerInchX = std::floor(resolution.dotsPerMetreX * 0.0254 + 0.5);
+    resolution.dotsPerInchY = std::floor(resolution.dotsPerMetreY * 0.0254 + 0.5);
+    if (FreeImage_GetMetadataCount(FIMD_EXIF_MAIN, image) == 0)
+        return resolution;
+
+    double inchesPerUnit = 1.0;
+    FITAG* unit = nullptr;
+    if (FreeImage_GetMetadata(FIMD_EXIF_MAIN, image, "ResolutionUnit", &unit) && unit &&
+        FreeImage_GetTagType(unit) == FIDT_SHORT && FreeImage_GetTagCount(unit) >= 1 &&
+        *static_cast<const uint16_t*>(FreeImage_GetTagValue(unit)) == 3)
+        inchesPerUnit = 1.0 / 2.54;  // the values are per centimetre
+
+    auto readAxis = [&](const char* key, int32_t& dotsPerMetre, double& dotsPerInch) {
+        FITAG* tag = nullptr;
+        if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, image, key, &tag) || !tag ||
+            !FreeImage_GetTagValue(tag) || FreeImage_GetTagType(tag) != FIDT_RATIONAL ||
+            FreeImage_GetTagCount(tag) < 1)
+            return;
+        auto fraction = static_cast<const uint32_t*>(FreeImage_GetTagValue(tag));
+        // The whole rational: 720000/10000 is 72 dots, not 720000.
+        if (fraction[0] == 0 || fraction[1] == 0)
+            return;
+        double perInch = double(fraction[0]) / fraction[1] / inchesPerUnit;
+        double perMetre = std::floor(perInch / 0.0254 + 0.5);
+        if (perMetre > std::numeric_limits<int32_t>::max())
+            return;
+        dotsPerMetre = static_cast<int32_t>(perMetre);
+        dotsPerInch = perInch;
+    };
+    readAxis("XResolution", resolution.dotsPerMetreX, resolution.dotsPerInchX);
+    readAxis("YResolution", resolution.dotsPerMetreY, resolution.dotsPerInchY);
+    return resolution;
+}
+
+SourceMetadata readSourceMetadata(const std::string& sourcePath, FIBITMAP* decoded)
+{
+    silenceImageLibraries();
+    SourceMetadata metadata;
+    readWithExiv2(sourcePath, metadata);
+    readFromDecoder(decoded, metadata);
+    return metadata;
+}
+
+bool writeTiffMetadata(const std::string& tiffPath, const SourceMetadata& metadata,
+                       const Resolution& resolution, std::string& error)
+{
+    silenceImageLibraries();
+    uint32_t exifOffset = 0, gpsOffset = 0;
+    if (!appendDirectories(tiffPath, withExifVersion(metadata.exif), metadata.gps, exifOffset,
+                           gpsOffset, error))
+        return false;
+    // The first directory is rewritten once, after the pixels, pointing at them.
+    TiffFile tiff(TIFFOpen(tiffPath.c_str(), "r+"));
+    if (!tiff) {
+        error = "cannot open the written TIFF to add its metadata";
+        return false;
+    }
+    for (const auto& tag : metadata.main)
+        TIFFSetField(tiff.get(), tag.tag, textOf(tag).c_str());
+    TIFFSetField(tiff.get(), TIFFTAG_ORIENTATION, int(ORIENTATION_TOPLEFT));
+    if (resolution.dotsPerInchX > 0 && resolution.dotsPerInchY > 0) {
+        TIFFSetField(tiff.get(), TIFFTAG_RESOLUTIONUNIT, int(RESUNIT_INCH));
+        TIFFSetField(tiff.get(), TIFFTAG_XRESOLUTION, resolution.dotsPerInchX);
+        TIFFSetField(tiff.get(), TIFFTAG_YRESOLUTION, resolution.dotsPerInchY);
+    }
+    if (exifOffset)
+        TIFFSetField(tiff.get(), TIFFTAG_EXIFIFD, uint64_t(exifOffset));
+    if (gpsOffset)
+        TIFFSetField(tiff.get(), TIFFTAG_GPSIFD, uint64_t(gpsOffset));
+    setBinary(tiff.get(), TIFFTAG_RICHTIFFIPTC, metadata.iptc);
+    setBinary(tiff.get(), TIFFTAG_XMLPACKET, metadata.xmp);
+    if (!TIFFRewriteDirectory(tiff.get()) || !TIFFFlush(tiff.get())) {
+        error = "cannot write the metadata into the TIFF";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace quill

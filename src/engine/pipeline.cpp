@@ -1,0 +1,126 @@
+// One input file to one output file: the steps in their fixed order, each
+// handing the working bitmap to the next. A step that yields no image leaves
+// nothing for the later ones (they pass an empty image through) and the save
+// then fails; the first step that lost the image is remembered for the log.
+#include "engine/pipeline.h"
+
+#include "engine/colour.h"
+#include "engine/depth.h"
+#include "engine/frame.h"
+#include "engine/geometry.h"
+#include "engine/load.h"
+#include "engine/metadata.h"
+#include "engine/output_name.h"
+#include "engine/watermark.h"
+#include "platform/paths.h"
+
+namespace quill {
+namespace {
+
+void noteLoss(const Bitmap& image, const char* step, std::string& error)
+{
+    if (!image && error.empty())
+        error = std::string(step) + " gave no image";
+}
+
+int widthOf(const Bitmap& image)
+{
+    return image ? static_cast<int>(FreeImage_GetWidth(image.get())) : 0;
+}
+
+int heightOf(const Bitmap& image)
+{
+    return image ? static_cast<int>(FreeImage_GetHeight(image.get())) : 0;
+}
+
+}  // namespace
+
+RenderedImage renderImage(ConversionJob& job, const Settings& settings, const FormatTables& formats)
+{
+    silenceImageLibraries();
+    RenderedImage rendered;
+    Bitmap image = loadInput(job.inputPath, settings);
+    if (!image) {
+        rendered.error = "no loader could read the file";
+        return rendered;
+    }
+    job.sourceDepth = static_cast<int32_t>(FreeImage_GetBPP(image.get()));
+    rendered.sourceDepth = job.sourceDepth;
+    if (widthOf(image) == 0 || heightOf(image) == 0) {
+        rendered.error = "the file holds an empty image";
+        return rendered;
+    }
+
+    // Every later step may replace the bitmap; a small holder keeps the
+    // source's metadata until the image is final.
+    Bitmap holder(FreeImage_AllocateT(FIT_BITMAP, 10, 10, 8, 0, 0, 0));
+    if (holder)
+        FreeImage_CloneMetadata(holder.get(), image.get());
+    rendered.resolution = sourceResolution(image.get());
+    rendered.metadata = readSourceMetadata(job.inputPath, holder ? holder.get() : image.get());
+
+    image = applyRotation(std::move(image), settings);
+    noteLoss(image, "rotation", rendered.error);
+    image = applyResize(std::move(image), widthOf(image), heightOf(image), settings);
+    noteLoss(image, "resize", rendered.error);
+    // The size after geometry is the size the frame, watermark and names see.
+    const int width = widthOf(image), height = heightOf(image);
+    image = applyToneMapping(std::move(image), settings);  // after resize: fewer pixels to map
+    noteLoss(image, "tone mapping", rendered.error);
+    if (image)
+        applyFlips(image.get(), settings);
+    image = applyColourCorrection(std::move(image), settings);
+    noteLoss(image, "colour correction", rendered.error);
+    image = applyGreyscale(std::move(image), settings);
+    noteLoss(image, "greyscale", rendered.error);
+    image = applyThreshold(std::move(image), settings);
+    noteLoss(image, "threshold", rendered.error);
+    image = applyDither(std::move(image), settings);  // after resize: dither at output size
+    noteLoss(image, "dither", rendered.error);
+    image = applyFrame(std::move(image), width, height, settings);
+    noteLoss(image, "frame", rendered.error);
+    job.finalWidth = width;
+    job.finalHeight = height;
+    job.frameNumber = 1;
+    image = applyWatermark(std::move(image), width, height, settings, job);  // may print the size
+    noteLoss(image, "watermark", rendered.error);
+    // Last: every earlier step may change the depth.
+    image = convertToTargetDepth(std::move(image), job, formats);
+    noteLoss(image, "depth conversion", rendered.error);
+    rendered.targetDepth = job.targetDepth;
+
+    if (image) {
+        if (holder)
+            FreeImage_CloneMetadata(image.get(), holder.get());
+        FreeImage_SetDotsPerMeterX(image.get(), static_cast<unsigned>(rendered.resolution.dotsPerMetreX));
+        FreeImage_SetDotsPerMeterY(image.get(), static_cast<unsigned>(rendered.resolution.dotsPerMetreY));
+    }
+    rendered.finalWidth = width;
+    rendered.finalHeight = height;
+    rendered.image = std::move(image);
+    return rendered;
+}
+
+std::string outputPathFor(const ConversionJob& job, const Settings& settings)
+{
+    std::string path = withTrailingSlash(job.outputFolder);
+    if (settings.keepSubfolders)
+        path += job.relativeSubfolder;
+    return path + outputNameFor(settings.filenameMask, job);
+}
+
+bool convertOneFile(ConversionContext& context)
+{
+    ConversionJob& job = context.job;
+    RenderedImage rendered = renderImage(job, context.settings, context.formats);
+    // Named after rendering: the name may show the final size and depth.
+    job.outputPath = outputPathFor(job, context.settings);
+    TemporaryOutput temporary;
+    std::string error;
+    if (!saveRenderedImage(rendered, job.formatIdentifier, job.saveFlags, job.outputPath, temporary, error))
+        return false;
+    rendered.image.reset();  // the pixels are on disk; free them before the flush
+    return commitOutput(temporary, job.outputPath, error);
+}
+
+}  // namespace quill
