@@ -47,7 +47,9 @@ const char* const usage =
     "  --orientation N    TIFF orientation 1..8 (default 1)\n"
     "  --exif             Make, Model, DateTime and an EXIF directory (exposure, ISO, ...)\n"
     "  --gps              a GPS directory\n"
-    "  --make TEXT, --model TEXT, --date \"YYYY:MM:DD HH:MM:SS\"   values for --exif\n"
+    "  --make TEXT, --model TEXT   the camera (default Varnetta, Synthetic 14); they also\n"
+    "                     name the unique camera model, which LibRaw reports without --exif\n"
+    "  --date \"YYYY:MM:DD HH:MM:SS\"   when the picture was taken, for --exif\n"
     "  --seed N           places the seeded discs (default 1)\n"
     "  --verbose          print the time taken\n"
     "Options take their value as the next argument or after \"=\".\n";
@@ -215,7 +217,7 @@ struct Scene {
         if (bottom && left)
             return {0.04f, 0.06f, 0.80f};
         if (bottom && right)
-            return {0.01f, 0.01f, 0.01f};
+            return {0.003f, 0.003f, 0.003f};
         const float fu = u + 0.5f, fv = v + 0.5f;
         for (auto disc = discs.rbegin(); disc != discs.rend(); ++disc) {
             const float dx = fu - disc->cx, dy = fv - disc->cy;

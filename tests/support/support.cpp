@@ -49,8 +49,6 @@ void writeFile(const std::string& path, const std::string& bytes)
     out << bytes;
 }
 
-namespace {
-
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments,
                      const std::string& workingFolder)
 {
@@ -81,8 +79,6 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     return result;
 }
 
-}  // namespace
-
 RunResult runQuillmere(const std::vector<std::string>& arguments, const std::string& workingFolder)
 {
     return runProgram(QUILL_BINARY, arguments, workingFolder);
@@ -91,6 +87,33 @@ RunResult runQuillmere(const std::vector<std::string>& arguments, const std::str
 bool makeDng(const std::vector<std::string>& arguments)
 {
     return runProgram(QUILL_MAKE_DNG, arguments, {}).exitCode == 0;
+}
+
+std::vector<std::string> dngArguments(const std::string& path, int width, int height,
+                                      const DngOptions& options)
+{
+    std::vector<std::string> arguments = {path, "--width", std::to_string(width), "--height",
+                                          std::to_string(height), "--orientation",
+                                          std::to_string(options.orientation), "--seed",
+                                          std::to_string(options.seed)};
+    if (options.preview)
+        arguments.push_back("--preview");
+    if (options.preview && options.previewLongSide > 0)
+        arguments.insert(arguments.end(), {"--preview-size", std::to_string(options.previewLongSide)});
+    if (!options.preview && !options.thumbnail)
+        arguments.push_back("--no-thumbnail");
+    if (options.exif)
+        arguments.push_back("--exif");
+    if (options.gps)
+        arguments.push_back("--gps");
+    return arguments;
+}
+
+std::string generateDng(const TempFolder& folder, const std::string& name, int width, int height,
+                        const DngOptions& options)
+{
+    const std::string path = folder.file(name);
+    return makeDng(dngArguments(path, width, height, options)) ? path : std::string();
 }
 
 }  // namespace quill::test
