@@ -119,7 +119,7 @@ struct Settings {
 
     // [Watermark]
     uint8_t doWatermark = 0;  // 0 none, 1 text, 2 picture
-    std::string wmText;
+    std::string wmText = "(c) Varnetta Quillmere";
     std::string wmFonts = "Arial,Tahoma,Verdana";
     std::string wmFont = "Arial";
     int32_t wmFontSize = 14;
