@@ -1,6 +1,8 @@
 // The queue of input files: full paths in the order they were queued, each with
 // its subfolder relative to the folder it was imported from. Paths are keys:
 // a path is queued once (letter case matters).
+//
+// The list has no lock: while a worker fills it, nobody else reads or changes it.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +11,9 @@
 #include <vector>
 
 namespace quill {
+
+struct ConversionJob;
+struct FormatTables;
 
 struct InputEntry {
     std::string path;
@@ -27,5 +32,16 @@ struct InputList {
         index.clear();
     }
 };
+
+/// The single way into the list. Refuses an empty (0-byte) file, a file whose
+/// extension is not an accepted input extension, and a path already queued;
+/// a path that does not exist is not refused. The entry's relative subfolder is
+/// its folder below the job's input folder. True when the path was added.
+bool addInput(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
+              const std::string& path);
+
+/// The part of `path`'s folder below `inputFolder`, ending with "/"; empty when
+/// the file does not lie below that folder or either text is empty.
+std::string relativeSubfolderOf(const std::string& path, const std::string& inputFolder);
 
 }  // namespace quill

@@ -1,0 +1,31 @@
+// List files: UTF-8 text, one path per line, lines ending "\r\n". The reader
+// queues the files and folders a list names.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace quill {
+
+struct ConversionJob;
+struct FormatTables;
+struct InputList;
+struct ProgressRecord;
+
+/// Longest line the reader accepts; longer lines name no path and are skipped
+/// without being held in memory.
+inline constexpr size_t maxListLineBytes = 64 * 1024;
+
+/// Thread entry: reads the list file named by the job's input path. Skips a
+/// leading byte-order mark, trims spaces, skips empty lines and lines naming
+/// nothing that exists, scans folders, offers files to addInput. The file
+/// index counts the lines used; the number added is added to the converted
+/// count at the end. A cleared running flag stops it before the next line.
+void runListReader(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
+                   ProgressRecord& progress);
+
+/// Number of line-feed bytes in the file, for the import progress bar.
+int64_t countListFileLines(const std::string& path);
+
+}  // namespace quill
