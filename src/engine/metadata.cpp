@@ -4,6 +4,8 @@
 // rewrite the whole file, pixels included.
 #include "engine/metadata.h"
 
+#include "engine/freeimage_messages.h"
+
 #include <exiv2/exiv2.hpp>
 #include <tiffio.h>
 
@@ -383,7 +385,6 @@ void setBinary(TIFF* tiff, uint32_t tagNumber, const std::string& bytes)
 }
 
 void ignoreTiffMessage(const char*, const char*, va_list) {}
-void ignoreFreeImageMessage(FREE_IMAGE_FORMAT, const char*) {}
 
 std::mutex xmpToolkitMutex;
 void lockXmpToolkit(void*, bool lock)
@@ -400,7 +401,7 @@ void silenceImageLibraries()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        FreeImage_SetOutputMessage(ignoreFreeImageMessage);
+        silenceFreeImage();
         TIFFSetErrorHandler(ignoreTiffMessage);
         TIFFSetWarningHandler(ignoreTiffMessage);
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);

@@ -42,7 +42,8 @@ struct SourceMetadata {
     std::string xmp;                // XMP packet
 };
 
-/// Routes every message of FreeImage, libtiff and Exiv2 away from the console.
+/// Routes every message of FreeImage, libtiff and Exiv2 away from the console
+/// (FreeImage's through silenceFreeImage, so a sink routed there still works).
 /// Safe to call any number of times from any thread.
 void silenceImageLibraries();
 

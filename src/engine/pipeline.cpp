@@ -35,7 +35,8 @@ int heightOf(const Bitmap& image)
 
 }  // namespace
 
-RenderedImage renderImage(ConversionJob& job, const Settings& settings, const FormatTables& formats)
+RenderedImage renderImage(ConversionJob& job, const Settings& settings, const FormatTables& formats,
+                          const WatermarkFont* watermarkFont)
 {
     silenceImageLibraries();
     RenderedImage rendered;
@@ -82,7 +83,8 @@ RenderedImage renderImage(ConversionJob& job, const Settings& settings, const Fo
     job.finalWidth = width;
     job.finalHeight = height;
     job.frameNumber = 1;
-    image = applyWatermark(std::move(image), width, height, settings, job);  // may print the size
+    // The watermark text may print the final size and frame number.
+    image = applyWatermark(std::move(image), width, height, settings, job, watermarkFont);
     noteLoss(image, "watermark", rendered.error);
     // Last: every earlier step may change the depth.
     image = convertToTargetDepth(std::move(image), job, formats);
@@ -112,7 +114,7 @@ std::string outputPathFor(const ConversionJob& job, const Settings& settings)
 bool convertOneFile(ConversionContext& context)
 {
     ConversionJob& job = context.job;
-    RenderedImage rendered = renderImage(job, context.settings, context.formats);
+    RenderedImage rendered = renderImage(job, context.settings, context.formats, context.watermarkFont);
     // Named after rendering: the name may show the final size and depth.
     job.outputPath = outputPathFor(job, context.settings);
     TemporaryOutput temporary;

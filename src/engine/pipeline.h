@@ -8,6 +8,7 @@
 #include "engine/formats.h"
 #include "engine/progress.h"
 #include "engine/save.h"
+#include "engine/watermark_font.h"
 #include "inputs/input_list.h"
 #include "settings/settings.h"
 
@@ -27,13 +28,16 @@ struct ConversionContext {
     const InputList& inputs;
     ProgressRecord& progress;
     LogSink log;  // empty: no debug log
+    const WatermarkFont* watermarkFont = nullptr;  // loaded by the front end before the run
 };
 
 /// Loads the job's input file and applies every enabled step up to the depth
 /// conversion and the metadata and resolution restore. Updates the job's
 /// source depth, target depth (when automatic), final size and frame number.
 /// The image is empty (and `error` says why) when the file cannot be rendered.
-RenderedImage renderImage(ConversionJob& job, const Settings& settings, const FormatTables& formats);
+/// A text watermark needs the run's `watermarkFont`; without one it is left out.
+RenderedImage renderImage(ConversionJob& job, const Settings& settings, const FormatTables& formats,
+                          const WatermarkFont* watermarkFont = nullptr);
 
 /// Output folder, the relative subfolder when subfolders are kept, and the
 /// name made from the template for the job's current file.
