@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
   libarchive-dev libexiv2-dev libtiff-dev libjpeg-dev
   libgtest-dev googletest
-  fonts-liberation fontconfig
+  fonts-liberation fontconfig libfontconfig-dev
   clang libclang-rt-14-dev
   hyperfine exiv2 libtiff-tools time valgrind
 )

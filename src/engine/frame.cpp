@@ -1,11 +1,107 @@
-// Placeholder: the frame passes the image through until it is drawn.
+// The solid frame: four bands, one per side, each in its own colour, meeting
+// in mitred corners like a picture frame. It covers the outer pixels rather
+// than enlarging the image, and the whole frame fades with one opacity. It
+// comes after the colour steps, so its colours reach the file as chosen, and
+// before the watermark, which may be placed inside it.
 #include "engine/frame.h"
+
+#include "engine/layer.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPolygonF>
+
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
 
 namespace quill {
 
-Bitmap applyFrame(Bitmap image, int, int, const Settings&)
+namespace {
+
+// Two bands on opposite sides share a side that is too short for both.
+void shareSide(int first, int second, int side, int& firstOut, int& secondOut)
 {
-    return image;
+    const long long a = std::max(first, 0), b = std::max(second, 0);
+    side = std::max(side, 0);
+    if (a + b <= side) {
+        firstOut = static_cast<int>(a);
+        secondOut = static_cast<int>(b);
+        return;
+    }
+    firstOut = static_cast<int>(std::llround(static_cast<double>(side) * static_cast<double>(a) /
+                                             static_cast<double>(a + b)));
+    secondOut = side - firstOut;
+}
+
+void fillPolygon(QPainter& painter, std::initializer_list<QPointF> corners, const QColor& colour)
+{
+    QPainterPath path;
+    path.addPolygon(QPolygonF(QList<QPointF>(corners)));
+    path.closeSubpath();
+    painter.fillPath(path, colour);
+}
+
+struct BandColours {
+    QColor left, right, top, bottom;
+};
+
+void drawBands(QImage& canvas, const FrameBands& bands, const BandColours& colours)
+{
+    const double W = canvas.width(), H = canvas.height();
+    const double L = bands.left, R = bands.right, T = bands.top, B = bands.bottom;
+    QPainter painter(&canvas);
+    // The corner boxes lie under the diagonal seams, so the two bands that
+    // meet at a corner split it along the diagonal without a gap.
+    fillPolygon(painter, {{0, 0}, {L, 0}, {L, T}, {0, T}}, colours.top);
+    fillPolygon(painter, {{W - R, 0}, {W, 0}, {W, T}, {W - R, T}}, colours.right);
+    fillPolygon(painter, {{W - R, H - B}, {W, H - B}, {W, H}, {W - R, H}}, colours.bottom);
+    fillPolygon(painter, {{0, H - B}, {L, H - B}, {L, H}, {0, H}}, colours.left);
+    // Each band runs from its outer edge to the inner corners.
+    fillPolygon(painter, {{0, 0}, {W, 0}, {W - R, T}, {L, T}}, colours.top);
+    fillPolygon(painter, {{W, 0}, {W, H}, {W - R, H - B}, {W - R, T}}, colours.right);
+    fillPolygon(painter, {{W, H}, {0, H}, {L, H - B}, {W - R, H - B}}, colours.bottom);
+    fillPolygon(painter, {{0, H}, {0, 0}, {L, T}, {L, H - B}}, colours.left);
+}
+
+}  // namespace
+
+FrameBands frameBands(const Settings& settings, int width, int height)
+{
+    FrameBands bands;
+    shareSide(settings.solidLeft, settings.solidRight, width, bands.left, bands.right);
+    shareSide(settings.solidTop, settings.solidBottom, height, bands.top, bands.bottom);
+    return bands;
+}
+
+// The size handed in is the bitmap's own; the bitmap is measured directly so
+// the layer always matches it.
+Bitmap applyFrame(Bitmap image, int, int, const Settings& settings)
+{
+    if (!image || settings.doFrame == 0)
+        return image;
+    image = asTwentyFourBits(std::move(image));
+    if (!image || settings.doFrame != 1)
+        return image;
+
+    const int width = static_cast<int>(FreeImage_GetWidth(image.get()));
+    const int height = static_cast<int>(FreeImage_GetHeight(image.get()));
+    const FrameBands bands = frameBands(settings, width, height);
+    const int opacity = clampOpacity(settings.solidOpacity);
+    const bool visible = opacity > 0 && (bands.left > 0 || bands.right > 0 || bands.top > 0 || bands.bottom > 0);
+    if (!visible)
+        return image;
+
+    QImage canvas = transparentCanvas(width, height);
+    if (canvas.isNull())
+        return image;  // no frame, the conversion goes on
+    drawBands(canvas, bands,
+              {opaqueColour(settings.solidLeftColor), opaqueColour(settings.solidRightColor),
+               opaqueColour(settings.solidTopColor), opaqueColour(settings.solidBottomColor)});
+    Bitmap layer = layerFromCanvas(canvas, opacity);
+    if (!layer)
+        return image;
+    return compositeOver(layer.get(), image.get());
 }
 
 }  // namespace quill
