@@ -42,7 +42,7 @@ const char* const usage =
     "  --width N          sensor width in pixels (default 600, 22..65535)\n"
     "  --height N         sensor height in pixels (default 400, 22..65535)\n"
     "  --preview          embed a JPEG preview (else a small RGB thumbnail)\n"
-    "  --preview-size N   long side of the JPEG preview (default half the sensor's)\n"
+    "  --preview-size N   long side of the JPEG preview (default half the sensor's; implies --preview)\n"
     "  --no-thumbnail     no preview and no thumbnail: the mosaic is the first directory\n"
     "  --orientation N    TIFF orientation 1..8 (default 1)\n"
     "  --exif             Make, Model, DateTime and an EXIF directory (exposure, ISO, ...)\n"
