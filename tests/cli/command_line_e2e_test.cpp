@@ -1,0 +1,147 @@
+// The program's command line as users meet it: mode by the first argument,
+// usage and version texts, argument errors and their exit codes.
+#include "cli_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sys/wait.h>
+
+namespace quill::test {
+namespace {
+
+std::vector<std::string> usageText(const std::string& name)
+{
+    return {
+        " ",
+        "Usage: " + name + " -i <filename> [options]",
+        " ",
+        "  " + name + " -i example.raw",
+        "  " + name + " -i /tmp/example.raw",
+        "  " + name + " -i /tmp/example.raw -o ~/converted",
+        "  " + name + " -i /tmp/filelist.txt",
+        "  " + name + " -i /tmp/ -o ~/converted --jpg-quality=95",
+        "  " + name + " -i /tmp/ -o ~/converted -c tiff --jpg-quality=95",
+        " ",
+        "Options:",
+        " ",
+        "  -h, -?, --help            Display this help and exit",
+        "  -i FILE, --input=FILE     Set input file/list/folder",
+        "  -o PATH, --output=PATH    Set output folder",
+        "  -c STR, --conversion=STR  Set output extension, STR = (jpg | bmp | ...)",
+        " ",
+        "Advanced options:",
+        " ",
+        "  --width=NUM               Set output image width",
+        "  --height=NUM              Set output image height",
+        "  --filename-mask=STR       Define output filename format",
+        "  --flip-horizontal         Flip output image horizontally",
+        "  --flip-vertical           Flip output image vertically",
+        "  --brightness=NUM          Set output image brightness, NUM = -100..100",
+        "  --contrast=NUM            Set output image contrast, NUM = -100..100",
+        "  --gamma=NUM               Set output image gamma, NUM = 0.01..9.99",
+        "  --invert                  Invert output image",
+        "  --greyscale               Greyscale output image",
+        "  --profile=FILE            Set configuration file with required settings",
+        "    ...                     Refer documentation for all available options",
+        " ",
+        "Other options:",
+        " ",
+        "  -q, --quiet               Don't print status messages to stdout",
+        "  -d, --debug               Print debug information to stdout",
+        "  -p, --pause               Pause at exit",
+        "  --jobs=NUM                Convert NUM files at once, 0 = automatic",
+        "  -v, --version             Display version information and exit",
+    };
+}
+
+TEST(CommandLine, WithoutAnInputOptionNothingIsPrinted)
+{
+    // These runs belong to the window; until it exists they end quietly.
+    RunFolder folder;
+    const std::vector<std::string> runs[] = {
+        {}, {"--jpg-quality=80"}, {"photo.kdc"}, {"-iphoto.kdc"}, {"-o", folder.out()}};
+    for (const auto& arguments : runs) {
+        RunResult result = folder.run(arguments);
+        EXPECT_EQ(result.exitCode, 0) << ::testing::PrintToString(arguments);
+        EXPECT_EQ(result.output, "");
+        EXPECT_EQ(result.errors, "");
+    }
+}
+
+TEST(CommandLine, VersionIsTheOnlyLine)
+{
+    RunFolder folder;
+    const std::vector<std::string> runs[] = {{"-V"}, {"-v"}, {"--version"}, {" --Version ", "-i", "x"}};
+    for (const auto& arguments : runs) {
+        RunResult result = folder.run(arguments);
+        EXPECT_EQ(result.exitCode, 0) << ::testing::PrintToString(arguments);
+        EXPECT_EQ(result.output, "1.0\n");
+        EXPECT_EQ(result.errors, "");
+    }
+}
+
+TEST(CommandLine, UsageIsPrintedLineByLine)
+{
+    RunFolder folder;
+    const std::vector<std::string> runs[] = {{"-h"}, {"-H"}, {"-?"}, {"--help"}, {"--HELP", "-i", "x"}};
+    for (const auto& arguments : runs) {
+        RunResult result = folder.run(arguments);
+        EXPECT_EQ(result.exitCode, 0) << ::testing::PrintToString(arguments);
+        EXPECT_EQ(linesOf(result.output), usageText("quillmere"));
+        EXPECT_EQ(result.errors, "");
+    }
+}
+
+TEST(CommandLine, UsageShowsTheNameTheProgramIsStoredUnder)
+{
+    RunFolder folder;
+    std::string copy = folder.path("photo-tool.bin");
+    std::filesystem::copy_file(QUILL_BINARY, copy);
+    std::FILE* pipe = ::popen(("'" + copy + "' -h").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, n);
+    int status = ::pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(linesOf(output), usageText("photo-tool"));
+}
+
+TEST(CommandLine, ArgumentErrorsPrintOneLineAndExitWithOne)
+{
+    RunFolder folder;
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* line;
+    };
+    const Case cases[] = {
+        {{"-i"}, "Error: Incorrect number of parameters"},
+        {{"-i", "-o", folder.out()}, "Error: Incorrect number of parameters"},
+        {{"--input="}, "Error: Incorrect number of parameters"},
+        {{"--input"}, "Error: Incorrect number of parameters"},
+        {{"-i", folder.in(), "-o"}, "Error: Incorrect number of parameters"},
+        {{"-i", folder.in(), "-c"}, "Error: Incorrect number of parameters"},
+        {{"-i", folder.in(), "--width"}, "Error: Incorrect number of parameters"},
+        {{"-i", folder.in(), "--brightness=--5"}, "Error: Incorrect number of parameters"},
+        {{"-q", "-i", folder.in(), "--gamma="}, "Error: Incorrect number of parameters"},
+        {{"-i", folder.in(), "--profile=missing.ini"}, "Error: Invalid profile file"},
+        {{"-i", folder.in(), "--profile=\"\""}, "Error: Invalid profile file"},
+        // The scan stops at the first error: the later profile is never read.
+        {{"--width", "--profile=missing.ini", "-i", folder.in()}, "Error: Incorrect number of parameters"},
+        {{"-p", "-i"}, "Error: Incorrect number of parameters"},  // no prompt, no waiting without a terminal
+    };
+    for (const Case& c : cases) {
+        RunResult result = folder.run(c.arguments);
+        EXPECT_EQ(result.exitCode, 1) << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(linesOf(result.output), std::vector<std::string>{c.line})
+            << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(result.errors, "");
+    }
+    EXPECT_TRUE(filesBelow(folder.out()).empty());
+}
+
+}  // namespace
+}  // namespace quill::test
