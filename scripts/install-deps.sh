@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential g++ cmake make pkg-config
-  libfreeimage-dev libraw-bin
+  libfreeimage-dev libraw-bin libraw-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
   libarchive-dev libexiv2-dev libtiff-dev libjpeg-dev
   libgtest-dev googletest

@@ -1,0 +1,76 @@
+// Headerless pixel import: the bytes after a header of a set size taken as
+// 8-bit or 16-bit (5-6-5) pixels, a square image when no size is given. The
+// first load attempt in the pixel modes and the last one in every mode.
+
+#include "engine/load.h"
+
+#include "engine/freeimage_messages.h"
+
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <vector>
+
+namespace quill {
+
+namespace {
+
+// Larger pixel buffers are refused: no honest import of a camera file needs
+// them, and a hostile size must not exhaust memory.
+constexpr uint64_t largestPixelBuffer = uint64_t(1) << 30;
+
+struct PixelLayout {
+    unsigned bitsPerPixel;
+    unsigned redMask, greenMask, blueMask;
+};
+
+PixelLayout layoutFor(int mode)
+{
+    if (mode == 1)
+        return {8, 0xFF0000, 0x00FF00, 0x0000FF};
+    return {16, FI16_565_RED_MASK, FI16_565_GREEN_MASK, FI16_565_BLUE_MASK};
+}
+
+}  // namespace
+
+Bitmap importRawPixels(const std::string& path, int mode, const Settings& settings)
+{
+    if (mode != 1 && mode != 2)
+        return {};
+    silenceFreeImage();
+    const PixelLayout layout = layoutFor(mode);
+
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    if (!file)
+        return {};
+    const std::streamoff length = file.tellg();
+    const int64_t header = settings.rawHeaderSize;
+    if (length <= 0 || header < 0 || header >= length)
+        return {};
+    const int64_t dataSize = length - header;
+
+    const int64_t bytesPerPixel = layout.bitsPerPixel / 8;
+    int64_t width = settings.rawImageWidth;
+    int64_t height = settings.rawImageHeight;
+    if (width == 0 || height == 0) {
+        width = height = std::llround(std::sqrt(static_cast<double>(dataSize) / static_cast<double>(bytesPerPixel)));
+    }
+    if (width <= 0 || height <= 0)
+        return {};
+    const uint64_t pitch = static_cast<uint64_t>(width) * bytesPerPixel;
+    const uint64_t bufferSize = pitch * static_cast<uint64_t>(height);  // both factors below 2^32
+    if (bufferSize > largestPixelBuffer)
+        return {};
+
+    // Data beyond the last line is never shown; missing lines stay black.
+    std::vector<BYTE> pixels(bufferSize, 0);
+    const uint64_t wanted = std::min<uint64_t>(bufferSize, static_cast<uint64_t>(dataSize));
+    file.seekg(header);
+    file.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(wanted));
+
+    return Bitmap(FreeImage_ConvertFromRawBits(pixels.data(), static_cast<int>(width), static_cast<int>(height),
+                                               static_cast<int>(pitch), layout.bitsPerPixel, layout.redMask,
+                                               layout.greenMask, layout.blueMask, TRUE));
+}
+
+}  // namespace quill
