@@ -3,7 +3,7 @@
 #include "app/job.h"
 #include "cli/batch_checks.h"
 #include "cli/console.h"
-#include "cli/watermark_font.h"
+#include "engine/watermark_font.h"
 #include "engine/depth.h"
 #include "engine/formats.h"
 #include "engine/pipeline.h"
@@ -16,6 +16,7 @@
 #include "text/language.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -109,6 +110,7 @@ struct Run {
     CommandLineRecords& records;
     bool quiet;
     bool debug;
+    std::optional<WatermarkFont> watermarkFont;  // released when the run ends
 
     void status(std::string_view group, std::string_view key, std::string_view s1 = {},
                 std::string_view s2 = {})
@@ -215,7 +217,9 @@ std::optional<int32_t> convertQueued(Run& run, ProgressRecord& progress)
     LogSink log;
     if (run.debug)
         log = [](const std::string& line) { printLine(line); };
-    ConversionContext context{records.job, records.settings, records.formats, records.inputs, progress, log};
+    const WatermarkFont* font = run.watermarkFont ? &*run.watermarkFont : nullptr;
+    ConversionContext context{records.job, records.settings, records.formats, records.inputs,
+                              progress,    log,              font};
     progress.reset();
     if (!runOnWorkerThread([&] { runConversionWorker(context); }))
         return std::nullopt;
@@ -242,7 +246,7 @@ int checkAndConvert(Run& run)
                                     printLine);
     }
     if (!error)
-        error = checkImageSettings(records.settings, run.debug, printLine);
+        error = checkImageSettings(records.settings, run.debug, printLine, run.watermarkFont);
     if (error) {
         printLine(*error);
         return kExitError;
@@ -279,12 +283,8 @@ int checkAndConvert(Run& run)
 
 int runBatch(CommandLineRecords& records, bool quiet)
 {
-    Run run{records, quiet, records.job.logMode == "DEBUG"};
-    int exitCode = checkAndConvert(run);
-    // Released on every path: the font may have been loaded before a later check failed.
-    if (records.settings.doWatermark == 1)
-        releaseWatermarkFontForRun();
-    return exitCode;
+    Run run{records, quiet, records.job.logMode == "DEBUG", std::nullopt};
+    return checkAndConvert(run);
 }
 
 }  // namespace quill

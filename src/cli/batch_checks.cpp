@@ -212,7 +212,8 @@ void listFrame(const Settings& settings, const LinePrinter& print)
     list(lines, settings, print);
 }
 
-std::optional<std::string> checkWatermark(const Settings& settings, bool debug, const LinePrinter& print)
+std::optional<std::string> checkWatermark(const Settings& settings, bool debug, const LinePrinter& print,
+                                          std::optional<WatermarkFont>& font)
 {
     if (debug)
         list({"Watermark: ", &S::doWatermark, 15}, settings, print);
@@ -240,7 +241,7 @@ std::optional<std::string> checkWatermark(const Settings& settings, bool debug, 
             list({"Watermark rotation: ", &S::wmTextRotation}, settings, print);
             list({"Watermark size/mode: ", &S::wmTextSize, 21}, settings, print);
         }
-        if (!loadWatermarkFontForRun(settings))
+        if (!loadWatermarkFontForRun(settings, font))
             return "Error: Invalid watermark font";
     } else if (settings.doWatermark == 2) {
         if (debug) {
@@ -323,7 +324,8 @@ std::optional<std::string> checkOutputSettings(std::string_view outputKey, const
     return std::nullopt;
 }
 
-std::optional<std::string> checkImageSettings(const Settings& settings, bool debug, const LinePrinter& print)
+std::optional<std::string> checkImageSettings(const Settings& settings, bool debug, const LinePrinter& print,
+                                              std::optional<WatermarkFont>& watermarkFont)
 {
     if (debug && settings.doImageRotation) {
         static constexpr ListedSetting lines[] = {
@@ -348,7 +350,7 @@ std::optional<std::string> checkImageSettings(const Settings& settings, bool deb
             list({"Image Dithering Algorithm: ", &S::imageDitherAlgorithm, 13}, settings, print);
         listFrame(settings, print);
     }
-    if (auto error = checkWatermark(settings, debug, print))
+    if (auto error = checkWatermark(settings, debug, print, watermarkFont))
         return error;
     if (debug)
         listNaming(settings, print);

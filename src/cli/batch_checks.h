@@ -3,6 +3,7 @@
 // listed right before the check, so the listing ends where a run fails.
 #pragma once
 
+#include "engine/watermark_font.h"
 #include "settings/settings.h"
 
 #include <cstdint>
@@ -30,10 +31,11 @@ std::optional<std::string> checkOutputSettings(std::string_view outputKey, const
 
 /// Lists (when debug) and checks, in this order, rotation, resize, flips,
 /// colour correction, greyscale, threshold, dither, frame, watermark and
-/// naming. A text watermark's font is loaded here for the run. Returns the
-/// "Error: " line of the first failure.
+/// naming. A text watermark's font is loaded into `watermarkFont` for the
+/// run. Returns the "Error: " line of the first failure.
 std::optional<std::string> checkImageSettings(const Settings& settings, bool debug,
-                                              const LinePrinter& print);
+                                              const LinePrinter& print,
+                                              std::optional<WatermarkFont>& watermarkFont);
 
 /// The output format's depth setting ("TIFF BPP" for "tiff"); 0 for an unknown key.
 int32_t outputDepthSetting(std::string_view outputKey, const Settings& settings);

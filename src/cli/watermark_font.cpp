@@ -2,11 +2,10 @@
 
 namespace quill {
 
-bool loadWatermarkFontForRun(const Settings&)
+bool loadWatermarkFontForRun(const Settings&, std::optional<WatermarkFont>& font)
 {
+    font.reset();
     return true;
 }
-
-void releaseWatermarkFontForRun() {}
 
 }  // namespace quill
