@@ -44,8 +44,12 @@ void silenceFreeImage()
 void routeFreeImageMessages(ImageLibraryMessageSink sink)
 {
     silenceFreeImage();
-    std::lock_guard lock(sinkMutex);
-    currentSink() = std::move(sink);
+    {
+        std::lock_guard lock(sinkMutex);
+        currentSink() = std::move(sink);
+    }
+    // Another part of the program may have installed a handler of its own since.
+    FreeImage_SetOutputMessage(onFreeImageMessage);
 }
 
 }  // namespace quill

@@ -15,7 +15,8 @@ using ImageLibraryMessageSink = std::function<void(const std::string& message)>;
 void silenceFreeImage();
 
 /// Sends the messages to `sink` from now on (the debug log, for example); an
-/// empty sink discards them again. Installs the handlers when needed.
+/// empty sink discards them again. (Re)installs FreeImage's handler, so call it
+/// after anything else that sets one.
 void routeFreeImageMessages(ImageLibraryMessageSink sink);
 
 }  // namespace quill
