@@ -1,7 +1,11 @@
-// Process entry: the command line decides the mode; window mode comes later.
+// Process entry. A start as a render process serves a batch of another
+// process; every other start is decided by the command line.
 #include "cli/command_line.h"
+#include "engine/render_service.h"
 
 int main(int argc, char** argv)
 {
+    if (quill::isRenderServiceStart())
+        return quill::runRenderService();
     return quill::runCommandLine(argc, argv);
 }

@@ -3,9 +3,11 @@
 #include "app/job.h"
 #include "cli/batch_checks.h"
 #include "cli/console.h"
+#include "cli/terminal_progress.h"
 #include "engine/watermark_font.h"
 #include "engine/depth.h"
 #include "engine/formats.h"
+#include "engine/parallel_batch.h"
 #include "engine/pipeline.h"
 #include "engine/progress.h"
 #include "inputs/folder_import.h"
@@ -16,6 +18,8 @@
 #include "text/language.h"
 
 #include <algorithm>
+#include <chrono>
+#include <atomic>
 #include <cctype>
 #include <filesystem>
 #include <functional>
@@ -211,7 +215,44 @@ std::optional<int32_t> queueInput(CommandLineRecords& records, ProgressRecord& p
     return addInput(records.inputs, job, records.formats, job.inputPath) ? 1 : 0;
 }
 
-std::optional<int32_t> convertQueued(Run& run, ProgressRecord& progress)
+/// The running executable, started again as the batch's render processes.
+std::string ownExecutable()
+{
+    std::error_code error;
+    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : path.string();
+}
+
+/// Runs the conversion on a worker thread; on a terminal (neither quiet nor
+/// debug) this thread redraws one progress line until the worker is done.
+bool convertOnWorkerThread(Run& run, ConversionContext& context, const BatchOptions& options,
+                           int32_t total)
+{
+    ProgressRecord& progress = context.progress;
+    bool showProgress = !run.quiet && !run.debug && progressLineWanted();
+    try {
+        auto started = std::chrono::steady_clock::now();
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            runParallelConversion(context, options);
+            done = true;
+        });
+        while (showProgress && !done) {
+            showProgressLine(progress, total, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                  std::chrono::steady_clock::now() - started));
+            for (int tick = 0; tick < 10 && !done; ++tick)
+                std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        worker.join();
+        if (showProgress)
+            clearProgressLine();
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+std::optional<int32_t> convertQueued(Run& run, ProgressRecord& progress, int32_t total)
 {
     CommandLineRecords& records = run.records;
     LogSink log;
@@ -220,8 +261,12 @@ std::optional<int32_t> convertQueued(Run& run, ProgressRecord& progress)
     const WatermarkFont* font = run.watermarkFont ? &*run.watermarkFont : nullptr;
     ConversionContext context{records.job, records.settings, records.formats, records.inputs,
                               progress,    log,              font};
+    BatchOptions options;
+    options.executable = ownExecutable();
+    options.jobs = effectiveJobCount(std::max(0, records.settings.workerThreads), records.inputs,
+                                     records.settings);
     progress.reset();
-    if (!runOnWorkerThread([&] { runConversionWorker(context); }))
+    if (!convertOnWorkerThread(run, context, options, total))
         return std::nullopt;
     std::lock_guard lock(progress.mutex);
     return progress.converted;
@@ -266,7 +311,7 @@ int checkAndConvert(Run& run)
     }
 
     run.status("General", "Converting");
-    std::optional<int32_t> converted = convertQueued(run, progress);
+    std::optional<int32_t> converted = convertQueued(run, progress, *total);
     if (!converted)
         return kExitError;
     if (*converted > 0) {

@@ -16,6 +16,7 @@ struct ProgressRecord {
     std::string currentFile;
     int64_t lastDuration = 0;     // milliseconds the previous file took
     int32_t converted = 0;        // written once, when the worker ends
+    int32_t finished = 0;         // files done so far, converted or failed
     std::atomic<bool> running{false};
     std::atomic<bool> paused{false};  // the window pauses a worker while it asks
 
@@ -27,6 +28,7 @@ struct ProgressRecord {
         currentFile.clear();
         lastDuration = 0;
         converted = 0;
+        finished = 0;
         running = true;
         paused = false;
     }

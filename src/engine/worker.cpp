@@ -108,6 +108,8 @@ void runConversionWorker(ConversionContext& context)
             if (logging)
                 context.log("[ERROR] Unable to convert the file!");
         }
+        std::lock_guard lock(progress.mutex);
+        progress.finished = index;
     }
 
     std::lock_guard lock(progress.mutex);

@@ -1,0 +1,445 @@
+#include "engine/parallel_batch.h"
+
+#include "engine/identify.h"
+#include "engine/render_service.h"
+#include "engine/worker.h"
+#include "inputs/worker_pause.h"
+#include "platform/paths.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace quill {
+
+int64_t cameraPixelCount(const std::string& path);  // camera_size.cpp
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One render process and the two pipes to it.
+struct RenderProcess {
+    pid_t pid = -1;
+    int toChild = -1;
+    int fromChild = -1;
+
+    bool alive() const { return pid > 0; }
+};
+
+void closeFd(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+// Ends the process at once; used for crashes, hangs and the end of the batch.
+void stopProcess(RenderProcess& process, bool kill)
+{
+    closeFd(process.toChild);  // end of input lets a healthy process leave by itself
+    if (process.alive()) {
+        if (kill)
+            ::kill(process.pid, SIGKILL);
+        int status = 0;
+        ::waitpid(process.pid, &status, 0);
+    }
+    closeFd(process.fromChild);
+    process.pid = -1;
+}
+
+std::vector<std::string> childEnvironment(int requestFd, int replyFd, int threadsPerFile)
+{
+    std::vector<std::string> variables;
+    for (char** variable = environ; *variable; ++variable)
+        if (std::strncmp(*variable, "OMP_NUM_THREADS=", 16) != 0)
+            variables.emplace_back(*variable);
+    variables.push_back(std::string(kRenderServiceVariable) + "=" + std::to_string(requestFd) + "," +
+                        std::to_string(replyFd));
+    // The decoder spreads one file over OpenMP threads: with several files in
+    // flight, share the cores out so no more threads than cores are busy.
+    const char* own = std::getenv("OMP_NUM_THREADS");
+    variables.push_back("OMP_NUM_THREADS=" + (own && *own ? std::string(own) : std::to_string(threadsPerFile)));
+    return variables;
+}
+
+bool startProcess(RenderProcess& process, const std::string& executable, const Message& run,
+                  int threadsPerFile)
+{
+    int requests[2], replies[2];
+    if (::pipe2(requests, O_CLOEXEC) != 0)
+        return false;
+    if (::pipe2(replies, O_CLOEXEC) != 0) {
+        ::close(requests[0]);
+        ::close(requests[1]);
+        return false;
+    }
+    // The child keeps its two ends (a dup2 onto itself clears close-on-exec);
+    // every other descriptor of this process closes on exec.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, requests[0], requests[0]);
+    posix_spawn_file_actions_adddup2(&actions, replies[1], replies[1]);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    auto variables = childEnvironment(requests[0], replies[1], threadsPerFile);
+    std::vector<char*> envp;
+    for (auto& variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    std::string name = executable;
+    char* argv[] = {name.data(), nullptr};
+    pid_t pid = -1;
+    int failed = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(requests[0]);
+    ::close(replies[1]);
+    process = {failed == 0 ? pid : -1, requests[1], replies[0]};
+    if (failed != 0 || !sendMessage(process.toChild, run)) {
+        stopProcess(process, true);
+        return false;
+    }
+    return true;
+}
+
+// One queued file between its dispatch and its commit.
+struct FileInFlight {
+    size_t entry = 0;
+    int process = -1;          // index of the render process, -1 once answered
+    Clock::time_point started;
+    int32_t counter = 0;       // the token values it was rendered with
+    int32_t randomNumber = 0;
+    std::optional<RenderReply> reply;
+};
+
+bool watermarkShowsCounters(const Settings& settings)
+{
+    if (settings.doWatermark != 1)
+        return false;
+    std::string text = settings.wmText;
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text.find("%n%") != std::string::npos || text.find("%rnd%") != std::string::npos;
+}
+
+class ParallelRun {
+public:
+    ParallelRun(ConversionContext& context, const BatchOptions& options)
+        : context_(context), options_(options), processes_(std::max(1, options.jobs)),
+          runMessage_(runMessage(context.settings, context.job))
+    {
+        upcomingRandom_.push_back(context.job.randomNumber);
+        threadsPerFile_ = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) /
+                                          static_cast<int>(processes_.size()));
+    }
+
+    ~ParallelRun()
+    {
+        for (auto& file : inFlight_)
+            if (file.reply && !file.reply->temporaryPath.empty())
+                ::unlink(file.reply->temporaryPath.c_str());
+        for (auto& process : processes_)
+            stopProcess(process, false);
+    }
+
+    bool canStart()
+    {
+        return startProcess(processes_[0], options_.executable, runMessage_, threadsPerFile_);
+    }
+
+    void run()
+    {
+        const auto& entries = context_.inputs.entries;
+        while (true) {
+            while (next_ < entries.size() && freeProcess() >= 0 && inFlight_.size() < 2 * processes_.size() &&
+                   mayContinue(context_.progress))
+                dispatch(next_++, freeProcess());
+            if (inFlight_.empty())
+                break;
+            if (!inFlight_.front().reply)
+                waitForReplies();
+            while (!inFlight_.empty() && inFlight_.front().reply)
+                commitFront();
+        }
+        std::lock_guard lock(context_.progress.mutex);
+        context_.progress.converted = converted_;
+    }
+
+private:
+    int freeProcess() const
+    {
+        for (size_t i = 0; i < processes_.size(); ++i)
+            if (std::none_of(inFlight_.begin(), inFlight_.end(),
+                             [i](const FileInFlight& file) { return file.process == static_cast<int>(i); }))
+                return static_cast<int>(i);
+        return -1;
+    }
+
+    int32_t randomNumberAhead(size_t ahead)
+    {
+        while (upcomingRandom_.size() <= ahead)
+            upcomingRandom_.push_back(drawRandomNumber());
+        return upcomingRandom_[ahead];
+    }
+
+    void send(FileInFlight& file, int processIndex)
+    {
+        RenderProcess& process = processes_[processIndex];
+        const InputEntry& entry = context_.inputs.entries[file.entry];
+        RenderRequest request{entry.path, entry.relativeSubfolder, destinationFolder(entry), file.counter,
+                              file.randomNumber};
+        file.process = processIndex;
+        file.started = Clock::now();
+        file.reply.reset();
+        if (!process.alive() && !startProcess(process, options_.executable, runMessage_, threadsPerFile_)) {
+            failInFlight(file, "cannot start a render process");
+            return;
+        }
+        if (!sendMessage(process.toChild, requestMessage(request))) {
+            stopProcess(process, true);
+            failInFlight(file, "the render process ended");
+        }
+    }
+
+    void dispatch(size_t entryIndex, int processIndex)
+    {
+        const InputEntry& entry = context_.inputs.entries[entryIndex];
+        {
+            std::lock_guard lock(context_.progress.mutex);
+            context_.progress.fileIndex = static_cast<int32_t>(entryIndex + 1);
+            context_.progress.currentFile = entry.path;
+            context_.progress.lastDuration = lastDuration_;
+        }
+        if (context_.settings.keepSubfolders &&
+            !isDirectory(withTrailingSlash(context_.job.outputFolder) + entry.relativeSubfolder))
+            createSubfolders(context_.job.outputFolder, entry.relativeSubfolder);
+        // Token values as they will be if every file before this one succeeds.
+        size_t ahead = inFlight_.size();
+        FileInFlight file;
+        file.entry = entryIndex;
+        file.counter = context_.job.counter + static_cast<int32_t>(ahead);
+        file.randomNumber = randomNumberAhead(ahead);
+        inFlight_.push_back(file);
+        send(inFlight_.back(), processIndex);
+    }
+
+    std::string destinationFolder(const InputEntry& entry) const
+    {
+        std::string folder = withTrailingSlash(context_.job.outputFolder);
+        return context_.settings.keepSubfolders ? folder + entry.relativeSubfolder : folder;
+    }
+
+    void failInFlight(FileInFlight& file, std::string error)
+    {
+        RenderReply reply;
+        reply.error = std::move(error);
+        file.reply = reply;
+        file.process = -1;
+    }
+
+    FileInFlight* fileOf(int processIndex)
+    {
+        for (auto& file : inFlight_)
+            if (file.process == processIndex)
+                return &file;
+        return nullptr;
+    }
+
+    void waitForReplies()
+    {
+        std::vector<pollfd> fds;
+        std::vector<int> owners;
+        int timeoutMs = -1;
+        auto now = Clock::now();
+        for (auto& file : inFlight_) {
+            if (file.reply || file.process < 0)
+                continue;
+            fds.push_back({processes_[file.process].fromChild, POLLIN, 0});
+            owners.push_back(file.process);
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                file.started + options_.fileTimeLimit - now).count();
+            left = std::max<int64_t>(left, 0);
+            timeoutMs = timeoutMs < 0 ? static_cast<int>(left) : std::min(timeoutMs, static_cast<int>(left));
+        }
+        if (fds.empty())
+            return;
+        int ready = ::poll(fds.data(), fds.size(), timeoutMs);
+        if (ready < 0)
+            return;  // interrupted: look again
+        for (size_t i = 0; i < fds.size(); ++i) {
+            if (fds[i].revents == 0)
+                continue;
+            FileInFlight* file = fileOf(owners[i]);
+            RenderProcess& process = processes_[owners[i]];
+            RenderReply reply;
+            auto message = receiveMessage(process.fromChild);
+            if (message && parseReply(*message, reply)) {
+                file->reply = reply;
+                file->process = -1;
+            } else {
+                // Crashed or spoke nonsense: this file fails, a fresh process takes the next.
+                stopProcess(process, true);
+                failInFlight(*file, "the render process ended while converting");
+            }
+        }
+        now = Clock::now();
+        for (auto& file : inFlight_) {
+            if (!file.reply && file.process >= 0 && now - file.started >= options_.fileTimeLimit) {
+                stopProcess(processes_[file.process], true);
+                failInFlight(file, "the file took longer than the time limit");
+            }
+        }
+    }
+
+    // A text watermark showing %n% or %rnd% was drawn with the values the file
+    // would get if every earlier file succeeded; after a failure, draw it again.
+    bool renderedWithStaleCounters(const FileInFlight& file) const
+    {
+        return watermarkShowsCounters(context_.settings) && file.reply->rendered &&
+               (file.counter != context_.job.counter || file.randomNumber != context_.job.randomNumber);
+    }
+
+    void renderAgain(FileInFlight& file)
+    {
+        ::unlink(file.reply->temporaryPath.c_str());
+        file.counter = context_.job.counter;
+        file.randomNumber = context_.job.randomNumber;
+        int processIndex = freeProcess();
+        if (processIndex < 0)
+            processIndex = 0;
+        send(file, processIndex);
+        while (!file.reply)
+            waitForReplies();
+    }
+
+    void commitFront()
+    {
+        FileInFlight& file = inFlight_.front();
+        if (renderedWithStaleCounters(file))
+            renderAgain(file);
+        ConversionJob& job = context_.job;
+        const InputEntry& entry = context_.inputs.entries[file.entry];
+        job.inputPath = entry.path;
+        job.relativeSubfolder = entry.relativeSubfolder;
+        RenderReply& reply = *file.reply;
+        job.sourceDepth = reply.sourceDepth;
+        if (job.automaticDepth)
+            job.targetDepth = reply.targetDepth;
+        job.finalWidth = reply.finalWidth;
+        job.finalHeight = reply.finalHeight;
+        job.frameNumber = 1;
+        bool ok = false;
+        if (reply.rendered) {
+            job.outputPath = outputPathFor(job, context_.settings);
+            TemporaryOutput temporary(reply.temporaryPath);
+            reply.temporaryPath.clear();
+            std::string error;
+            ok = commitOutput(temporary, job.outputPath, error);
+        }
+        log("Processing: " + job.inputPath);
+        log("File Format: " + identifyFileType(job.inputPath));
+        if (ok) {
+            log("[OK] Saving As: " + job.outputPath);
+            ++converted_;
+            auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - file.started);
+            lastDuration_ = std::max<int64_t>(elapsed.count(), 1000) / static_cast<int64_t>(processes_.size());
+            upcomingRandom_.pop_front();
+            job.randomNumber = randomNumberAhead(0);
+            ++job.counter;
+            applyOutputTimestamp(job.outputPath, job.inputPath, context_.settings);
+        } else {
+            lastDuration_ = 0;
+            log("[ERROR] Unable to convert the file!");
+        }
+        inFlight_.pop_front();
+        std::lock_guard lock(context_.progress.mutex);
+        ++context_.progress.finished;
+    }
+
+    void log(const std::string& line)
+    {
+        if (context_.log)
+            context_.log(line);
+    }
+
+    ConversionContext& context_;
+    const BatchOptions& options_;
+    std::vector<RenderProcess> processes_;
+    Message runMessage_;
+    std::deque<FileInFlight> inFlight_;
+    std::deque<int32_t> upcomingRandom_;  // front: the random number of the next success
+    size_t next_ = 0;
+    int32_t converted_ = 0;
+    int64_t lastDuration_ = 0;
+    int threadsPerFile_ = 1;
+};
+
+int64_t availableMemory()
+{
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key;
+    int64_t kilobytes = 0;
+    std::string unit;
+    while (meminfo >> key >> kilobytes >> unit)
+        if (key == "MemAvailable:")
+            return kilobytes * 1024;
+    return 0;
+}
+
+}  // namespace
+
+int64_t decodeMemoryEstimate(const std::string& path, const Settings& settings)
+{
+    int64_t pixels = cameraPixelCount(path);
+    if (pixels <= 0) {
+        std::error_code error;
+        auto bytes = static_cast<int64_t>(std::filesystem::file_size(path, error));
+        return error ? 0 : 4 * bytes + (64 << 20);
+    }
+    // The decoder's four 16-bit channels, FreeImage's 48-bit copy and the
+    // converted output; half a side each way for the half-size decode.
+    int64_t perPixel = 24;
+    if (settings.rawLoadAs == 4)
+        pixels /= 4;
+    return pixels * perPixel + (32 << 20);
+}
+
+int effectiveJobCount(int requested, const InputList& inputs, const Settings& settings)
+{
+    if (requested > 0)
+        return requested;
+    int cores = std::max(1u, std::thread::hardware_concurrency());
+    int64_t largest = 0;
+    for (const auto& entry : inputs.entries)
+        largest = std::max(largest, decodeMemoryEstimate(entry.path, settings));
+    int64_t budget = availableMemory() / 2;
+    int jobs = std::min<int>(cores, std::max<size_t>(1, inputs.size()));
+    while (jobs > 1 && largest > 0 && budget > 0 && jobs * largest > budget)
+        --jobs;
+    return std::max(1, jobs);
+}
+
+void runParallelConversion(ConversionContext& context, const BatchOptions& options)
+{
+    ParallelRun run(context, options);
+    if (options.executable.empty() || !run.canStart()) {
+        runConversionWorker(context);
+        return;
+    }
+    run.run();
+}
+
+}  // namespace quill

@@ -1,0 +1,182 @@
+#include "engine/render_service.h"
+
+#include "engine/formats.h"
+#include "engine/metadata.h"
+#include "engine/pipeline.h"
+#include "engine/watermark_font.h"
+#include "settings/settings_fields.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <unistd.h>
+
+namespace quill {
+
+namespace {
+
+int32_t numberFrom(const std::string& text)
+{
+    return static_cast<int32_t>(std::strtol(text.c_str(), nullptr, 10));
+}
+
+// Texts go over verbatim: the file's reading rules would trim a watermark text.
+void storeField(Settings& settings, const SettingField& field, const std::string& text)
+{
+    if (auto member = std::get_if<std::string Settings::*>(&field.member))
+        settings.*(*member) = text;
+    else if (auto real = std::get_if<float Settings::*>(&field.member))
+        settings.*(*real) = std::strtof(text.c_str(), nullptr);
+    else
+        setFieldFromText(settings, field, text);
+}
+
+std::string fieldValue(const Settings& settings, const SettingField& field)
+{
+    if (auto member = std::get_if<std::string Settings::*>(&field.member))
+        return settings.*(*member);
+    if (auto real = std::get_if<float Settings::*>(&field.member)) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%.9g", static_cast<double>(settings.*(*real)));
+        return text;
+    }
+    return fieldText(settings, field);
+}
+
+struct RunState {
+    Settings settings;
+    ConversionJob job;
+    FormatTables formats;
+    std::optional<WatermarkFont> font;
+};
+
+bool readRun(const Message& message, RunState& run)
+{
+    auto fields = settingFields();
+    if (message.size() != 1 + fields.size() + 7 || message[0] != "run")
+        return false;
+    size_t at = 1;
+    for (const auto& field : fields)
+        storeField(run.settings, field, message[at++]);
+    run.job.formatIdentifier = numberFrom(message[at++]);
+    run.job.outputExtension = message[at++];
+    run.job.targetDepth = numberFrom(message[at++]);
+    run.job.automaticDepth = static_cast<uint8_t>(numberFrom(message[at++]));
+    run.job.saveFlags = numberFrom(message[at++]);
+    run.job.inputFolder = message[at++];
+    run.job.outputFolder = message[at++];
+    buildFormatTables(run.formats);
+    if (run.settings.doWatermark == 1)
+        run.font = loadWatermarkFont(run.settings);
+    return true;
+}
+
+RenderReply renderOne(RunState& run, const Message& message)
+{
+    RenderReply reply;
+    if (message.size() != 6 || message[0] != "file") {
+        reply.error = "malformed request";
+        return reply;
+    }
+    ConversionJob job = run.job;  // automatic depth is resolved per file
+    job.inputPath = message[1];
+    job.relativeSubfolder = message[2];
+    job.counter = numberFrom(message[4]);
+    job.randomNumber = numberFrom(message[5]);
+    RenderedImage rendered = renderImage(job, run.settings, run.formats, run.font ? &*run.font : nullptr);
+    reply.finalWidth = rendered.finalWidth;
+    reply.finalHeight = rendered.finalHeight;
+    reply.sourceDepth = rendered.sourceDepth;
+    reply.targetDepth = job.targetDepth;
+    // Only the folder of this path matters: the batch names the file later.
+    std::string placeholder = message[3] + "render";
+    TemporaryOutput temporary;
+    if (!saveRenderedImage(rendered, job.formatIdentifier, job.saveFlags, placeholder, temporary,
+                           reply.error))
+        return reply;
+    reply.rendered = true;
+    reply.temporaryPath = temporary.release();
+    return reply;
+}
+
+}  // namespace
+
+bool isRenderServiceStart()
+{
+    const char* value = std::getenv(kRenderServiceVariable);
+    return value && *value;
+}
+
+int runRenderService()
+{
+    int in = -1, out = -1;
+    if (std::sscanf(std::getenv(kRenderServiceVariable), "%d,%d", &in, &out) != 2)
+        return 1;
+    ::unsetenv(kRenderServiceVariable);
+    silenceImageLibraries();
+    RunState run;
+    auto first = receiveMessage(in);
+    if (!first || !readRun(*first, run))
+        return 1;
+    while (auto request = receiveMessage(in)) {
+        RenderReply reply = renderOne(run, *request);
+        if (!sendMessage(out, replyMessage(reply))) {
+            if (!reply.temporaryPath.empty())
+                ::unlink(reply.temporaryPath.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}
+
+Message runMessage(const Settings& settings, const ConversionJob& job)
+{
+    Message message{"run"};
+    for (const auto& field : settingFields())
+        message.push_back(fieldValue(settings, field));
+    message.push_back(std::to_string(job.formatIdentifier));
+    message.push_back(job.outputExtension);
+    message.push_back(std::to_string(job.targetDepth));
+    message.push_back(std::to_string(job.automaticDepth));
+    message.push_back(std::to_string(job.saveFlags));
+    message.push_back(job.inputFolder);
+    message.push_back(job.outputFolder);
+    return message;
+}
+
+Message requestMessage(const RenderRequest& request)
+{
+    return {"file",
+            request.inputPath,
+            request.relativeSubfolder,
+            request.destinationFolder,
+            std::to_string(request.counter),
+            std::to_string(request.randomNumber)};
+}
+
+Message replyMessage(const RenderReply& reply)
+{
+    return {reply.rendered ? "ok" : "fail",
+            reply.temporaryPath,
+            std::to_string(reply.finalWidth),
+            std::to_string(reply.finalHeight),
+            std::to_string(reply.sourceDepth),
+            std::to_string(reply.targetDepth),
+            reply.error};
+}
+
+bool parseReply(const Message& message, RenderReply& reply)
+{
+    if (message.size() != 7 || (message[0] != "ok" && message[0] != "fail"))
+        return false;
+    reply.rendered = message[0] == "ok";
+    reply.temporaryPath = message[1];
+    reply.finalWidth = numberFrom(message[2]);
+    reply.finalHeight = numberFrom(message[3]);
+    reply.sourceDepth = numberFrom(message[4]);
+    reply.targetDepth = numberFrom(message[5]);
+    reply.error = message[6];
+    return !reply.rendered || !reply.temporaryPath.empty();
+}
+
+}  // namespace quill

@@ -1,0 +1,54 @@
+// Rendering in helper processes. A batch hands each file to a render process
+// of the same executable: the process decodes, applies every step and writes
+// the result to a temporary file beside the output, and the batch names and
+// commits the outputs in queue order. A decoder that crashes or hangs then
+// costs one file, never the batch.
+#pragma once
+
+#include "app/job.h"
+#include "platform/channel.h"
+#include "settings/settings.h"
+
+#include <cstdint>
+#include <string>
+
+namespace quill {
+
+/// Environment variable that turns a start of the executable into a render
+/// process; its value is "<read fd>,<write fd>" of the two pipes.
+inline constexpr const char* kRenderServiceVariable = "QUILLMERE_RENDER_SERVICE";
+
+/// True when this process was started as a render process.
+bool isRenderServiceStart();
+
+/// Serves render requests until the batch closes the pipe; the process's exit code.
+int runRenderService();
+
+/// What a render process needs to know of the run, sent once after it starts.
+Message runMessage(const Settings& settings, const ConversionJob& job);
+
+/// One file to render: the values the output name tokens of a watermark text
+/// may show are the ones the file will have if every file before it succeeds.
+struct RenderRequest {
+    std::string inputPath;
+    std::string relativeSubfolder;
+    std::string destinationFolder;  // where the temporary file goes
+    int32_t counter = 0;
+    int32_t randomNumber = 0;
+};
+Message requestMessage(const RenderRequest& request);
+
+/// The answer for one file.
+struct RenderReply {
+    bool rendered = false;
+    std::string temporaryPath;  // a complete file, metadata included
+    int32_t finalWidth = 0;
+    int32_t finalHeight = 0;
+    int32_t sourceDepth = 0;
+    int32_t targetDepth = 0;
+    std::string error;
+};
+Message replyMessage(const RenderReply& reply);
+bool parseReply(const Message& message, RenderReply& reply);
+
+}  // namespace quill
