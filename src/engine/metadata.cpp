@@ -183,10 +183,10 @@ void readWithExiv2(const std::string& path, SourceMetadata& metadata)
             addTag(metadata, directory, std::move(tag));
         }
         if (!image->iptcData().empty()) {
-            Exiv2::DataBuf record = Exiv2::IptcParser::encode(image->iptcData());
-            if (record.pData_ && record.size_ > 0)
-                metadata.iptc.assign(reinterpret_cast<const char*>(record.pData_),
-                                     static_cast<size_t>(record.size_));
+            Exiv2::DataBuf block = Exiv2::Photoshop::setIptcIrb(nullptr, 0, image->iptcData());
+            if (block.pData_ && block.size_ > 0)
+                metadata.iptc.assign(reinterpret_cast<const char*>(block.pData_),
+                                     static_cast<size_t>(block.size_));
         }
         if (!image->xmpData().empty())
             metadata.xmp = encodeXmp(image->xmpData());
@@ -370,18 +370,10 @@ std::vector<MetadataTag> withExifVersion(std::vector<MetadataTag> exif)
     return exif;
 }
 
-void setBinary(TIFF* tiff, uint32_t tagNumber, const std::string& bytes)
+void setBytes(TIFF* tiff, uint32_t tagNumber, const std::string& bytes)
 {
-    const TIFFField* field = TIFFFindField(tiff, tagNumber, TIFF_ANY);
-    if (!field || bytes.empty())
-        return;
-    if (TIFFFieldDataType(field) == TIFF_LONG) {  // some builds declare IPTC as longs
-        std::string padded = bytes;
-        padded.resize((bytes.size() + 3) / 4 * 4, '\0');
-        TIFFSetField(tiff, tagNumber, uint32_t(padded.size() / 4), padded.data());
-    } else {
+    if (!bytes.empty())
         TIFFSetField(tiff, tagNumber, uint32_t(bytes.size()), bytes.data());
-    }
 }
 
 void ignoreTiffMessage(const char*, const char*, va_list) {}
@@ -486,8 +478,10 @@ bool writeTiffMetadata(const std::string& tiffPath, const SourceMetadata& metada
         TIFFSetField(tiff.get(), TIFFTAG_EXIFIFD, uint64_t(exifOffset));
     if (gpsOffset)
         TIFFSetField(tiff.get(), TIFFTAG_GPSIFD, uint64_t(gpsOffset));
-    setBinary(tiff.get(), TIFFTAG_RICHTIFFIPTC, metadata.iptc);
-    setBinary(tiff.get(), TIFFTAG_XMLPACKET, metadata.xmp);
+    // IPTC goes in a Photoshop resource block, as Photoshop writes it: FreeImage
+    // reads a RichTIFFIPTC tag as four times its length (a heap over-read).
+    setBytes(tiff.get(), TIFFTAG_PHOTOSHOP, metadata.iptc);
+    setBytes(tiff.get(), TIFFTAG_XMLPACKET, metadata.xmp);
     if (!TIFFRewriteDirectory(tiff.get()) || !TIFFFlush(tiff.get())) {
         error = "cannot write the metadata into the TIFF";
         return false;

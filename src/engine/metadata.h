@@ -38,7 +38,7 @@ struct SourceMetadata {
     std::vector<MetadataTag> main;  // first directory: Make, Model, DateTime, Artist, ...
     std::vector<MetadataTag> exif;  // exposure, aperture, ISO, lens, capture dates, ...
     std::vector<MetadataTag> gps;
-    std::string iptc;               // IPTC-NAA record, binary
+    std::string iptc;               // IPTC-NAA record in a Photoshop resource block (8BIM 0x0404)
     std::string xmp;                // XMP packet
 };
 
@@ -58,7 +58,8 @@ SourceMetadata readSourceMetadata(const std::string& sourcePath, FIBITMAP* decod
 
 /// Adds the metadata to a TIFF written by FreeImage: descriptive tags in the
 /// first directory, Orientation 1 (the pixels are upright), the resolution, an
-/// EXIF and a GPS directory appended after the pixels, IPTC and XMP.
+/// EXIF and a GPS directory appended after the pixels, IPTC (as Photoshop's
+/// resource block) and XMP.
 [[nodiscard]] bool writeTiffMetadata(const std::string& tiffPath, const SourceMetadata& metadata,
                                      const Resolution& resolution, std::string& error);
 

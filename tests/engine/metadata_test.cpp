@@ -1,0 +1,276 @@
+// The source's resolution and metadata: read from FreeImage's tags and real
+// camera files, written into TIFF files and read back with Exiv2.
+#include "engine/conversion_setup.h"
+
+#include "engine/metadata.h"
+
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <cstring>
+#include <vector>
+
+namespace quill {
+namespace {
+
+using test::TempFolder;
+
+void setRational(FIBITMAP* image, const char* key, uint16_t id, uint32_t numerator, uint32_t denominator)
+{
+    FITAG* tag = FreeImage_CreateTag();
+    uint32_t value[2] = {numerator, denominator};
+    FreeImage_SetTagKey(tag, key);
+    FreeImage_SetTagID(tag, id);
+    FreeImage_SetTagType(tag, FIDT_RATIONAL);
+    FreeImage_SetTagCount(tag, 1);
+    FreeImage_SetTagLength(tag, 8);
+    FreeImage_SetTagValue(tag, value);
+    FreeImage_SetMetadata(FIMD_EXIF_MAIN, image, key, tag);
+    FreeImage_DeleteTag(tag);
+}
+
+void setShort(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key, uint16_t id, uint16_t value)
+{
+    FITAG* tag = FreeImage_CreateTag();
+    FreeImage_SetTagKey(tag, key);
+    FreeImage_SetTagID(tag, id);
+    FreeImage_SetTagType(tag, FIDT_SHORT);
+    FreeImage_SetTagCount(tag, 1);
+    FreeImage_SetTagLength(tag, 2);
+    FreeImage_SetTagValue(tag, &value);
+    FreeImage_SetMetadata(model, image, key, tag);
+    FreeImage_DeleteTag(tag);
+}
+
+void setText(FIBITMAP* image, FREE_IMAGE_MDMODEL model, const char* key, uint16_t id, const std::string& text)
+{
+    FITAG* tag = FreeImage_CreateTag();
+    FreeImage_SetTagKey(tag, key);
+    FreeImage_SetTagID(tag, id);
+    FreeImage_SetTagType(tag, FIDT_ASCII);
+    FreeImage_SetTagCount(tag, DWORD(text.size() + 1));
+    FreeImage_SetTagLength(tag, DWORD(text.size() + 1));
+    FreeImage_SetTagValue(tag, text.c_str());
+    FreeImage_SetMetadata(model, image, key, tag);
+    FreeImage_DeleteTag(tag);
+}
+
+TEST(SourceResolution, TakesTheExifResolutionOverTheBitmapsOwn)
+{
+    struct Case {
+        const char* what;
+        uint32_t xNumerator, xDenominator, yNumerator, yDenominator;
+        uint16_t unit;  // 0: no ResolutionUnit tag
+        int32_t dotsPerMetreX, dotsPerMetreY;
+        double dotsPerInchX, dotsPerInchY;
+    };
+    const Case cases[] = {
+        {"no EXIF: the bitmap's own", 0, 0, 0, 0, 0, 3937, 3937, 100, 100},
+        {"whole inches", 300, 1, 240, 1, 2, 11811, 9449, 300, 240},
+        {"a rational with a large denominator", 720000, 10000, 720000, 10000, 2, 2835, 2835, 72, 72},
+        {"per centimetre", 118, 1, 118, 1, 3, 11800, 11800, 299.72, 299.72},
+        {"a zero denominator leaves the axis alone", 300, 0, 300, 1, 2, 3937, 11811, 100, 300},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bitmap image(FreeImage_Allocate(4, 4, 24));
+        FreeImage_SetDotsPerMeterX(image.get(), 3937);
+        FreeImage_SetDotsPerMeterY(image.get(), 3937);
+        if (c.xNumerator) {
+            setText(image.get(), FIMD_EXIF_MAIN, "Make", 271, "Varnetta");
+            setRational(image.get(), "XResolution", 282, c.xNumerator, c.xDenominator);
+            setRational(image.get(), "YResolution", 283, c.yNumerator, c.yDenominator);
+        }
+        if (c.unit)
+            setShort(image.get(), FIMD_EXIF_MAIN, "ResolutionUnit", 296, c.unit);
+        Resolution resolution = sourceResolution(image.get());
+        EXPECT_EQ(resolution.dotsPerMetreX, c.dotsPerMetreX);
+        EXPECT_EQ(resolution.dotsPerMetreY, c.dotsPerMetreY);
+        EXPECT_NEAR(resolution.dotsPerInchX, c.dotsPerInchX, 1e-9);
+        EXPECT_NEAR(resolution.dotsPerInchY, c.dotsPerInchY, 1e-9);
+    }
+}
+
+template <typename T>
+MetadataTag tagOf(uint16_t id, uint16_t type, const std::vector<T>& values)
+{
+    MetadataTag tag{id, type, uint32_t(values.size()), {}};
+    tag.value.resize(values.size() * sizeof(T));
+    std::memcpy(tag.value.data(), values.data(), tag.value.size());
+    if (type == 5 || type == 10)
+        tag.count /= 2;  // rationals come as numerator, denominator pairs
+    return tag;
+}
+
+MetadataTag textTag(uint16_t id, const std::string& text)
+{
+    MetadataTag tag{id, 2, uint32_t(text.size() + 1), {}};
+    tag.value.assign(text.begin(), text.end());
+    tag.value.push_back(0);
+    return tag;
+}
+
+SourceMetadata sampleMetadata()
+{
+    SourceMetadata metadata;
+    metadata.main = {textTag(271, "Varnetta"), textTag(272, "Synthetic 14"), textTag(315, "A. Photographer"),
+                     textTag(33432, "(c) 2021 A. Photographer")};
+    metadata.exif = {
+        tagOf<uint32_t>(0x829a, 5, {1, 1600}),          // ExposureTime
+        tagOf<int32_t>(0x9204, 10, {-2, 3}),            // ExposureBiasValue
+        tagOf<uint16_t>(0x8827, 3, {400}),              // ISOSpeedRatings
+        tagOf<uint16_t>(0xa407, 3, {1}),                // GainControl: a SHORT, whatever libtiff thinks
+        textTag(0x9003, "2021:06:15 14:30:00"),         // DateTimeOriginal
+        textTag(0xa434, "Varnetta 35mm f/1.4"),         // LensModel
+        tagOf<uint32_t>(0xa432, 5, {35, 1, 35, 1, 14, 10, 14, 10}),  // LensSpecification
+    };
+    metadata.gps = {
+        tagOf<uint8_t>(0, 1, {2, 3, 0, 0}),             // GPSVersionID
+        textTag(1, "N"),
+        tagOf<uint32_t>(2, 5, {52, 1, 31, 1, 123456, 10000}),
+        textTag(3, "E"),
+        tagOf<uint32_t>(4, 5, {13, 1, 24, 1, 1, 3}),
+        tagOf<uint32_t>(6, 5, {3456, 100}),              // GPSAltitude
+    };
+    Exiv2::IptcData iptc;
+    iptc["Iptc.Application2.Caption"] = "A quiet lake";
+    Exiv2::DataBuf block = Exiv2::Photoshop::setIptcIrb(nullptr, 0, iptc);
+    metadata.iptc.assign(reinterpret_cast<const char*>(block.pData_), size_t(block.size_));
+    metadata.xmp = "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
+                   "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+                   "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+                   "<rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" "
+                   "xmp:Rating=\"4\"/></rdf:RDF></x:xmpmeta><?xpacket end=\"w\"?>";
+    return metadata;
+}
+
+// A TIFF in either byte order, as FreeImage (little-endian) or another writer made it.
+std::string writeTiff(const TempFolder& folder, bool bigEndian)
+{
+    std::string path = folder.file(bigEndian ? "big.tif" : "little.tif");
+    if (!bigEndian) {
+        Bitmap image(FreeImage_Allocate(40, 30, 24));
+        EXPECT_TRUE(FreeImage_Save(FIF_TIFF, image.get(), path.c_str(), TIFF_NONE));
+        return path;
+    }
+    TIFF* tiff = TIFFOpen(path.c_str(), "wb");
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 40);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 30);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 30);
+    std::vector<uint8_t> row(120, 77);
+    for (uint32_t y = 0; y < 30; ++y)
+        TIFFWriteScanline(tiff, row.data(), y, 0);
+    TIFFClose(tiff);
+    return path;
+}
+
+TEST(WriteTiffMetadata, EveryValueReadsBackExactlyInBothByteOrders)
+{
+    silenceImageLibraries();
+    for (bool bigEndian : {false, true}) {
+        SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
+        TempFolder folder;
+        std::string path = writeTiff(folder, bigEndian);
+        Resolution resolution{11811, 11811, 300.0, 300.0};
+        std::string error;
+        ASSERT_TRUE(writeTiffMetadata(path, sampleMetadata(), resolution, error)) << error;
+
+        auto written = test::metadataOf(path);
+        const std::pair<const char*, const char*> expected[] = {
+            {"Exif.Image.Make", "Varnetta"},
+            {"Exif.Image.Model", "Synthetic 14"},
+            {"Exif.Image.Artist", "A. Photographer"},
+            {"Exif.Image.Copyright", "(c) 2021 A. Photographer"},
+            {"Exif.Image.Orientation", "1"},
+            {"Exif.Image.XResolution", "300/1"},
+            {"Exif.Image.ResolutionUnit", "2"},
+            {"Exif.Photo.ExposureTime", "1/1600"},
+            {"Exif.Photo.ExposureBiasValue", "-2/3"},
+            {"Exif.Photo.ISOSpeedRatings", "400"},
+            {"Exif.Photo.GainControl", "1"},
+            {"Exif.Photo.DateTimeOriginal", "2021:06:15 14:30:00"},
+            {"Exif.Photo.LensModel", "Varnetta 35mm f/1.4"},
+            {"Exif.Photo.LensSpecification", "35/1 35/1 14/10 14/10"},
+            {"Exif.Photo.ExifVersion", "48 50 51 48"},
+            {"Exif.GPSInfo.GPSVersionID", "2 3 0 0"},
+            {"Exif.GPSInfo.GPSLatitudeRef", "N"},
+            {"Exif.GPSInfo.GPSLatitude", "52/1 31/1 123456/10000"},
+            {"Exif.GPSInfo.GPSLongitude", "13/1 24/1 1/3"},
+            {"Exif.GPSInfo.GPSAltitude", "3456/100"},
+            {"Iptc.Application2.Caption", "A quiet lake"},
+            {"Xmp.xmp.Rating", "4"},
+        };
+        for (const auto& [key, value] : expected)
+            EXPECT_EQ(written[key], value) << key;
+
+        // The pixels and the image structure are untouched.
+        test::ImageFacts facts = test::imageFacts(path);
+        EXPECT_EQ(facts.width, 40u);
+        EXPECT_EQ(facts.height, 30u);
+        EXPECT_EQ(facts.bitsPerPixel, 24u);
+    }
+}
+
+TEST(WriteTiffMetadata, RefusesWhatIsNoClassicTiff)
+{
+    TempFolder folder;
+    test::writeFile(folder.file("text.tif"), "not a tiff at all");
+    std::string error;
+    EXPECT_FALSE(writeTiffMetadata(folder.file("text.tif"), sampleMetadata(), {}, error));
+    EXPECT_FALSE(error.empty());
+    error.clear();
+    EXPECT_FALSE(writeTiffMetadata(folder.file("missing.tif"), sampleMetadata(), {}, error));
+    EXPECT_FALSE(error.empty());
+}
+
+bool holds(const std::vector<MetadataTag>& tags, uint16_t id)
+{
+    for (const auto& tag : tags)
+        if (tag.tag == id)
+            return true;
+    return false;
+}
+
+TEST(ReadSourceMetadata, KeepsThePictureAndDropsTheLayoutOfADng)
+{
+    QUILL_REQUIRE_FIXTURES();
+    SourceMetadata metadata = readSourceMetadata(test::fixtureFolder() + "DSC8695.dng", nullptr);
+    std::vector<uint16_t> mainTags;
+    for (const auto& tag : metadata.main)
+        mainTags.push_back(tag.tag);
+    std::sort(mainTags.begin(), mainTags.end());
+    EXPECT_EQ(mainTags, (std::vector<uint16_t>{271, 272, 305, 306}));  // Make, Model, Software, DateTime
+    EXPECT_TRUE(holds(metadata.exif, 0x829a));   // ExposureTime
+    EXPECT_TRUE(holds(metadata.exif, 0xa434));   // LensModel
+    EXPECT_FALSE(holds(metadata.exif, 0xa302));  // CFAPattern
+    EXPECT_FALSE(holds(metadata.exif, 0x927c));  // MakerNote
+    EXPECT_FALSE(metadata.xmp.empty());
+    EXPECT_EQ(metadata.xmp.find("crs:"), std::string::npos);
+    EXPECT_NE(metadata.xmp.find("image/tiff"), std::string::npos);
+}
+
+TEST(ReadSourceMetadata, FallsBackToTheDecodersTagsForFilesExiv2CannotRead)
+{
+    TempFolder folder;
+    test::writeFile(folder.file("camera.qtk"), "qktk not something Exiv2 knows");
+    Bitmap holder(FreeImage_Allocate(10, 10, 8));
+    setText(holder.get(), FIMD_EXIF_MAIN, "Make", 271, "Apple");
+    setText(holder.get(), FIMD_EXIF_MAIN, "Software", 305, "dcraw v9.26");
+    setText(holder.get(), FIMD_EXIF_MAIN, "Artist", 315, "");
+    setShort(holder.get(), FIMD_EXIF_EXIF, "ISOSpeedRatings", 0x8827, 100);
+    SourceMetadata metadata = readSourceMetadata(folder.file("camera.qtk"), holder.get());
+    ASSERT_EQ(metadata.main.size(), 1u);  // the decoder's own name and empty texts stay out
+    EXPECT_EQ(metadata.main[0].tag, 271);
+    EXPECT_TRUE(holds(metadata.exif, 0x8827));
+
+    SourceMetadata nothing = readSourceMetadata(folder.file("missing.crw"), nullptr);
+    EXPECT_TRUE(nothing.main.empty() && nothing.exif.empty() && nothing.gps.empty());
+    EXPECT_TRUE(nothing.iptc.empty() && nothing.xmp.empty());
+}
+
+}  // namespace
+}  // namespace quill
