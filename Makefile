@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build test demo bench fuzz deps clean
+.PHONY: all build test demo bench fuzz sanitize deps clean
 
 all: build
 
@@ -25,8 +25,12 @@ demo: build
 bench: build
 	bash bench/run.sh $(BUILD)
 
+FUZZ_SECONDS ?= 60
 fuzz:
-	bash scripts/fuzz.sh
+	bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
+sanitize:
+	bash scripts/sanitize.sh
 
 clean:
 	rm -rf $(BUILD)
