@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer, LeakSanitizer and
+# UndefinedBehaviorSanitizer and runs the whole test suite under them.
+#
+#   scripts/sanitize.sh [build-folder]      (default: build-asan in the checkout)
+#
+# Every sanitized process writes its reports into one folder instead of
+# standard error: render processes of a batch have their standard error on
+# /dev/null, and a report there must fail the run all the same. The run fails
+# when any test fails or when that folder holds any report afterwards.
+# Suppressions (tests/sanitizers/*.supp) cover third-party libraries only.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-${SANITIZE_BUILD:-$root/build-asan}}
+jobs=${JOBS:-2}
+supp=$root/tests/sanitizers
+
+cmake -S "$root" -B "$build" -DSANITIZE=address,undefined -DWERROR=ON -DQUILL_TESTS=ON >/dev/null
+cmake --build "$build" -j"$jobs"
+
+reports=$build/sanitizer-reports
+rm -rf "$reports"
+mkdir -p "$reports"
+
+# Children (render processes, the programs the tests start) inherit all of this.
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:print_stacktrace=1:\
+check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=0:\
+suppressions=$supp/asan.supp:log_path=$reports/asan"
+export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0:report_objects=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:report_error_type=1:\
+suppressions=$supp/ubsan.supp:log_path=$reports/ubsan"
+# The command line and the tests draw with Qt; no display is needed or wanted.
+export QT_QPA_PLATFORM=offscreen
+
+status=0
+(cd "$build" && ctest --output-on-failure -j"$jobs" --timeout 900) || status=$?
+
+shopt -s nullglob
+found=("$reports"/*)
+if [ ${#found[@]} -gt 0 ]; then
+    echo "sanitize.sh: ${#found[@]} sanitizer report(s) in $reports:" >&2
+    for report in "${found[@]}"; do
+        echo "==== $report" >&2
+        cat "$report" >&2
+    done
+    status=1
+fi
+if [ "$status" -ne 0 ]; then
+    echo "sanitize.sh: FAILED" >&2
+else
+    echo "sanitize.sh: every test passed with no sanitizer report"
+fi
+exit "$status"
