@@ -198,7 +198,9 @@ std::optional<Picture> loadWithFreeImage(const std::string& path)
     FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
     if (format == FIF_UNKNOWN)
         format = FreeImage_GetFIFFromFilename(path.c_str());
-    if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format))
+    // FreeImage's XBM reader can loop forever on a valid file whose data
+    // starts on the line of the opening brace; Qt reads XBM soundly.
+    if (format == FIF_UNKNOWN || format == FIF_XBM || !FreeImage_FIFSupportsReading(format))
         return std::nullopt;
     Bitmap loaded(FreeImage_Load(format, path.c_str(), 0));
     if (!loaded)
@@ -217,7 +219,7 @@ std::optional<Picture> loadWithFreeImage(const std::string& path)
     return picture;
 }
 
-// FreeImage first; Qt reads a few formats FreeImage does not (XBM, for one).
+// FreeImage first, then Qt for what FreeImage cannot or should not read.
 std::optional<Picture> loadPicture(const std::string& path)
 {
     if (path.empty())
