@@ -2,10 +2,10 @@
 
 namespace quill {
 
-bool loadWatermarkFontForRun(const Settings&, std::optional<WatermarkFont>& font)
+bool loadWatermarkFontForRun(const Settings& settings, std::optional<WatermarkFont>& font)
 {
-    font.reset();
-    return true;
+    font = loadWatermarkFont(settings);
+    return font.has_value();
 }
 
 }  // namespace quill

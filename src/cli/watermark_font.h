@@ -12,10 +12,7 @@ namespace quill {
 /// Loads the watermark font (`Font` at `Font Size` with its style and effect)
 /// into `font` for the run; false when it cannot be loaded. The font lives as
 /// long as the caller keeps `font`, and the conversion worker draws with it.
-///
-/// Hook: the check is not wired yet. Every font name is accepted and `font`
-/// stays empty, so runs do not start the Qt layer and the worker leaves the
-/// text watermark out. Wiring it means loadWatermarkFont(settings) here.
+/// Starts the Qt layer that fonts need, so call it from the main thread.
 bool loadWatermarkFontForRun(const Settings& settings, std::optional<WatermarkFont>& font);
 
 }  // namespace quill

@@ -348,6 +348,53 @@ TEST(Batch, DebugListsAPictureWatermarkAndStopsAtTheFirstFailedCheck)
     EXPECT_EQ(failed.exitCode, 1);
 }
 
+// The font is loaded before anything is queued, in every mode; the watermark
+// option given last decides whether the font or the picture is checked.
+TEST(Batch, ATextWatermarkNeedsAFontTheSystemHas)
+{
+    QUILL_REQUIRE_FIXTURES();
+    RunFolder folder;
+    folder.copyFixture(kFirstRaw, "in/DC0014L.KDC");
+    writeFile(folder.path("logo.png"), "picture bytes");
+    const std::string unknownFont = "--wm-font=Quillmere No Such Family";
+    const std::string fontError = "Error: Invalid watermark font";
+    const CheckCase cases[] = {
+        {{"--wm-text=Hello", unknownFont}, fontError},
+        {{unknownFont, "--wm-text=Hello"}, fontError},
+        {{"--wm-image=logo.png", "--wm-text=Hello", unknownFont}, fontError},
+        {{"--wm-text=Hello", unknownFont, "--wm-image=logo.png"}, ""},
+        {{"--wm-text=Hello", "--wm-font=Arial"}, ""},
+    };
+    for (const CheckCase& c : cases) {
+        std::vector<std::string> arguments = {"-i", "in", "-o", "out"};
+        arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        fs::remove_all(folder.out());
+        fs::create_directories(folder.out());
+        RunResult result = folder.run(arguments);
+        EXPECT_EQ(result.errors, "");
+        if (c.line.empty()) {
+            EXPECT_EQ(result.exitCode, 0);
+            EXPECT_EQ(filesBelow(folder.out()), std::vector<std::string>{"DC0014L.tiff"});
+            continue;
+        }
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(linesOf(result.output), withBanner({"Preparing...", c.line}));
+        EXPECT_TRUE(filesBelow(folder.out()).empty());
+    }
+
+    // Quiet leaves out the status lines, never the error; debug lists the
+    // watermark settings up to the failed check.
+    RunResult quiet = folder.run({"-q", "-i", "in", "-o", "out", "--wm-text=Hello", unknownFont});
+    EXPECT_EQ(quiet.output, fontError + "\n");
+    RunResult debug = folder.run({"-d", "-q", "-i", "in", "-o", "out", "--wm-text=Hello", unknownFont});
+    std::vector<std::string> lines = linesOf(debug.output);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3], "Watermark rotation: 0");
+    EXPECT_EQ(lines[lines.size() - 2], "Watermark size/mode: FIXED");
+    EXPECT_EQ(lines.back(), fontError);
+}
+
 TEST(Batch, FolderTreesKeepTheirSubfoldersUnlessAskedNotTo)
 {
     QUILL_REQUIRE_FIXTURES();
