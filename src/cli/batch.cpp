@@ -3,6 +3,7 @@
 #include "app/job.h"
 #include "cli/batch_checks.h"
 #include "cli/console.h"
+#include "cli/interrupt.h"
 #include "cli/terminal_progress.h"
 #include "engine/watermark_font.h"
 #include "engine/depth.h"
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <atomic>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -223,6 +225,15 @@ std::string ownExecutable()
     return error ? std::string() : path.string();
 }
 
+/// Seconds a render process may spend on one file. QUILLMERE_FILE_TIME_LIMIT
+/// shortens it for tests of hanging decoders; users have no reason to set it.
+std::chrono::seconds fileTimeLimit()
+{
+    const char* text = std::getenv("QUILLMERE_FILE_TIME_LIMIT");
+    long seconds = text ? std::strtol(text, nullptr, 10) : 0;
+    return seconds > 0 ? std::chrono::seconds(seconds) : BatchOptions{}.fileTimeLimit;
+}
+
 /// Runs the conversion on a worker thread; on a terminal (neither quiet nor
 /// debug) this thread redraws one progress line until the worker is done.
 bool convertOnWorkerThread(Run& run, ConversionContext& context, const BatchOptions& options,
@@ -265,7 +276,9 @@ std::optional<int32_t> convertQueued(Run& run, ProgressRecord& progress, int32_t
     options.executable = ownExecutable();
     options.jobs = effectiveJobCount(std::max(0, records.settings.workerThreads), records.inputs,
                                      records.settings);
+    options.fileTimeLimit = fileTimeLimit();
     progress.reset();
+    StopOnInterrupt stopOnInterrupt(progress.running);
     if (!convertOnWorkerThread(run, context, options, total))
         return std::nullopt;
     std::lock_guard lock(progress.mutex);

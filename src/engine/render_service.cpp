@@ -6,9 +6,11 @@
 #include "engine/watermark_font.h"
 #include "settings/settings_fields.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace quill {
@@ -52,44 +54,65 @@ struct RunState {
 
 bool readRun(const Message& message, RunState& run)
 {
-    auto fields = settingFields();
-    if (message.size() != 1 + fields.size() + 7 || message[0] != "run")
+    if (!parseRunMessage(message, run.settings, run.job, run.font))
         return false;
-    size_t at = 1;
-    for (const auto& field : fields)
-        storeField(run.settings, field, message[at++]);
-    run.job.formatIdentifier = numberFrom(message[at++]);
-    run.job.outputExtension = message[at++];
-    run.job.targetDepth = numberFrom(message[at++]);
-    run.job.automaticDepth = static_cast<uint8_t>(numberFrom(message[at++]));
-    run.job.saveFlags = numberFrom(message[at++]);
-    run.job.inputFolder = message[at++];
-    run.job.outputFolder = message[at++];
     buildFormatTables(run.formats);
-    if (run.settings.doWatermark == 1)
-        run.font = loadWatermarkFont(run.settings);
+    // Text is drawn with the front end's font only, never one looked up here.
+    if (run.font && !ensureGuiForFonts())
+        run.font.reset();
     return true;
+}
+
+// Test hooks, honoured by render processes only and never set by the program:
+// a file whose path contains the text of QUILLMERE_CRASH_ON crashes the process,
+// one whose path contains the text of QUILLMERE_STALL_ON never finishes. They let
+// tests prove that a decoder crash or hang costs that one file, never the batch.
+void simulateFaultFor(const std::string& path)
+{
+    const char* crashOn = std::getenv("QUILLMERE_CRASH_ON");
+    if (crashOn && *crashOn && path.find(crashOn) != std::string::npos) {
+        std::signal(SIGSEGV, SIG_DFL);
+        std::raise(SIGSEGV);
+    }
+    const char* stallOn = std::getenv("QUILLMERE_STALL_ON");
+    if (stallOn && *stallOn && path.find(stallOn) != std::string::npos)
+        for (;;)
+            ::pause();
+}
+
+// The batch decides what becomes of the files in flight: Ctrl-C reaches the
+// whole process group, and a render process leaves only when its batch closes
+// the pipe. A batch that dies takes its render processes along, so a decoder
+// stuck in a hostile file never outlives it. A reply nobody reads any more is
+// a write error, after which the unclaimed file is removed.
+void joinBatchLifetime()
+{
+    std::signal(SIGINT, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 }
 
 RenderReply renderOne(RunState& run, const Message& message)
 {
     RenderReply reply;
-    if (message.size() != 6 || message[0] != "file") {
+    RenderRequest request;
+    if (!parseRequest(message, request)) {
         reply.error = "malformed request";
         return reply;
     }
     ConversionJob job = run.job;  // automatic depth is resolved per file
-    job.inputPath = message[1];
-    job.relativeSubfolder = message[2];
-    job.counter = numberFrom(message[4]);
-    job.randomNumber = numberFrom(message[5]);
+    job.inputPath = request.inputPath;
+    job.relativeSubfolder = request.relativeSubfolder;
+    job.counter = request.counter;
+    job.randomNumber = request.randomNumber;
+    simulateFaultFor(job.inputPath);
     RenderedImage rendered = renderImage(job, run.settings, run.formats, run.font ? &*run.font : nullptr);
     reply.finalWidth = rendered.finalWidth;
     reply.finalHeight = rendered.finalHeight;
     reply.sourceDepth = rendered.sourceDepth;
     reply.targetDepth = job.targetDepth;
     // Only the folder of this path matters: the batch names the file later.
-    std::string placeholder = message[3] + "render";
+    std::string placeholder = request.destinationFolder + "render";
     TemporaryOutput temporary;
     if (!saveRenderedImage(rendered, job.formatIdentifier, job.saveFlags, placeholder, temporary,
                            reply.error))
@@ -113,6 +136,7 @@ int runRenderService()
     if (std::sscanf(std::getenv(kRenderServiceVariable), "%d,%d", &in, &out) != 2)
         return 1;
     ::unsetenv(kRenderServiceVariable);
+    joinBatchLifetime();
     silenceImageLibraries();
     RunState run;
     auto first = receiveMessage(in);
@@ -129,7 +153,7 @@ int runRenderService()
     return 0;
 }
 
-Message runMessage(const Settings& settings, const ConversionJob& job)
+Message runMessage(const Settings& settings, const ConversionJob& job, const WatermarkFont* font)
 {
     Message message{"run"};
     for (const auto& field : settingFields())
@@ -141,7 +165,40 @@ Message runMessage(const Settings& settings, const ConversionJob& job)
     message.push_back(std::to_string(job.saveFlags));
     message.push_back(job.inputFolder);
     message.push_back(job.outputFolder);
+    WatermarkFont none;
+    const WatermarkFont& described = font ? *font : none;
+    message.push_back(font ? "font" : "no font");
+    message.push_back(described.family);
+    message.push_back(std::to_string(described.pointSize));
+    message.push_back(std::string{described.bold ? '1' : '0', described.italic ? '1' : '0',
+                                  described.underline ? '1' : '0', described.strikeOut ? '1' : '0'});
     return message;
+}
+
+bool parseRunMessage(const Message& message, Settings& settings, ConversionJob& job,
+                     std::optional<WatermarkFont>& font)
+{
+    auto fields = settingFields();
+    if (message.size() != 1 + fields.size() + 7 + 4 || message[0] != "run")
+        return false;
+    size_t at = 1;
+    for (const auto& field : fields)
+        storeField(settings, field, message[at++]);
+    job.formatIdentifier = numberFrom(message[at++]);
+    job.outputExtension = message[at++];
+    job.targetDepth = numberFrom(message[at++]);
+    job.automaticDepth = static_cast<uint8_t>(numberFrom(message[at++]));
+    job.saveFlags = numberFrom(message[at++]);
+    job.inputFolder = message[at++];
+    job.outputFolder = message[at++];
+    const std::string& flags = message[at + 3];
+    if (message[at] != "font" || flags.size() != 4) {
+        font.reset();
+        return true;
+    }
+    font = WatermarkFont{message[at + 1], numberFrom(message[at + 2]), flags[0] == '1', flags[1] == '1',
+                         flags[2] == '1', flags[3] == '1'};
+    return true;
 }
 
 Message requestMessage(const RenderRequest& request)
@@ -163,6 +220,14 @@ Message replyMessage(const RenderReply& reply)
             std::to_string(reply.sourceDepth),
             std::to_string(reply.targetDepth),
             reply.error};
+}
+
+bool parseRequest(const Message& message, RenderRequest& request)
+{
+    if (message.size() != 6 || message[0] != "file")
+        return false;
+    request = {message[1], message[2], message[3], numberFrom(message[4]), numberFrom(message[5])};
+    return true;
 }
 
 bool parseReply(const Message& message, RenderReply& reply)
