@@ -64,6 +64,24 @@ Bitmap compositeOver(FIBITMAP* layer, FIBITMAP* image)
     return Bitmap(FreeImage_Composite(layer, FALSE, nullptr, image));
 }
 
+Overlay overlayAt(FIBITMAP* image, FIBITMAP* layer, int x, int y)
+{
+    const long long width = FreeImage_GetWidth(layer), height = FreeImage_GetHeight(layer);
+    // The same rule as FreeImage_Paste: the layer must lie wholly inside.
+    if (x < 0 || y < 0 || x + width > FreeImage_GetWidth(image) || y + height > FreeImage_GetHeight(image))
+        return Overlay::refused;
+    const int right = static_cast<int>(x + width), bottom = static_cast<int>(y + height);
+    Bitmap part(FreeImage_Copy(image, x, y, right, bottom));
+    if (!part)
+        return Overlay::failed;
+    Bitmap blended = compositeOver(layer, part.get());
+    // An alpha above 255 makes FreeImage_Paste copy the pixels unchanged.
+    constexpr int copyUnchanged = 256;
+    if (!blended || !FreeImage_Paste(image, blended.get(), x, y, copyUnchanged))
+        return Overlay::failed;
+    return Overlay::laid;
+}
+
 Bitmap asTwentyFourBits(Bitmap image)
 {
     if (!image || FreeImage_GetBPP(image.get()) == 24)

@@ -26,6 +26,17 @@ Bitmap layerFromCanvas(const QImage& canvas, int opacity = 255);
 /// over it; empty when FreeImage refuses.
 Bitmap compositeOver(FIBITMAP* layer, FIBITMAP* image);
 
+enum class Overlay {
+    laid,     // the layer is composited into the image
+    refused,  // it does not lie wholly inside the image: nothing changed
+    failed,   // FreeImage could not composite
+};
+
+/// Composites the 32-bit layer over the 24-bit image with its top left at
+/// (x, y), in place. Only that rectangle is worked on, which gives the same
+/// pixels as compositing a transparent whole-image layer holding this one.
+Overlay overlayAt(FIBITMAP* image, FIBITMAP* layer, int x, int y);
+
 /// The image at 24 bits per pixel (itself when it already is); empty when
 /// FreeImage cannot convert it.
 Bitmap asTwentyFourBits(Bitmap image);

@@ -352,16 +352,16 @@ Bitmap laidOver(Bitmap image, Bitmap layer, const Placement& placement, const Se
     if (!fitsInt(x) || !fitsInt(y))
         return image;
 
-    Bitmap full(FreeImage_Allocate(width, height, 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
-    if (!full)
+    // A layer that does not lie wholly inside the image (a negative offset,
+    // say) is refused: no watermark then.
+    switch (overlayAt(image.get(), layer.get(), static_cast<int>(x), static_cast<int>(y))) {
+    case Overlay::laid:
+    case Overlay::refused:
         return image;
-    // FreeImage refuses a layer that does not lie wholly inside the image: no
-    // watermark then. An alpha above 255 copies the pixels as they are; 255
-    // would blend them at 255/256 and weaken every pixel of the watermark.
-    constexpr int copyUnchanged = 256;
-    if (!FreeImage_Paste(full.get(), layer.get(), static_cast<int>(x), static_cast<int>(y), copyUnchanged))
-        return image;
-    return compositeOver(full.get(), image.get());
+    case Overlay::failed:
+        break;
+    }
+    return nullptr;  // a failed composite leaves no image
 }
 
 }  // namespace

@@ -80,6 +80,21 @@ TEST(Frame, BandsCoverTheBorderInTheirColoursAndKeepTheSize)
                               });
 }
 
+TEST(Frame, InsideTheBandsEveryPixelIsUntouched)
+{
+    Bitmap original = test::colourRamp(200, 100);
+    Bitmap image = applyFrame(test::copyOf(original.get()), 200, 100, fourColourFrame());
+    ASSERT_TRUE(image);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const bool inside = x >= 20 && x < 180 && y >= 20 && y < 80;
+            if (inside)
+                ASSERT_EQ(pixelAt(image.get(), x, y), pixelAt(original.get(), x, y)) << x << ", " << y;
+            else
+                ASSERT_NE(pixelAt(image.get(), x, y), pixelAt(original.get(), x, y)) << x << ", " << y;
+        }
+}
+
 TEST(Frame, CornersAreSplitAlongTheDiagonal)
 {
     Bitmap image = framed(fourColourFrame());

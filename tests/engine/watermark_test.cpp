@@ -537,6 +537,22 @@ TEST_F(PictureWatermark, PlacementOutsideTheImageGivesNoWatermark)
     }
 }
 
+TEST_F(PictureWatermark, OnlyThePictureRectangleChanges)
+{
+    Settings settings = pictureAt(writePicture(false), 10, 10);
+    settings.wmImagePosition = 8;  // 20 x 10 at the bottom right, 10 pixels in
+    ConversionJob job;
+    Bitmap original = test::colourRamp(100, 50);
+    Bitmap image = applyWatermark(test::copyOf(original.get()), 100, 50, settings, job, nullptr);
+    ASSERT_TRUE(image);
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const bool covered = x >= 70 && x < 90 && y >= 30 && y < 40;
+            const Rgb expected = covered ? (x < 80 ? red : Rgb{0, 255, 0}) : pixelAt(original.get(), x, y);
+            ASSERT_EQ(pixelAt(image.get(), x, y), expected) << x << ", " << y;
+        }
+}
+
 TEST_F(PictureWatermark, QuarterTurnSwapsTheSides)
 {
     Settings settings = pictureAt(writePicture(false), 0, 0);
