@@ -150,8 +150,23 @@ public:
         return *outcome_;
     }
 
-    /// True once nothing of the group is left (render processes included).
-    bool groupIsGone() const { return ::kill(-pid_, 0) != 0 && errno == ESRCH; }
+    /// True once no process of the group runs any more (render processes
+    /// included); zombies waiting for a parent to reap them count as ended.
+    bool groupIsGone() const
+    {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+            std::string stat = readFile(entry.path().string() + "/stat");
+            size_t close = stat.rfind(')');
+            char state = 0;
+            long parent = 0, group = 0;
+            if (close != std::string::npos &&
+                std::sscanf(stat.c_str() + close + 1, " %c %ld %ld", &state, &parent, &group) == 3 &&
+                group == pid_ && state != 'Z' && state != 'X')
+                return false;
+        }
+        return true;
+    }
 
 private:
     bool reap(int options)
