@@ -1,7 +1,9 @@
 #include "cli/terminal_progress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace quill {
@@ -25,20 +27,54 @@ std::string fileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Columns of the terminal on standard output; 0 when unknown.
+size_t terminalColumns()
+{
+    winsize size{};
+    return ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+size_t characterCount(const std::string& text)
+{
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+// The last `characters` characters of a UTF-8 text, never half a character.
+std::string lastCharacters(const std::string& text, size_t characters)
+{
+    size_t start = text.size();
+    while (start > 0 && characters > 0) {
+        --start;
+        if ((static_cast<unsigned char>(text[start]) & 0xC0) != 0x80)
+            --characters;
+    }
+    return text.substr(start);
+}
+
 }  // namespace
 
 std::string progressLine(int32_t done, int32_t total, const std::string& currentFile,
-                         std::chrono::milliseconds elapsed)
+                         std::chrono::milliseconds elapsed, size_t columns)
 {
-    std::string line = std::to_string(done) + "/" + std::to_string(total);
-    if (!currentFile.empty())
-        line += "  " + fileNameOf(currentFile);
-    line += "  elapsed " + clockText(elapsed);
+    std::string counts = std::to_string(done) + "/" + std::to_string(total);
+    std::string times = "  elapsed " + clockText(elapsed);
     if (done > 0 && done < total) {
         auto left = elapsed * (total - done) / done;
-        line += "  left " + clockText(std::chrono::duration_cast<std::chrono::milliseconds>(left));
+        times += "  left " + clockText(std::chrono::duration_cast<std::chrono::milliseconds>(left));
     }
-    return line;
+    std::string name = fileNameOf(currentFile);
+    // A line as wide as the terminal wraps, and the next "\r" returns to its
+    // last row only: the name gives way, keeping its end, and goes entirely
+    // when even that does not fit.
+    if (columns > 0 && !name.empty()) {
+        size_t fixed = characterCount(counts) + characterCount(times) + 2;
+        size_t room = columns > fixed + 1 ? columns - fixed - 1 : 0;
+        if (characterCount(name) > room)
+            name = room > 4 ? "..." + lastCharacters(name, room - 3) : std::string();
+    }
+    return name.empty() ? counts + times : counts + "  " + name + times;
 }
 
 bool progressLineWanted()
@@ -55,7 +91,7 @@ void showProgressLine(ProgressRecord& progress, int32_t total, std::chrono::mill
         done = progress.finished;
         current = progress.currentFile;
     }
-    std::string line = "\r\033[K" + progressLine(done, total, current, elapsed);
+    std::string line = "\r\033[K" + progressLine(done, total, current, elapsed, terminalColumns());
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
 }

@@ -12,9 +12,10 @@
 
 namespace quill {
 
-/// The text of the progress line (without the carriage return).
+/// The text of the progress line (without the carriage return), narrower
+/// than `columns` characters when given, by shortening the file name.
 std::string progressLine(int32_t done, int32_t total, const std::string& currentFile,
-                         std::chrono::milliseconds elapsed);
+                         std::chrono::milliseconds elapsed, size_t columns = 0);
 
 /// True when standard output is a terminal, so the line may be shown.
 bool progressLineWanted();

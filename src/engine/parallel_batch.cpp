@@ -139,7 +139,7 @@ class ParallelRun {
 public:
     ParallelRun(ConversionContext& context, const BatchOptions& options)
         : context_(context), options_(options), processes_(std::max(1, options.jobs)),
-          runMessage_(runMessage(context.settings, context.job))
+          runMessage_(runMessage(context.settings, context.job, context.watermarkFont))
     {
         upcomingRandom_.push_back(context.job.randomNumber);
         threadsPerFile_ = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) /
@@ -164,15 +164,17 @@ public:
     {
         const auto& entries = context_.inputs.entries;
         while (true) {
+            // Hand out work before committing: a render process must not wait
+            // while this process flushes the previous output to disk.
             while (next_ < entries.size() && freeProcess() >= 0 && inFlight_.size() < 2 * processes_.size() &&
                    mayContinue(context_.progress))
                 dispatch(next_++, freeProcess());
             if (inFlight_.empty())
                 break;
-            if (!inFlight_.front().reply)
-                waitForReplies();
-            while (!inFlight_.empty() && inFlight_.front().reply)
+            if (inFlight_.front().reply)
                 commitFront();
+            else
+                waitForReplies();
         }
         std::lock_guard lock(context_.progress.mutex);
         context_.progress.converted = converted_;
@@ -204,25 +206,20 @@ private:
         file.process = processIndex;
         file.started = Clock::now();
         file.reply.reset();
-        if (!process.alive() && !startProcess(process, options_.executable, runMessage_, threadsPerFile_)) {
-            failInFlight(file, "cannot start a render process");
-            return;
-        }
-        if (!sendMessage(process.toChild, requestMessage(request))) {
+        // A process that died while idle costs no file: a fresh one takes it.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (!process.alive() && !startProcess(process, options_.executable, runMessage_, threadsPerFile_))
+                break;
+            if (sendMessage(process.toChild, requestMessage(request)))
+                return;
             stopProcess(process, true);
-            failInFlight(file, "the render process ended");
         }
+        failInFlight(file, "cannot start a render process");
     }
 
     void dispatch(size_t entryIndex, int processIndex)
     {
         const InputEntry& entry = context_.inputs.entries[entryIndex];
-        {
-            std::lock_guard lock(context_.progress.mutex);
-            context_.progress.fileIndex = static_cast<int32_t>(entryIndex + 1);
-            context_.progress.currentFile = entry.path;
-            context_.progress.lastDuration = lastDuration_;
-        }
         if (context_.settings.keepSubfolders &&
             !isDirectory(withTrailingSlash(context_.job.outputFolder) + entry.relativeSubfolder))
             createSubfolders(context_.job.outputFolder, entry.relativeSubfolder);
@@ -233,7 +230,20 @@ private:
         file.counter = context_.job.counter + static_cast<int32_t>(ahead);
         file.randomNumber = randomNumberAhead(ahead);
         inFlight_.push_back(file);
+        showCurrentFile();
         send(inFlight_.back(), processIndex);
+    }
+
+    // The current file is the oldest one in flight: the one the count waits for.
+    void showCurrentFile()
+    {
+        if (inFlight_.empty())
+            return;
+        size_t entryIndex = inFlight_.front().entry;
+        std::lock_guard lock(context_.progress.mutex);
+        context_.progress.fileIndex = static_cast<int32_t>(entryIndex + 1);
+        context_.progress.currentFile = context_.inputs.entries[entryIndex].path;
+        context_.progress.lastDuration = lastDuration_;
     }
 
     std::string destinationFolder(const InputEntry& entry) const
@@ -317,9 +327,13 @@ private:
         ::unlink(file.reply->temporaryPath.c_str());
         file.counter = context_.job.counter;
         file.randomNumber = context_.job.randomNumber;
+        file.reply.reset();
+        // One file per process at a time: replies are matched to files by process.
         int processIndex = freeProcess();
-        if (processIndex < 0)
-            processIndex = 0;
+        while (processIndex < 0) {
+            waitForReplies();
+            processIndex = freeProcess();
+        }
         send(file, processIndex);
         while (!file.reply)
             waitForReplies();
@@ -365,8 +379,11 @@ private:
             log("[ERROR] Unable to convert the file!");
         }
         inFlight_.pop_front();
-        std::lock_guard lock(context_.progress.mutex);
-        ++context_.progress.finished;
+        {
+            std::lock_guard lock(context_.progress.mutex);
+            ++context_.progress.finished;
+        }
+        showCurrentFile();
     }
 
     void log(const std::string& line)
@@ -419,14 +436,20 @@ int64_t decodeMemoryEstimate(const std::string& path, const Settings& settings)
 
 int effectiveJobCount(int requested, const InputList& inputs, const Settings& settings)
 {
+    return effectiveJobCount(requested, inputs, settings, static_cast<int>(std::thread::hardware_concurrency()),
+                             availableMemory());
+}
+
+int effectiveJobCount(int requested, const InputList& inputs, const Settings& settings, int cores,
+                      int64_t freeMemory)
+{
     if (requested > 0)
         return requested;
-    int cores = std::max(1u, std::thread::hardware_concurrency());
     int64_t largest = 0;
     for (const auto& entry : inputs.entries)
         largest = std::max(largest, decodeMemoryEstimate(entry.path, settings));
-    int64_t budget = availableMemory() / 2;
-    int jobs = std::min<int>(cores, std::max<size_t>(1, inputs.size()));
+    int64_t budget = freeMemory / 2;
+    int jobs = std::min<int>(std::max(1, cores), std::max<size_t>(1, inputs.size()));
     while (jobs > 1 && largest > 0 && budget > 0 && jobs * largest > budget)
         --jobs;
     return std::max(1, jobs);

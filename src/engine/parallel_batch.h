@@ -23,6 +23,11 @@ struct BatchOptions {
 /// the memory that is free now; never below 1.
 int effectiveJobCount(int requested, const InputList& inputs, const Settings& settings);
 
+/// The same for a machine of `cores` cores with `freeMemory` bytes free
+/// (0: unknown, the cores alone decide).
+int effectiveJobCount(int requested, const InputList& inputs, const Settings& settings, int cores,
+                      int64_t freeMemory);
+
 /// What one decode of the file may need at its peak, in bytes (an estimate
 /// from the camera file's pixel size, or from its length).
 int64_t decodeMemoryEstimate(const std::string& path, const Settings& settings);

@@ -54,22 +54,12 @@ struct RunState {
 
 bool readRun(const Message& message, RunState& run)
 {
-    auto fields = settingFields();
-    if (message.size() != 1 + fields.size() + 7 || message[0] != "run")
+    if (!parseRunMessage(message, run.settings, run.job, run.font))
         return false;
-    size_t at = 1;
-    for (const auto& field : fields)
-        storeField(run.settings, field, message[at++]);
-    run.job.formatIdentifier = numberFrom(message[at++]);
-    run.job.outputExtension = message[at++];
-    run.job.targetDepth = numberFrom(message[at++]);
-    run.job.automaticDepth = static_cast<uint8_t>(numberFrom(message[at++]));
-    run.job.saveFlags = numberFrom(message[at++]);
-    run.job.inputFolder = message[at++];
-    run.job.outputFolder = message[at++];
     buildFormatTables(run.formats);
-    if (run.settings.doWatermark == 1)
-        run.font = loadWatermarkFont(run.settings);
+    // Text is drawn with the front end's font only, never one looked up here.
+    if (run.font && !ensureGuiForFonts())
+        run.font.reset();
     return true;
 }
 
@@ -105,15 +95,16 @@ void joinBatchLifetime()
 RenderReply renderOne(RunState& run, const Message& message)
 {
     RenderReply reply;
-    if (message.size() != 6 || message[0] != "file") {
+    RenderRequest request;
+    if (!parseRequest(message, request)) {
         reply.error = "malformed request";
         return reply;
     }
     ConversionJob job = run.job;  // automatic depth is resolved per file
-    job.inputPath = message[1];
-    job.relativeSubfolder = message[2];
-    job.counter = numberFrom(message[4]);
-    job.randomNumber = numberFrom(message[5]);
+    job.inputPath = request.inputPath;
+    job.relativeSubfolder = request.relativeSubfolder;
+    job.counter = request.counter;
+    job.randomNumber = request.randomNumber;
     simulateFaultFor(job.inputPath);
     RenderedImage rendered = renderImage(job, run.settings, run.formats, run.font ? &*run.font : nullptr);
     reply.finalWidth = rendered.finalWidth;
@@ -121,7 +112,7 @@ RenderReply renderOne(RunState& run, const Message& message)
     reply.sourceDepth = rendered.sourceDepth;
     reply.targetDepth = job.targetDepth;
     // Only the folder of this path matters: the batch names the file later.
-    std::string placeholder = message[3] + "render";
+    std::string placeholder = request.destinationFolder + "render";
     TemporaryOutput temporary;
     if (!saveRenderedImage(rendered, job.formatIdentifier, job.saveFlags, placeholder, temporary,
                            reply.error))
@@ -162,7 +153,7 @@ int runRenderService()
     return 0;
 }
 
-Message runMessage(const Settings& settings, const ConversionJob& job)
+Message runMessage(const Settings& settings, const ConversionJob& job, const WatermarkFont* font)
 {
     Message message{"run"};
     for (const auto& field : settingFields())
@@ -174,7 +165,40 @@ Message runMessage(const Settings& settings, const ConversionJob& job)
     message.push_back(std::to_string(job.saveFlags));
     message.push_back(job.inputFolder);
     message.push_back(job.outputFolder);
+    WatermarkFont none;
+    const WatermarkFont& described = font ? *font : none;
+    message.push_back(font ? "font" : "no font");
+    message.push_back(described.family);
+    message.push_back(std::to_string(described.pointSize));
+    message.push_back(std::string{described.bold ? '1' : '0', described.italic ? '1' : '0',
+                                  described.underline ? '1' : '0', described.strikeOut ? '1' : '0'});
     return message;
+}
+
+bool parseRunMessage(const Message& message, Settings& settings, ConversionJob& job,
+                     std::optional<WatermarkFont>& font)
+{
+    auto fields = settingFields();
+    if (message.size() != 1 + fields.size() + 7 + 4 || message[0] != "run")
+        return false;
+    size_t at = 1;
+    for (const auto& field : fields)
+        storeField(settings, field, message[at++]);
+    job.formatIdentifier = numberFrom(message[at++]);
+    job.outputExtension = message[at++];
+    job.targetDepth = numberFrom(message[at++]);
+    job.automaticDepth = static_cast<uint8_t>(numberFrom(message[at++]));
+    job.saveFlags = numberFrom(message[at++]);
+    job.inputFolder = message[at++];
+    job.outputFolder = message[at++];
+    const std::string& flags = message[at + 3];
+    if (message[at] != "font" || flags.size() != 4) {
+        font.reset();
+        return true;
+    }
+    font = WatermarkFont{message[at + 1], numberFrom(message[at + 2]), flags[0] == '1', flags[1] == '1',
+                         flags[2] == '1', flags[3] == '1'};
+    return true;
 }
 
 Message requestMessage(const RenderRequest& request)
@@ -196,6 +220,14 @@ Message replyMessage(const RenderReply& reply)
             std::to_string(reply.sourceDepth),
             std::to_string(reply.targetDepth),
             reply.error};
+}
+
+bool parseRequest(const Message& message, RenderRequest& request)
+{
+    if (message.size() != 6 || message[0] != "file")
+        return false;
+    request = {message[1], message[2], message[3], numberFrom(message[4]), numberFrom(message[5])};
+    return true;
 }
 
 bool parseReply(const Message& message, RenderReply& reply)

@@ -6,10 +6,12 @@
 #pragma once
 
 #include "app/job.h"
+#include "engine/watermark_font.h"
 #include "platform/channel.h"
 #include "settings/settings.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace quill {
@@ -24,8 +26,12 @@ bool isRenderServiceStart();
 /// Serves render requests until the batch closes the pipe; the process's exit code.
 int runRenderService();
 
-/// What a render process needs to know of the run, sent once after it starts.
-Message runMessage(const Settings& settings, const ConversionJob& job);
+/// What a render process needs to know of the run, sent once after it starts:
+/// the settings, the job's fields for the whole run and the watermark font the
+/// front end loaded (none: a text watermark is left out, as in this process).
+Message runMessage(const Settings& settings, const ConversionJob& job, const WatermarkFont* font = nullptr);
+bool parseRunMessage(const Message& message, Settings& settings, ConversionJob& job,
+                     std::optional<WatermarkFont>& font);
 
 /// One file to render: the values the output name tokens of a watermark text
 /// may show are the ones the file will have if every file before it succeeds.
@@ -37,6 +43,7 @@ struct RenderRequest {
     int32_t randomNumber = 0;
 };
 Message requestMessage(const RenderRequest& request);
+bool parseRequest(const Message& message, RenderRequest& request);
 
 /// The answer for one file.
 struct RenderReply {

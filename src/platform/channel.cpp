@@ -1,7 +1,9 @@
 #include "platform/channel.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdint>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace quill {
@@ -11,8 +13,41 @@ namespace {
 constexpr uint32_t kMaxFields = 4096;
 constexpr uint32_t kMaxFieldBytes = 16u << 20;
 
+// A peer that is gone makes a write raise SIGPIPE, which ends a process that
+// has not ignored it. Held back for this thread during the write, the signal
+// is taken off again, so a dead peer is an error value, never the caller's end.
+class HoldBrokenPipe {
+public:
+    HoldBrokenPipe()
+    {
+        sigemptyset(&pipeSignal_);
+        sigaddset(&pipeSignal_, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipeSignal_, &previous_);
+    }
+    ~HoldBrokenPipe()
+    {
+        if (!wasPending_) {
+            timespec noWait{0, 0};
+            while (sigtimedwait(&pipeSignal_, nullptr, &noWait) == -1 && errno == EINTR) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    HoldBrokenPipe(const HoldBrokenPipe&) = delete;
+    HoldBrokenPipe& operator=(const HoldBrokenPipe&) = delete;
+
+private:
+    sigset_t pipeSignal_{};
+    sigset_t previous_{};
+    bool wasPending_ = false;
+};
+
 bool writeAll(int fd, const void* data, size_t size)
 {
+    HoldBrokenPipe hold;
     auto bytes = static_cast<const char*>(data);
     while (size > 0) {
         ssize_t written = ::write(fd, bytes, size);

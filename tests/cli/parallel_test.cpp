@@ -1,0 +1,724 @@
+// Batches with several files in flight: whatever the job count, the same
+// names, bytes, numbering and debug log as one file at a time; failures,
+// cancelling and a render process that dies cost what they cost in a
+// one-at-a-time run and nothing more. Also the progress line on a terminal.
+#include "cli_helpers.h"
+
+#include "app/job.h"
+#include "cli/batch_checks.h"
+#include "engine/depth.h"
+#include "engine/formats.h"
+#include "engine/parallel_batch.h"
+#include "engine/pipeline.h"
+#include "engine/watermark_font.h"
+
+#include <FreeImage.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <poll.h>
+#include <pty.h>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace quill::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---------------------------------------------------------------------------
+// Helpers
+
+/// Every occurrence of `from` replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+/// Generated camera files in a folder of their own, some in a subfolder, of
+/// different sizes, orientations and metadata.
+struct Inputs {
+    TempFolder folder;
+    std::vector<std::string> paths;
+
+    std::string in() const { return folder.path() + "in/"; }
+
+    void add(const std::string& name, int width, int height, DngOptions options = {})
+    {
+        fs::create_directories(fs::path(in() + name).parent_path());
+        std::string path = generateDng(folder, "in/" + name, width, height, options);
+        ASSERT_FALSE(path.empty()) << "make_dng failed for " << name;
+        paths.push_back(path);
+    }
+};
+
+/// A folder of six varied files: a.dng .. f.dng, with c.dng in sub/.
+void addSixFiles(Inputs& inputs)
+{
+    inputs.add("a.dng", 600, 400, {.exif = true, .gps = true, .seed = 1});
+    inputs.add("b.dng", 400, 300, {.orientation = 6, .seed = 2});
+    inputs.add("sub/c.dng", 300, 200, {.preview = true, .exif = true, .seed = 3});
+    inputs.add("d.dng", 500, 350, {.orientation = 3, .seed = 4});
+    inputs.add("e.dng", 320, 240, {.thumbnail = false, .exif = true, .seed = 5});
+    inputs.add("f.dng", 640, 480, {.gps = true, .seed = 6});
+}
+
+/// The job counts a command line can ask for; the first one is the reference.
+const std::vector<std::vector<std::string>> kJobChoices = {
+    {"--jobs=1"}, {"--jobs=2"}, {"--jobs=3"}, {"--jobs=0"}, {}};
+
+std::string describe(const std::vector<std::string>& choice)
+{
+    return choice.empty() ? std::string("(automatic by default)") : choice.front();
+}
+
+/// Every regular file below `folder` with its bytes.
+std::map<std::string, std::string> contentsBelow(const std::string& folder)
+{
+    std::map<std::string, std::string> contents;
+    for (const std::string& name : filesBelow(folder))
+        contents[name] = readFile(folder + name);
+    return contents;
+}
+
+void expectSameFiles(const std::map<std::string, std::string>& expected,
+                     const std::map<std::string, std::string>& actual, const std::string& label)
+{
+    std::vector<std::string> expectedNames, actualNames;
+    for (const auto& [name, bytes] : expected)
+        expectedNames.push_back(name);
+    for (const auto& [name, bytes] : actual)
+        actualNames.push_back(name);
+    ASSERT_EQ(actualNames, expectedNames) << label;
+    for (const auto& [name, bytes] : expected)
+        EXPECT_TRUE(actual.at(name) == bytes) << label << ": " << name << " differs from the one-at-a-time run";
+}
+
+/// Pixels, size and depth of two images are the same.
+bool samePixels(FIBITMAP* a, FIBITMAP* b)
+{
+    if (!a || !b || FreeImage_GetWidth(a) != FreeImage_GetWidth(b) ||
+        FreeImage_GetHeight(a) != FreeImage_GetHeight(b) || FreeImage_GetBPP(a) != FreeImage_GetBPP(b) ||
+        FreeImage_GetImageType(a) != FreeImage_GetImageType(b))
+        return false;
+    const unsigned rowBytes = FreeImage_GetLine(a);
+    for (unsigned y = 0; y < FreeImage_GetHeight(a); ++y)
+        if (std::memcmp(FreeImage_GetScanLine(a, static_cast<int>(y)), FreeImage_GetScanLine(b, static_cast<int>(y)),
+                        rowBytes) != 0)
+            return false;
+    return true;
+}
+
+Bitmap loadTiff(const std::string& path)
+{
+    return Bitmap(FreeImage_Load(FIF_TIFF, path.c_str()));
+}
+
+// ---------------------------------------------------------------------------
+// The command line with different job counts
+
+TEST(ParallelBatch, EveryJobCountWritesTheSameFilesAndLog)
+{
+    Inputs inputs;
+    addSixFiles(inputs);
+    std::map<std::string, std::string> reference;
+    std::string referenceLog;
+    for (const auto& choice : kJobChoices) {
+        SCOPED_TRACE(describe(choice));
+        std::string out = inputs.folder.file("out" + std::to_string(&choice - kJobChoices.data()) + "/");
+        fs::create_directories(out);
+        std::vector<std::string> arguments = {"-d", "-i", inputs.in(), "-o", out,
+                                              "--filename-mask=%n%_%filename%_%width%x%height%_%bpp%.%ext%"};
+        arguments.insert(arguments.end(), choice.begin(), choice.end());
+        RunResult result = runQuillmere(arguments, inputs.folder.path());
+        EXPECT_EQ(result.exitCode, 0) << result.output;
+        EXPECT_EQ(result.errors, "");
+        std::string log = replaced(result.output, out, "<out>/");
+        auto files = contentsBelow(out);
+        EXPECT_EQ(files.size(), 6u);
+        if (reference.empty()) {
+            reference = files;
+            referenceLog = log;
+            EXPECT_NE(log.find("[OK] Saving As: <out>/sub/00006_c_"), std::string::npos) << log;
+            continue;
+        }
+        expectSameFiles(reference, files, describe(choice));
+        EXPECT_EQ(log, referenceLog);
+    }
+}
+
+TEST(ParallelBatch, FailedFilesInTheMiddleKeepTheNumbering)
+{
+    Inputs inputs;
+    for (const char* name : {"a", "b", "c", "d", "e", "f", "g"})
+        inputs.add(std::string(name) + ".dng", 300, 200, {.seed = static_cast<unsigned>(name[0])});
+    // A folder where an output goes makes that file fail however well it decodes.
+    // c would be the third file written and e, after c failed, the fourth.
+    const std::vector<std::string> blocked = {"00003_c.tiff", "00004_e.tiff"};
+    const std::vector<std::string> written = {"00001_a.tiff", "00002_b.tiff", "00003_d.tiff", "00004_f.tiff",
+                                              "00005_g.tiff"};
+    std::string referenceLog;
+    for (const auto& choice : kJobChoices) {
+        SCOPED_TRACE(describe(choice));
+        std::string out = inputs.folder.file("out" + std::to_string(&choice - kJobChoices.data()) + "/");
+        for (const std::string& name : blocked)
+            fs::create_directories(out + name);
+        std::vector<std::string> arguments = {"-d", "-i", inputs.in(), "-o", out, "--filename-mask=%n%_%filename%.%ext%"};
+        arguments.insert(arguments.end(), choice.begin(), choice.end());
+        RunResult result = runQuillmere(arguments, inputs.folder.path());
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(filesBelow(out), written);
+        for (const std::string& name : written)
+            EXPECT_TRUE(isTiffFile(out + name)) << name;
+        std::string log = replaced(result.output, out, "<out>/");
+        EXPECT_NE(log.find("Processing: " + inputs.in() + "c.dng\nFile Format: TIFF (LE)\n"
+                           "[ERROR] Unable to convert the file!\n"),
+                  std::string::npos)
+            << log;
+        EXPECT_NE(log.find("Files converted: 5 of 7\n"), std::string::npos) << log;
+        if (referenceLog.empty())
+            referenceLog = log;
+        else
+            EXPECT_EQ(log, referenceLog);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The batch in this process, its render processes started from the program
+
+/// A run to TIFF as the command line prepares it, outputs in `outputFolder`.
+struct InProcessRun {
+    Settings settings;
+    FormatTables formats;
+    ConversionJob job;
+    InputList inputs;
+    ProgressRecord progress;
+    std::vector<std::string> log;
+    std::function<void(const std::string&)> onLog;
+    std::optional<WatermarkFont> font;
+
+    InProcessRun(const std::string& outputFolder, int32_t randomNumber)
+    {
+        buildFormatTables(formats);
+        job.outputFolder = outputFolder;
+        job.outputExtension = "tiff";
+        job.formatIdentifier = FIF_TIFF;
+        job.counter = 1;
+        job.randomNumber = randomNumber;
+        fs::create_directories(outputFolder);
+    }
+
+    void queue(const std::vector<std::string>& paths)
+    {
+        for (const std::string& path : paths) {
+            inputs.index[path] = inputs.entries.size();
+            inputs.entries.push_back({path, {}});
+        }
+    }
+
+    ConversionContext context()
+    {
+        job.targetDepth = outputDepthSetting("tiff", settings);
+        job.automaticDepth = job.targetDepth == 0;
+        job.saveFlags = saveFlagsFor("tiff", settings);
+        progress.reset();
+        return {job, settings, formats, inputs, progress,
+                [this](const std::string& line) {
+                    log.push_back(line);
+                    if (onLog)
+                        onLog(line);
+                },
+                font ? &*font : nullptr};
+    }
+
+    void runOneAtATime()
+    {
+        ConversionContext run = context();
+        runConversionWorker(run);
+    }
+
+    void runParallel(int jobs)
+    {
+        ConversionContext run = context();
+        runParallelConversion(run, {QUILL_BINARY, jobs, std::chrono::seconds(120)});
+    }
+
+    int32_t converted()
+    {
+        std::lock_guard lock(progress.mutex);
+        return progress.converted;
+    }
+};
+
+std::vector<std::string> normalisedLog(const std::vector<std::string>& log, const std::string& out)
+{
+    std::vector<std::string> lines;
+    for (const std::string& line : log)
+        lines.push_back(replaced(line, out, "<out>/"));
+    return lines;
+}
+
+/// Settings that draw the output number large in the middle of each picture.
+void numberWatermark(Settings& settings, const std::string& text)
+{
+    settings.doWatermark = 1;
+    settings.wmText = text;
+    settings.wmFont = "Arial";
+    settings.wmFontSize = 36;
+    settings.wmFontColor = "FF0000";
+    settings.wmTextPosition = 4;
+}
+
+TEST(ParallelBatch, MatchesTheOneAtATimeWorkerByteForByte)
+{
+    Inputs inputs;
+    addSixFiles(inputs);
+    const int32_t randomNumber = drawRandomNumber();
+    InProcessRun reference(inputs.folder.file("reference/"), randomNumber);
+    reference.settings.filenameMask = "%n%_%filename%.%ext%";
+    reference.settings.keepSubfolders = 0;
+    reference.queue(inputs.paths);
+    reference.runOneAtATime();
+    ASSERT_EQ(reference.converted(), 6);
+    auto expected = contentsBelow(reference.job.outputFolder);
+
+    for (int jobs : {1, 2, 4}) {
+        SCOPED_TRACE("jobs " + std::to_string(jobs));
+        InProcessRun run(inputs.folder.file("jobs" + std::to_string(jobs) + "/"), randomNumber);
+        run.settings = reference.settings;
+        run.queue(inputs.paths);
+        run.runParallel(jobs);
+        EXPECT_EQ(run.converted(), 6);
+        expectSameFiles(expected, contentsBelow(run.job.outputFolder), "jobs " + std::to_string(jobs));
+        EXPECT_EQ(normalisedLog(run.log, run.job.outputFolder),
+                  normalisedLog(reference.log, reference.job.outputFolder));
+        EXPECT_EQ(run.job.counter, 7);
+    }
+}
+
+TEST(ParallelBatch, AWatermarkNumberIsDrawnAgainAfterAnEarlierFileFailed)
+{
+    Inputs inputs;
+    for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h"})
+        inputs.add(std::string(name) + ".dng", 320, 200, {.seed = static_cast<unsigned>(name[0])});
+    Settings settings;
+    numberWatermark(settings, "No. %N% of %rnd%");
+    settings.filenameMask = "%n%_%filename%.%ext%";
+    std::optional<WatermarkFont> font = loadWatermarkFont(settings);
+    if (!font)
+        GTEST_SKIP() << "no font for Arial (fonts-liberation)";
+
+    // c fails as it is committed (its name is taken by a folder), after the
+    // later files were already drawn with the numbers they would have had;
+    // f cannot be read at all once queued.
+    const int32_t randomNumber = drawRandomNumber();
+    auto prepare = [&](const std::string& out) {
+        auto run = std::make_unique<InProcessRun>(out, randomNumber);
+        run->settings = settings;
+        run->font = font;
+        run->queue(inputs.paths);
+        fs::create_directories(out + "00003_c.tiff");
+        return run;
+    };
+    fs::path vanished = inputs.paths[5];
+    fs::path kept = vanished.string() + ".kept";
+    auto reference = prepare(inputs.folder.file("reference/"));
+    fs::rename(vanished, kept);
+    reference->runOneAtATime();
+    fs::rename(kept, vanished);
+    ASSERT_EQ(reference->converted(), 6);
+    ASSERT_EQ(filesBelow(reference->job.outputFolder),
+              (std::vector<std::string>{"00001_a.tiff", "00002_b.tiff", "00003_d.tiff", "00004_e.tiff",
+                                        "00005_g.tiff", "00006_h.tiff"}));
+
+    for (int jobs : {2, 3}) {
+        SCOPED_TRACE("jobs " + std::to_string(jobs));
+        auto run = prepare(inputs.folder.file("jobs" + std::to_string(jobs) + "/"));
+        fs::rename(vanished, kept);
+        run->runParallel(jobs);
+        fs::rename(kept, vanished);
+        EXPECT_EQ(run->converted(), 6);
+        ASSERT_EQ(filesBelow(run->job.outputFolder), filesBelow(reference->job.outputFolder));
+        for (const std::string& name : filesBelow(reference->job.outputFolder)) {
+            Bitmap expected = loadTiff(reference->job.outputFolder + name);
+            Bitmap actual = loadTiff(run->job.outputFolder + name);
+            EXPECT_TRUE(samePixels(expected.get(), actual.get())) << name << " shows another number";
+        }
+        EXPECT_EQ(normalisedLog(run->log, run->job.outputFolder),
+                  normalisedLog(reference->log, reference->job.outputFolder));
+    }
+
+    // The check can fail: one more or one less in the text changes the pixels.
+    ConversionJob job = reference->job;
+    job.inputPath = inputs.paths[3];
+    job.counter = 4;
+    job.randomNumber = randomNumber;
+    RenderedImage wrong = renderImage(job, settings, reference->formats, &*font);
+    Bitmap right = loadTiff(reference->job.outputFolder + "00003_d.tiff");
+    EXPECT_FALSE(samePixels(wrong.image.get(), right.get()));
+}
+
+TEST(ParallelBatch, RandomNumbersInNamesAndWatermarksAgree)
+{
+    // Random numbers differ from run to run, so each output is checked against
+    // a picture drawn here with the number and counter its name shows.
+    Inputs inputs;
+    for (const char* name : {"a", "b", "c", "d", "e"})
+        inputs.add(std::string(name) + ".dng", 300, 200, {.seed = static_cast<unsigned>(name[0])});
+    Settings settings;
+    numberWatermark(settings, "%rnd% %n%");
+    settings.filenameMask = "%n%_%rnd%.%ext%";
+    std::optional<WatermarkFont> font = loadWatermarkFont(settings);
+    if (!font)
+        GTEST_SKIP() << "no font for Arial (fonts-liberation)";
+
+    InProcessRun run(inputs.folder.file("out/"), drawRandomNumber());
+    run.settings = settings;
+    run.font = font;
+    run.queue(inputs.paths);
+    // The second file fails: its name takes a number the next file then gets.
+    fs::rename(inputs.paths[1], inputs.paths[1] + ".gone");
+    run.runParallel(2);
+    ASSERT_EQ(run.converted(), 4);
+    std::vector<std::string> names = filesBelow(run.job.outputFolder);
+    ASSERT_EQ(names.size(), 4u);
+    const std::vector<size_t> sources = {0, 2, 3, 4};
+    std::set<std::string> randomNumbers;
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::smatch parts;
+        ASSERT_TRUE(std::regex_match(names[i], parts, std::regex(R"((\d{5})_(\d{5})\.tiff)"))) << names[i];
+        ConversionJob job = run.job;
+        job.inputPath = inputs.paths[sources[i]];
+        job.counter = std::stoi(parts[1]);
+        job.randomNumber = std::stoi(parts[2]);
+        EXPECT_EQ(job.counter, static_cast<int32_t>(i + 1));
+        randomNumbers.insert(parts[2]);
+        RenderedImage expected = renderImage(job, settings, run.formats, &*font);
+        Bitmap written = loadTiff(run.job.outputFolder + names[i]);
+        EXPECT_TRUE(samePixels(expected.image.get(), written.get())) << names[i];
+    }
+    EXPECT_GE(randomNumbers.size(), 3u) << "every file drew the same random number";
+}
+
+TEST(ParallelBatch, RenderProcessesDrawNoTextWithoutTheRunsFont)
+{
+    // The front end decides whether the text can be drawn; a render process
+    // must not load a font of its own when the run has none.
+    Inputs inputs;
+    inputs.add("a.dng", 300, 200);
+    inputs.add("b.dng", 300, 200, {.seed = 2});
+    Settings settings;
+    numberWatermark(settings, "%n%");
+    InProcessRun reference(inputs.folder.file("reference/"), 1);
+    reference.settings = settings;
+    reference.queue(inputs.paths);
+    reference.runOneAtATime();
+    InProcessRun run(inputs.folder.file("parallel/"), 1);
+    run.settings = settings;
+    run.queue(inputs.paths);
+    run.runParallel(2);
+    expectSameFiles(contentsBelow(reference.job.outputFolder), contentsBelow(run.job.outputFolder), "no font");
+}
+
+/// Outputs that are whole TIFF files of the queue's first files, nothing else.
+void expectOnlyCompleteOutputs(const std::string& out, const std::vector<std::string>& expectedNames)
+{
+    std::vector<std::string> everything;
+    for (const auto& entry : fs::directory_iterator(out))
+        everything.push_back(entry.path().filename().string());
+    std::sort(everything.begin(), everything.end());
+    EXPECT_EQ(everything, expectedNames) << "leftovers or missing files";
+    for (const std::string& name : expectedNames) {
+        Bitmap image = loadTiff(out + name);
+        EXPECT_TRUE(image && FreeImage_GetWidth(image.get()) > 0) << name;
+    }
+}
+
+TEST(ParallelBatch, CancellingFinishesTheFilesInHandAndCountsThem)
+{
+    Inputs inputs;
+    for (int i = 1; i <= 9; ++i)
+        inputs.add("f" + std::to_string(i) + ".dng", 400, 300, {.seed = static_cast<unsigned>(i)});
+    for (int jobs : {1, 2}) {
+        SCOPED_TRACE("jobs " + std::to_string(jobs));
+        InProcessRun run(inputs.folder.file("out" + std::to_string(jobs) + "/"), 1);
+        run.settings.filenameMask = "%n%.%ext%";
+        run.queue(inputs.paths);
+        int saved = 0;
+        run.onLog = [&](const std::string& line) {
+            if (line.starts_with("[OK] Saving As:") && ++saved == 2)
+                run.progress.running = false;  // what the window's Stop and Ctrl-C do
+        };
+        run.runParallel(jobs);
+        int32_t converted = run.converted();
+        EXPECT_GE(converted, 2);
+        EXPECT_LE(converted, 2 + 2 * jobs) << "went on long after the stop";
+        std::vector<std::string> names;
+        for (int32_t i = 1; i <= converted; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%05d.tiff", i);
+            names.push_back(name);
+        }
+        expectOnlyCompleteOutputs(run.job.outputFolder, names);
+        std::lock_guard lock(run.progress.mutex);
+        EXPECT_EQ(run.progress.finished, converted);
+    }
+}
+
+/// Render processes of this process: children whose command is the program.
+std::vector<pid_t> renderProcesses()
+{
+    std::vector<pid_t> children;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        size_t close = line.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        if (parent == ::getpid() && state != 'Z')
+            children.push_back(std::stoi(name));
+    }
+    return children;
+}
+
+/// True when the process has the file open.
+bool hasOpen(pid_t pid, const std::string& path)
+{
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        std::error_code readError;
+        if (fs::read_symlink(entry.path(), readError).string() == path)
+            return true;
+    }
+    return false;
+}
+
+TEST(ParallelBatch, ARenderProcessThatDiesCostsOnlyItsFile)
+{
+    Inputs inputs;
+    inputs.add("a.dng", 300, 200, {.seed = 1});
+    inputs.add("b.dng", 300, 200, {.seed = 2});
+    inputs.add("c.dng", 3000, 2000, {.seed = 3});  // decodes long enough to be caught at it
+    inputs.add("d.dng", 300, 200, {.seed = 4});
+    inputs.add("e.dng", 300, 200, {.seed = 5});
+    for (int jobs : {1, 2}) {
+        SCOPED_TRACE("jobs " + std::to_string(jobs));
+        InProcessRun run(inputs.folder.file("out" + std::to_string(jobs) + "/"), 1);
+        run.settings.filenameMask = "%n%_%filename%.%ext%";
+        run.settings.rawLoadAs = 5;  // the full decode
+        run.queue(inputs.paths);
+        std::atomic<bool> finished{false};
+        std::atomic<pid_t> killed{0};
+        std::thread assassin([&] {
+            while (!finished && killed == 0) {
+                for (pid_t pid : renderProcesses())
+                    if (hasOpen(pid, inputs.paths[2]) && ::kill(pid, SIGKILL) == 0)
+                        killed = pid;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+        });
+        run.runParallel(jobs);
+        finished = true;
+        assassin.join();
+        ASSERT_NE(killed.load(), 0) << "never saw c.dng being decoded";
+        EXPECT_EQ(run.converted(), 4);
+        EXPECT_EQ(filesBelow(run.job.outputFolder),
+                  (std::vector<std::string>{"00001_a.tiff", "00002_b.tiff", "00003_d.tiff", "00004_e.tiff"}));
+        std::vector<std::string> log = normalisedLog(run.log, run.job.outputFolder);
+        ASSERT_EQ(log.size(), 15u);
+        EXPECT_EQ(log[6], "Processing: " + inputs.paths[2]);
+        EXPECT_EQ(log[8], "[ERROR] Unable to convert the file!");
+        EXPECT_EQ(log[11], "[OK] Saving As: <out>/00003_d.tiff");
+        EXPECT_TRUE(renderProcesses().empty()) << "render processes outlived the batch";
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The progress line
+
+/// The program on a pseudo-terminal of `columns` columns, everything it wrote
+/// until it ended (the terminal's CR LF turned back into LF).
+RunResult runOnTerminal(const std::vector<std::string>& arguments, const std::string& workingFolder,
+                        unsigned short columns = 200)
+{
+    RunResult result;
+    winsize size{};
+    size.ws_row = 40;
+    size.ws_col = columns;
+    int terminal = -1;
+    pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
+    if (pid == 0) {
+        if (::chdir(workingFolder.c_str()) != 0)
+            ::_exit(127);
+        std::vector<char*> argv{const_cast<char*>(QUILL_BINARY)};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(QUILL_BINARY, argv.data());
+        ::_exit(127);
+    }
+    if (pid < 0)
+        return result;
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (std::chrono::steady_clock::now() < end) {
+        pollfd request{terminal, POLLIN, 0};
+        if (::poll(&request, 1, 100) <= 0)
+            continue;
+        char buffer[4096];
+        ssize_t n = ::read(terminal, buffer, sizeof buffer);
+        if (n <= 0)
+            break;  // the program closed the terminal: it ended
+        result.output.append(buffer, static_cast<size_t>(n));
+    }
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) != pid) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    }
+    ::close(terminal);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.output = replaced(result.output, "\r\n", "\n");
+    return result;
+}
+
+const std::string kRewrite = "\r\033[K";
+
+/// The output with every progress line taken out, and those lines.
+std::pair<std::string, std::vector<std::string>> withoutProgress(const std::string& output)
+{
+    std::string rest;
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < output.size()) {
+        size_t rewrite = output.find(kRewrite, at);
+        if (rewrite == std::string::npos) {
+            rest += output.substr(at);
+            break;
+        }
+        rest += output.substr(at, rewrite - at);
+        size_t start = rewrite + kRewrite.size();
+        size_t stop = output.find_first_of("\r\n", start);
+        if (stop == std::string::npos)
+            stop = output.size();
+        if (stop < output.size() && output[stop] == '\n') {
+            at = start;  // the line was wiped, and a printed line follows
+            continue;
+        }
+        if (stop > start)
+            lines.push_back(output.substr(start, stop - start));
+        at = stop;
+    }
+    return {rest, lines};
+}
+
+TEST(ProgressLine, ATerminalSeesOneLineRewrittenAndTheTotalsOnACleanRow)
+{
+    Inputs inputs;
+    for (int i = 1; i <= 4; ++i)
+        inputs.add("picture-" + std::to_string(i) + ".dng", 1200, 800, {.seed = static_cast<unsigned>(i)});
+    fs::create_directories(inputs.folder.file("out"));
+    std::vector<std::string> arguments = {"-i", "in", "-o", "out", "--raw-load-as=48"};
+    RunResult shown = runOnTerminal(arguments, inputs.folder.path());
+    EXPECT_EQ(shown.exitCode, 0) << shown.output;
+
+    auto [rest, progress] = withoutProgress(shown.output);
+    ASSERT_FALSE(progress.empty()) << shown.output;
+    std::regex form(R"((\d)/4(  picture-\d\.dng)?  elapsed \d+:\d\d(  left \d+:\d\d)?)");
+    int previous = 0;
+    for (const std::string& line : progress) {
+        std::smatch parts;
+        ASSERT_TRUE(std::regex_match(line, parts, form)) << "\"" << line << "\"";
+        EXPECT_GE(std::stoi(parts[1]), previous) << "the count went back";
+        previous = std::stoi(parts[1]);
+    }
+    // The line is wiped before the totals, which start a row of their own.
+    std::string totals = kRewrite + "Conversion complete\nFiles converted: 4 of 4\n";
+    EXPECT_TRUE(shown.output.ends_with(totals)) << shown.output;
+
+    // Without it, exactly what a pipe gets (after the terminal's title escape).
+    fs::remove_all(inputs.folder.file("out"));
+    fs::create_directories(inputs.folder.file("out"));
+    RunResult piped = runQuillmere(arguments, inputs.folder.path());
+    EXPECT_EQ(piped.exitCode, 0);
+    std::string title = "\033]0;Varnetta Quillmere 1.0\007";
+    ASSERT_TRUE(rest.starts_with(title)) << rest;
+    EXPECT_EQ(rest.substr(title.size()), piped.output);
+}
+
+TEST(ProgressLine, PipesQuietAndDebugRunsShowNone)
+{
+    Inputs inputs;
+    inputs.add("a.dng", 300, 200);
+    inputs.add("b.dng", 300, 200, {.seed = 2});
+    struct Case {
+        std::vector<std::string> options;
+        bool terminal;
+    };
+    const std::vector<Case> cases = {
+        {{}, false}, {{"--jobs=2"}, false}, {{"-q"}, true}, {{"-d"}, true}, {{"-d", "--jobs=1"}, false}};
+    for (const Case& c : cases) {
+        std::string label = (c.terminal ? "terminal" : "pipe");
+        for (const std::string& option : c.options)
+            label += " " + option;
+        SCOPED_TRACE(label);
+        fs::remove_all(inputs.folder.file("out"));
+        fs::create_directories(inputs.folder.file("out"));
+        std::vector<std::string> arguments = {"-i", "in", "-o", "out"};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        RunResult result = c.terminal ? runOnTerminal(arguments, inputs.folder.path())
+                                      : runQuillmere(arguments, inputs.folder.path());
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.output.find('\r'), std::string::npos) << result.output;
+        EXPECT_EQ(result.output.find("\033["), std::string::npos) << result.output;
+        if (c.options.empty()) {
+            EXPECT_EQ(linesOf(result.output),
+                      withBanner({"Preparing...", "Importing...", "Import complete, new files added: 2",
+                                  "Converting...", "Conversion complete", "Files converted: 2 of 2"}));
+        }
+    }
+}
+
+TEST(ProgressLine, ALongFileNameIsCutToTheTerminalsWidth)
+{
+    // A line wider than the terminal wraps, and the next rewrite would only
+    // clear its last row.
+    Inputs inputs;
+    std::string longName = std::string(70, 'x') + "-picture.dng";
+    inputs.add(longName, 2400, 1600);
+    inputs.add("z.dng", 2400, 1600, {.seed = 2});
+    fs::create_directories(inputs.folder.file("out"));
+    RunResult shown = runOnTerminal({"-i", "in", "-o", "out", "--raw-load-as=48"}, inputs.folder.path(), 60);
+    EXPECT_EQ(shown.exitCode, 0);
+    auto [rest, progress] = withoutProgress(shown.output);
+    ASSERT_FALSE(progress.empty());
+    bool named = false;
+    for (const std::string& line : progress) {
+        EXPECT_LT(line.size(), 60u) << "\"" << line << "\"";
+        named = named || line.find("xxx-picture.dng  elapsed") != std::string::npos;
+    }
+    EXPECT_TRUE(named) << "the end of the long name was never shown: " << shown.output;
+}
+
+}  // namespace
+}  // namespace quill::test

@@ -1,0 +1,136 @@
+// How many files a batch renders at once, what one decode is expected to
+// need, and the fallback to converting in this process when no render
+// process can be started.
+#include "engine/depth.h"
+#include "engine/parallel_batch.h"
+#include "support/support.h"
+
+#include <FreeImage.h>
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace quill::test {
+namespace {
+
+InputList queued(const std::vector<std::string>& paths)
+{
+    InputList inputs;
+    for (const std::string& path : paths) {
+        inputs.index[path] = inputs.entries.size();
+        inputs.entries.push_back({path, {}});
+    }
+    return inputs;
+}
+
+TEST(DecodeMemoryEstimate, FollowsTheSensorAndTheDecodeMode)
+{
+    TempFolder folder;
+    std::string small = generateDng(folder, "small.dng", 1000, 500);
+    std::string large = generateDng(folder, "large.dng", 2000, 1000);
+    std::string wide = generateDng(folder, "wide.dng", 4000, 500, {.preview = true});
+    ASSERT_FALSE(small.empty() || large.empty() || wide.empty());
+    Settings full;
+    full.rawLoadAs = 5;
+    Settings halfSize;
+    halfSize.rawLoadAs = 4;
+
+    int64_t smallFull = decodeMemoryEstimate(small, full);
+    int64_t largeFull = decodeMemoryEstimate(large, full);
+    // At least the 48-bit picture the decode hands over, and more for four times the pixels.
+    EXPECT_GE(smallFull, int64_t{1000} * 500 * 6);
+    EXPECT_GE(largeFull - smallFull, int64_t{3} * 1000 * 500 * 6);
+    // The same pixel count costs the same, whatever the file's length.
+    EXPECT_EQ(decodeMemoryEstimate(wide, full), decodeMemoryEstimate(large, full));
+    // A half-size decode needs less.
+    EXPECT_LT(decodeMemoryEstimate(large, halfSize), largeFull);
+
+    // A file that is no camera file is judged by its length.
+    std::string other = folder.file("other.raw");
+    writeFile(other, std::string(4 << 20, '\x7f'));
+    EXPECT_GE(decodeMemoryEstimate(other, full), int64_t{4} << 20);
+    EXPECT_EQ(decodeMemoryEstimate(folder.file("missing.dng"), full), 0);
+}
+
+TEST(EffectiveJobCount, AnExplicitCountWinsAndAutomaticFitsCoresFilesAndMemory)
+{
+    TempFolder folder;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 3; ++i)
+        paths.push_back(generateDng(folder, "f" + std::to_string(i) + ".dng", 600, 400, {.seed = static_cast<unsigned>(i)}));
+    paths.push_back(generateDng(folder, "largest.dng", 1600, 1200));
+    for (const std::string& path : paths)
+        ASSERT_FALSE(path.empty());
+    InputList four = queued(paths);
+    InputList one = queued({paths[0]});
+    Settings settings;
+    settings.rawLoadAs = 5;
+    const int64_t largest = decodeMemoryEstimate(paths.back(), settings);
+    ASSERT_GT(largest, decodeMemoryEstimate(paths[0], settings));
+    // N decodes of the largest file must fit in half the free memory.
+    auto freeFor = [largest](int decodes) { return 2 * decodes * largest; };
+
+    struct Case {
+        const char* what;
+        int requested;
+        const InputList& inputs;
+        int cores;
+        int64_t freeMemory;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {"explicit, more than cores", 6, four, 2, freeFor(8), 6},
+        {"explicit, memory short", 3, four, 8, freeFor(1), 3},
+        {"automatic, one per core", 0, four, 2, freeFor(8), 2},
+        {"automatic, no more than files", 0, four, 16, freeFor(32), 4},
+        {"automatic, one file", 0, one, 8, freeFor(8), 1},
+        {"automatic, memory for three", 0, four, 8, freeFor(3), 3},
+        {"automatic, just short of three", 0, four, 8, freeFor(3) - 1, 2},
+        {"automatic, memory for one", 0, four, 8, freeFor(1), 1},
+        {"automatic, not even one fits", 0, four, 8, freeFor(1) / 4, 1},
+        {"automatic, free memory unknown", 0, four, 3, 0, 3},
+        {"automatic, cores unknown", 0, four, 0, freeFor(8), 1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(effectiveJobCount(c.requested, c.inputs, settings, c.cores, c.freeMemory), c.expected) << c.what;
+
+    int onThisMachine = effectiveJobCount(0, four, settings);
+    EXPECT_GE(onThisMachine, 1);
+    EXPECT_LE(onThisMachine, static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+}
+
+TEST(ParallelConversion, WithoutARenderProcessTheFilesConvertHere)
+{
+    TempFolder folder;
+    std::vector<std::string> paths = {generateDng(folder, "a.dng", 300, 200),
+                                      generateDng(folder, "b.dng", 300, 200, {.seed = 2})};
+    for (const std::string& executable : {std::string(), folder.file("no-such-program")}) {
+        SCOPED_TRACE("executable \"" + executable + "\"");
+        Settings settings;
+        settings.filenameMask = "%n%_%filename%.%ext%";
+        FormatTables formats;
+        buildFormatTables(formats);
+        ConversionJob job;
+        job.outputFolder = folder.path();
+        job.outputExtension = "tiff";
+        job.formatIdentifier = FIF_TIFF;
+        job.automaticDepth = 1;
+        job.saveFlags = saveFlagsFor("tiff", settings);
+        job.counter = 1;
+        InputList inputs = queued(paths);
+        ProgressRecord progress;
+        progress.reset();
+        std::vector<std::string> log;
+        ConversionContext context{job, settings, formats, inputs, progress,
+                                  [&log](const std::string& line) { log.push_back(line); }};
+        runParallelConversion(context, {executable, 2, std::chrono::seconds(60)});
+        EXPECT_EQ(progress.converted, 2);
+        EXPECT_EQ(log.size(), 6u);
+        EXPECT_EQ(readFile(folder.file("00002_b.tiff")).substr(0, 2), "II");
+        std::remove(folder.file("00001_a.tiff").c_str());
+        std::remove(folder.file("00002_b.tiff").c_str());
+    }
+}
+
+}  // namespace
+}  // namespace quill::test
