@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <fstream>
+#include <new>
 #include <vector>
 
 namespace quill {
@@ -16,8 +17,9 @@ namespace quill {
 namespace {
 
 // Larger pixel buffers are refused: no honest import of a camera file needs
-// them, and a hostile size must not exhaust memory.
-constexpr uint64_t largestPixelBuffer = uint64_t(1) << 30;
+// them, and a hostile size must not exhaust memory. FreeImage's bitmap of the
+// same size comes on top, and later steps may widen it to 24 or 48 bits.
+constexpr uint64_t largestPixelBuffer = uint64_t(1) << 28;
 
 struct PixelLayout {
     unsigned bitsPerPixel;
@@ -63,7 +65,13 @@ Bitmap importRawPixels(const std::string& path, int mode, const Settings& settin
         return {};
 
     // Data beyond the last line is never shown; missing lines stay black.
-    std::vector<BYTE> pixels(bufferSize, 0);
+    // Memory that is not there fails the import, not the process.
+    std::vector<BYTE> pixels;
+    try {
+        pixels.resize(bufferSize, 0);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
     const uint64_t wanted = std::min<uint64_t>(bufferSize, static_cast<uint64_t>(dataSize));
     file.seekg(header);
     file.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(wanted));
