@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <thread>
 
 namespace quill {
 namespace {
@@ -144,6 +146,46 @@ TEST(ConversionWorker, MirrorsSubfoldersOnlyWhenAskedTo)
         EXPECT_EQ(std::filesystem::exists(out.file("deep.tiff")), !keep);
         EXPECT_EQ(std::filesystem::exists(out.file("2021")), keep);
     }
+}
+
+TEST(ConversionWorker, HandlesUtf8NamesAndFolders)
+{
+    QUILL_REQUIRE_FIXTURES();
+    TempFolder in, out;
+    ConversionRun run(out.path());
+    run.settings.keepSubfolders = 1;
+    run.queue(smallCameraFile(in, "S\u00e6ter \u5199\u771f.qtk"), "\u00c6r\u00f8/\u6771\u4eac/");
+    run.runWorker();
+    EXPECT_EQ(run.progress.converted, 1);
+    EXPECT_TRUE(std::filesystem::exists(out.file("\u00c6r\u00f8/\u6771\u4eac/S\u00e6ter \u5199\u771f.tiff")));
+}
+
+TEST(ConversionWorker, APausedWorkerTakesNoNextFileUntilResumed)
+{
+    QUILL_REQUIRE_FIXTURES();
+    using Clock = std::chrono::steady_clock;
+    TempFolder in, out;
+    ConversionRun run(out.path());
+    run.queue(smallCameraFile(in, "one.qtk"));
+    run.queue(smallCameraFile(in, "two.qtk"));
+    Clock::time_point resumed, secondStarted;
+    std::thread front;
+    run.onLog = [&](const std::string& line) {
+        if (line.rfind("[OK]", 0) == 0 && !front.joinable()) {
+            run.progress.paused = true;  // as the window does while it asks whether to stop
+            front = std::thread([&] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                resumed = Clock::now();
+                run.progress.paused = false;
+            });
+        }
+        if (line == "Processing: " + in.file("two.qtk"))
+            secondStarted = Clock::now();
+    };
+    run.runWorker();
+    front.join();
+    EXPECT_EQ(run.progress.converted, 2);
+    EXPECT_GE(secondStarted, resumed);
 }
 
 TEST(CreateSubfolders, CreatesEachLevelAndAcceptsExistingOnes)
