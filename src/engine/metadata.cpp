@@ -1,7 +1,8 @@
 // Carrying the source's resolution and descriptive metadata into the output.
-// Exiv2 reads the source (it knows the camera containers); libtiff appends the
-// records to the TIFF FreeImage wrote, because letting Exiv2 write would make it
-// rewrite the whole file, pixels included.
+// Exiv2 reads the source (it knows the camera containers). The TIFF FreeImage
+// wrote gets its EXIF and GPS directories appended after the pixels, and libtiff
+// rewrites only its first directory to point at them: letting Exiv2 write would
+// make it rewrite the whole file, pixels included.
 #include "engine/metadata.h"
 
 #include "engine/freeimage_messages.h"
@@ -13,7 +14,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdarg>
-#include <cstring>
 #include <limits>
 #include <memory>
 #include <mutex>
