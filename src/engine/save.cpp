@@ -119,6 +119,12 @@ bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier, 
     if (format == FIF_TIFF &&
         !writeTiffMetadata(written.path(), rendered.metadata, rendered.resolution, error))
         return false;
+    // Flushed here rather than at the rename: in a parallel batch this runs in
+    // the render process, beside other decodes, and the renames stay quick.
+    if (!syncToDisk(written.path(), O_RDONLY)) {
+        error = "cannot flush \"" + written.path() + "\" to disk: " + std::strerror(errno);
+        return false;
+    }
     temporary = std::move(written);
     return true;
 }
@@ -129,18 +135,13 @@ bool commitOutput(TemporaryOutput& temporary, const std::string& finalPath, std:
         error = "nothing to commit";
         return false;
     }
-    if (!syncToDisk(temporary.path(), O_RDONLY)) {
-        error = "cannot flush \"" + temporary.path() + "\" to disk: " + std::strerror(errno);
-        return false;
-    }
     if (::rename(temporary.path().c_str(), finalPath.c_str()) != 0) {
         error = "cannot rename the output to \"" + finalPath + "\": " + std::strerror(errno);
         return false;
     }
+    // The folder is not flushed: a rename lost to a power cut leaves the
+    // earlier state, which is whole too.
     temporary.release();
-    // Make the rename itself durable; a folder that refuses is no failure of the file.
-    std::string folder = folderOf(finalPath);
-    (void)syncToDisk(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
     return true;
 }
 
