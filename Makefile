@@ -24,6 +24,7 @@ demo: build
 
 bench: build
 	bash bench/run.sh $(BUILD)
+	bash bench/parallel.sh $(BUILD)
 
 FUZZ_SECONDS ?= 60
 fuzz:

@@ -10,6 +10,7 @@
 # in both RAW modes: the default "Auto" (embedded JPEG preview) and the full 48-bit decode
 # ("--raw-load-as=48 --raw-tone-mapping=none", uncompressed TIFF by default).
 #   bench/run.sh BUILD_DIR        (make bench; builds nothing itself)
+# A batch of such files side by side, by job count: bench/parallel.sh (make bench runs it next).
 # Environment: RUNS (hyperfine runs per command, default 5). Takes about two minutes.
 set -euo pipefail
 
