@@ -16,7 +16,10 @@ build=${1:-${SANITIZE_BUILD:-$root/build-asan}}
 jobs=${JOBS:-2}
 supp=$root/tests/sanitizers
 
-cmake -S "$root" -B "$build" -DSANITIZE=address,undefined -DWERROR=ON -DQUILL_TESTS=ON >/dev/null
+# GCC 12 under ASan reports "may be used uninitialized" inside libstdc++'s
+# <regex> (GCC bug 105562, a false positive); it stays a warning here only.
+cmake -S "$root" -B "$build" -DSANITIZE=address,undefined -DWERROR=ON -DQUILL_TESTS=ON \
+    -DCMAKE_CXX_FLAGS="-Wno-error=maybe-uninitialized" >/dev/null
 cmake --build "$build" -j"$jobs"
 
 reports=$build/sanitizer-reports
