@@ -196,6 +196,39 @@ TEST(ParallelBatch, FailedFilesInTheMiddleKeepTheNumbering)
     }
 }
 
+TEST(ParallelBatch, AWatermarkShowsTheSameNumbersAfterAFailureWhateverTheJobCount)
+{
+    Inputs inputs;
+    for (const char* name : {"a", "b", "c", "d", "e", "f"})
+        inputs.add(std::string(name) + ".dng", 320, 240, {.seed = static_cast<unsigned>(name[0])});
+    const std::vector<std::string> watermark = {"--wm-text=No. %n%", "--wm-font=Arial", "--wm-font-size=40",
+                                                "--wm-font-color=FF0000"};
+    auto convert = [&](const std::string& folder, std::vector<std::string> options) {
+        std::string out = inputs.folder.file(folder + "/");
+        fs::create_directories(out + "00002_b.tiff");  // b fails: every later number moves down
+        std::vector<std::string> arguments = {"-q", "-i", inputs.in(), "-o", out, "--filename-mask=%n%_%filename%.%ext%"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        RunResult result = runQuillmere(arguments, inputs.folder.path());
+        EXPECT_EQ(result.exitCode, 2) << result.output;
+        return contentsBelow(out);
+    };
+    std::vector<std::string> reference = watermark;
+    reference.push_back("--jobs=1");
+    auto expected = convert("reference", reference);
+    ASSERT_EQ(expected.size(), 5u);
+    if (expected == convert("plain", {"--jobs=1"}))
+        GTEST_SKIP() << "no watermark was drawn: no font for Arial (fonts-liberation)";
+    for (const auto& choice : kJobChoices) {
+        if (choice == kJobChoices.front())
+            continue;
+        SCOPED_TRACE(describe(choice));
+        std::vector<std::string> options = watermark;
+        options.insert(options.end(), choice.begin(), choice.end());
+        expectSameFiles(expected, convert("out" + std::to_string(&choice - kJobChoices.data()), options),
+                        describe(choice));
+    }
+}
+
 // ---------------------------------------------------------------------------
 // The batch in this process, its render processes started from the program
 
