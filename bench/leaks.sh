@@ -97,11 +97,14 @@ judge() {
       printf "  %-14s %9s %15s %15s %8s\n", "process", "VmHWM kB", "RSS 2nd tenth", "RSS last tenth", "growth"
       for (i = 1; i <= count; i++) {
         key = order[i]
-        if (!((key, 1) in peakIn) || !((key, 9) in peakIn)) {
-          printf "  %-14s %9d %15s %15s %8s\n", key, hwm[key], "-", "-", "(short-lived)"
+        # A fast batch may leave a tenth without a sample: take the nearest.
+        first = 1; while (first < 9 && !((key, first) in peakIn)) first++
+        last = 9; while (last > first && !((key, last) in peakIn)) last--
+        if (!((key, first) in peakIn) || !((key, last) in peakIn) || last - first < 5) {
+          printf "  %-14s %9d %15s %15s %8s\n", key, hwm[key], "-", "-", "(too few samples)"
           continue
         }
-        e = peakIn[key, 1]; l = peakIn[key, 9]
+        e = peakIn[key, first]; l = peakIn[key, last]
         verdict = (l - e <= slack) ? "flat" : "GROWING"
         if (verdict == "GROWING") bad = 1
         printf "  %-14s %9d %15d %15d %+8d  %s\n", key, hwm[key], e, l, l - e, verdict
