@@ -56,7 +56,12 @@ bool isRegularFile(const std::string& path)
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes)
 {
-    std::string temporary = path + ".tmp-XXXXXX";
+    // A hidden name beside the target: a run killed mid-write leaves at most a
+    // dot file, never a second look-alike of the real one.
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temporary = folder + "." + name + ".tmp-XXXXXX";
     int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return false;
