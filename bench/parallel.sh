@@ -11,7 +11,10 @@
 # the memory that was free.
 #   bench/parallel.sh BUILD_DIR     (make bench runs it after bench/run.sh)
 # Environment: RUNS (hyperfine runs per command, default 3), FILES (default 8).
-# Writes about 1.2 GB per run and command; takes several minutes on 2 cores.
+# Writes about 1.2 GB per run and command; takes several minutes on 2 cores. The cores column
+# shows how much of the machine each command got: on a machine busy with other work every
+# command gets about the same share, and the time ratios then follow the processor times
+# (`nice -n -10 bench/parallel.sh BUILD_DIR` gives it more of the machine).
 set -euo pipefail
 
 if [ $# -ne 1 ]; then
@@ -121,7 +124,8 @@ done
 
 echo
 echo "Load average $(cut -d' ' -f1-3 /proc/loadavg) at the end (the machine's other work shares the cores)."
-echo "Summary (mean wall time; processor time of the whole tree; memory in MB: peak of the tree's"
+echo "Summary (mean wall time; processor time of the whole tree and the cores that makes on average;"
+echo "memory in MB: peak of the tree's"
 echo "summed resident size, sum of each process's own peak (an upper bound for processes alive together;"
 echo "the loop's run one after the other), largest process, most processes at once):"
 for entry in "${commands[@]}"; do
@@ -129,8 +133,8 @@ for entry in "${commands[@]}"; do
   read -r together sum_of_peaks largest most <<<"${memory[$name]}"
   awk -v n="$name" -v s="${mean[$name]}" -v c="${cpu[$name]}" -v t="$together" -v p="$sum_of_peaks" \
       -v l="$largest" -v m="$most" \
-    'BEGIN { printf "  %-11s %7.2f s  cpu %7.2f s   tree %6.0f  peaks %6.0f  largest %5.0f  processes %d\n",
-             n, s, c, t / 1024, p / 1024, l / 1024, m }'
+    'BEGIN { printf "  %-11s %7.2f s  cpu %7.2f s (%.2f cores)   tree %6.0f  peaks %6.0f  largest %5.0f  processes %d\n",
+             n, s, c, c / s, t / 1024, p / 1024, l / 1024, m }'
 done
 
 ratio() {
