@@ -164,8 +164,8 @@ public:
     {
         const auto& entries = context_.inputs.entries;
         while (true) {
-            // Hand out work before committing: a render process must not wait
-            // while this process flushes the previous output to disk.
+            // Hand out work before committing: no render process waits while
+            // this one renames, dates and logs the previous output.
             while (next_ < entries.size() && freeProcess() >= 0 && inFlight_.size() < 2 * processes_.size() &&
                    mayContinue(context_.progress))
                 dispatch(next_++, freeProcess());
