@@ -25,7 +25,6 @@ extern char** environ;
 
 namespace quill {
 
-int64_t cameraPixelCount(const std::string& path);  // camera_size.cpp
 
 namespace {
 
@@ -420,18 +419,20 @@ int64_t availableMemory()
 
 int64_t decodeMemoryEstimate(const std::string& path, const Settings& settings)
 {
-    int64_t pixels = cameraPixelCount(path);
-    if (pixels <= 0) {
-        std::error_code error;
-        auto bytes = static_cast<int64_t>(std::filesystem::file_size(path, error));
-        return error ? 0 : 4 * bytes + (64 << 20);
-    }
-    // The decoder's four 16-bit channels, FreeImage's 48-bit copy and the
-    // converted output; half a side each way for the half-size decode.
-    int64_t perPixel = 24;
+    // Judged from the file's length, not its header: the batch process never
+    // parses a camera file itself, so a file that crashes a parser can only
+    // ever cost its own render process. Camera files hold about one byte per
+    // pixel (16-bit samples uncompressed, 8 to 14 bits losslessly packed).
+    std::error_code error;
+    auto bytes = static_cast<int64_t>(std::filesystem::file_size(path, error));
+    if (error)
+        return 0;
+    int64_t pixels = bytes;
     if (settings.rawLoadAs == 4)
-        pixels /= 4;
-    return pixels * perPixel + (32 << 20);
+        pixels /= 4;  // the half-size decode
+    // The decoder's four 16-bit channels, FreeImage's 48-bit copy and the
+    // converted output.
+    return pixels * 24 + (32 << 20);
 }
 
 int effectiveJobCount(int requested, const InputList& inputs, const Settings& settings)
