@@ -27,17 +27,35 @@ rm -rf "$reports"
 mkdir -p "$reports"
 
 # Children (render processes, the programs the tests start) inherit all of this.
-export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:detect_leaks=1:print_stacktrace=1:\
+# Full allocation stacks (fast_unwind_on_malloc=0): the third-party libraries
+# have no frame pointers, and the suppressions name functions inside them.
+# GCC's UBSan runtime ignores log_path when ASan is linked too, so a UBSan
+# error aborts (abort_on_error) and ASan's SIGABRT handler (handle_abort) files
+# that abort, with the stack through the __ubsan_handle_* frame, in the
+# reports folder; the "runtime error" line itself goes to standard error.
+export ASAN_OPTIONS="halt_on_error=1:abort_on_error=0:handle_abort=1:detect_leaks=1:print_stacktrace=1:\
+fast_unwind_on_malloc=0:\
 check_initialization_order=1:strict_init_order=1:detect_stack_use_after_return=0:\
 suppressions=$supp/asan.supp:log_path=$reports/asan"
 export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0:report_objects=1"
-export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:report_error_type=1:\
+export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1:report_error_type=1:\
 suppressions=$supp/ubsan.supp:log_path=$reports/ubsan"
 # The command line and the tests draw with Qt; no display is needed or wanted.
 export QT_QPA_PLATFORM=offscreen
 
+# Tests that cannot run under ASan at all, and why. They keep running in the
+# normal build; here they are named, never dropped silently.
+#  - LeakCheck: runs the batch under valgrind, which cannot run ASan-instrumented
+#    programs (both want the same address space); LSan checks leaks here instead.
+#  - InputLimits, IniLimits, PixelImportLimits: cap the address space at 1 GiB
+#    (RLIMIT_AS), but ASan reserves terabytes for its shadow memory, so every
+#    allocation under the cap fails.
+excluded='(^|/)(LeakCheck|InputLimits|IniLimits|PixelImportLimits)[.]'
+echo "sanitize.sh: not run under ASan (see the reasons in this script):"
+(cd "$build" && ctest -N -R "$excluded" | grep -E '^ +Test +#' | sed 's/^ */    /') || true
+
 status=0
-(cd "$build" && ctest --output-on-failure -j"$jobs" --timeout 900) || status=$?
+(cd "$build" && ctest --output-on-failure -j"$jobs" --timeout 900 -E "$excluded") || status=$?
 
 shopt -s nullglob
 found=("$reports"/*)

@@ -482,6 +482,15 @@ bool setText(TIFF* tif, uint32_t tag, const std::string& text)
     return false;
 }
 
+/// Writes the current custom directory and frees its values: libtiff 4.5 drops them
+/// unfreed when the next directory is created.
+bool writeCustomDirectory(TIFF* tif, uint64_t& offset)
+{
+    const bool written = TIFFWriteCustomDirectory(tif, &offset);
+    TIFFFreeDirectory(tif);
+    return written;
+}
+
 bool writeExifDirectory(TIFF* tif, const Options& options, uint64_t& offset)
 {
     if (TIFFCreateEXIFDirectory(tif) != 0)  // 0 is success here
@@ -492,7 +501,7 @@ bool writeExifDirectory(TIFF* tif, const Options& options, uint64_t& offset)
               setNumbers(tif, EXIFTAG_FOCALLENGTH, {35.0}) &&
               setText(tif, EXIFTAG_DATETIMEORIGINAL, options.date) &&
               setText(tif, EXIFTAG_DATETIMEDIGITIZED, options.date);
-    return ok && TIFFWriteCustomDirectory(tif, &offset);
+    return ok && writeCustomDirectory(tif, offset);
 }
 
 bool writeGpsDirectory(TIFF* tif, uint64_t& offset)
@@ -506,7 +515,7 @@ bool writeGpsDirectory(TIFF* tif, uint64_t& offset)
               setText(tif, GPSTAG_LONGITUDEREF, "E") &&
               setNumbers(tif, GPSTAG_LONGITUDE, {2, 17, 40.2}) &&
               setNumbers(tif, GPSTAG_ALTITUDEREF, {0}) && setNumbers(tif, GPSTAG_ALTITUDE, {35});
-    return ok && TIFFWriteCustomDirectory(tif, &offset);
+    return ok && writeCustomDirectory(tif, offset);
 }
 
 /// Tags of the first directory: what the file is and which camera made it.
