@@ -52,7 +52,7 @@ export QT_QPA_PLATFORM=offscreen
 #    allocation under the cap fails.
 excluded='(^|/)(LeakCheck|InputLimits|IniLimits|PixelImportLimits)[.]'
 echo "sanitize.sh: not run under ASan (see the reasons in this script):"
-(cd "$build" && ctest -N -R "$excluded" | grep -E '^ +Test +#' | sed 's/^ */    /') || true
+(cd "$build" && ctest -N -R "$excluded" | grep -E '^ +Test +#' | sed -E 's/^ *Test +#[0-9]+: /    /; s/  # GetParam.*//') || true
 
 status=0
 (cd "$build" && ctest --output-on-failure -j"$jobs" --timeout 900 -E "$excluded") || status=$?
