@@ -17,7 +17,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
-build=${FUZZ_BUILD:-$root/build-fuzz}
+build=$(realpath -m "${FUZZ_BUILD:-$root/build-fuzz}")
 jobs=${JOBS:-2}
 targets=(${FUZZ_TARGETS:-preference_file list_file command_line output_name identify pixel_import})
 supp=$root/tests/sanitizers
@@ -56,8 +56,11 @@ for target in "${targets[@]}"; do
     grep -E '^(stat::number_of_executed_units|stat::new_units_added|#[0-9]+ +DONE)' "$log" || true
 
     shopt -s nullglob
-    found=("$artifacts"/*)
+    found=("$artifacts"/crash-* "$artifacts"/leak-* "$artifacts"/timeout-* "$artifacts"/oom-*)
+    slow=("$artifacts"/slow-unit-*)
     shopt -u nullglob
+    # A unit over 10 s is worth a look but depends on the machine's load.
+    [ ${#slow[@]} -gt 0 ] && echo "   note: ${#slow[@]} slow input(s) kept in $artifacts"
     if [ "$status" -ne 0 ] || [ ${#found[@]} -gt 0 ]; then
         failed+=("$target")
         mkdir -p "$regressions"

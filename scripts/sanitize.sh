@@ -12,7 +12,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-${SANITIZE_BUILD:-$root/build-asan}}
+build=$(realpath -m "${1:-${SANITIZE_BUILD:-$root/build-asan}}")  # absolute: every process logs there
 jobs=${JOBS:-2}
 supp=$root/tests/sanitizers
 
