@@ -246,9 +246,18 @@ inline std::string fuzzListFile(std::string_view input)
     runListReader(inputs, job, formats, progress);
     (void)countListFileLines(job.inputPath);
 
-    for (const InputEntry& entry : inputs.entries)
+    std::error_code error;
+    const std::filesystem::path home = std::filesystem::canonical(sandbox().path(), error);
+    for (const InputEntry& entry : inputs.entries) {
         if (entry.path.empty() || !inputs.contains(entry.path))
             return "a queued entry is missing from the list's index";
+        // Only non-empty files of the tree are ever queued (the list names nothing else).
+        if (!std::filesystem::is_regular_file(entry.path, error) || std::filesystem::file_size(entry.path, error) == 0)
+            return "queued something that is not a non-empty file: " + entry.path;
+        const std::string real = std::filesystem::canonical(entry.path, error).string();
+        if (real.rfind(home.string() + "/", 0) != 0)
+            return "queued a file outside the sandbox: " + real;
+    }
     if (inputs.index.size() != inputs.entries.size())
         return "the list's index and entries disagree";
     if (progress.converted != static_cast<int32_t>(inputs.size()))
