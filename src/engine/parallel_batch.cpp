@@ -2,6 +2,7 @@
 
 #include "engine/identify.h"
 #include "engine/render_service.h"
+#include "engine/save.h"
 #include "engine/worker.h"
 #include "inputs/worker_pause.h"
 #include "platform/paths.h"
@@ -14,9 +15,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <optional>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -29,6 +32,9 @@ namespace quill {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// How often the batch looks whether the oldest file has reached the disk.
+constexpr int kFlushCheckMs = 5;
 
 // One render process and the two pipes to it.
 struct RenderProcess {
@@ -123,7 +129,28 @@ struct FileInFlight {
     int32_t counter = 0;       // the token values it was rendered with
     int32_t randomNumber = 0;
     std::optional<RenderReply> reply;
+    std::future<bool> flushed;  // the rendered file on its way to disk
 };
+
+// Starts flushing a rendered file in the background: the commit must not
+// wait for the disk while render processes are waiting for their next file.
+void startFlush(FileInFlight& file)
+{
+    if (file.reply && file.reply->rendered)
+        file.flushed = std::async(std::launch::async, flushToDisk, file.reply->temporaryPath);
+}
+
+bool flushPending(const FileInFlight& file)
+{
+    return file.flushed.valid() &&
+           file.flushed.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+void finishFlush(FileInFlight& file)
+{
+    if (file.flushed.valid())
+        file.flushed.wait();
+}
 
 bool watermarkShowsCounters(const Settings& settings)
 {
@@ -132,6 +159,20 @@ bool watermarkShowsCounters(const Settings& settings)
     std::string text = settings.wmText;
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
     return text.find("%n%") != std::string::npos || text.find("%rnd%") != std::string::npos;
+}
+
+// Asks the kernel to read a queued camera file into memory ahead of its turn,
+// so the render process that takes it finds it there instead of waiting for
+// the disk behind the outputs being flushed. Nothing is parsed here.
+void readAhead(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode))
+        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+    ::close(fd);
 }
 
 class ParallelRun {
@@ -147,9 +188,11 @@ public:
 
     ~ParallelRun()
     {
-        for (auto& file : inFlight_)
+        for (auto& file : inFlight_) {
+            finishFlush(file);
             if (file.reply && !file.reply->temporaryPath.empty())
                 ::unlink(file.reply->temporaryPath.c_str());
+        }
         for (auto& process : processes_)
             stopProcess(process, false);
     }
@@ -170,7 +213,7 @@ public:
                 dispatch(next_++, freeProcess());
             if (inFlight_.empty())
                 break;
-            if (inFlight_.front().reply)
+            if (inFlight_.front().reply && !flushPending(inFlight_.front()))
                 commitFront();
             else
                 waitForReplies();
@@ -228,9 +271,23 @@ private:
         file.entry = entryIndex;
         file.counter = context_.job.counter + static_cast<int32_t>(ahead);
         file.randomNumber = randomNumberAhead(ahead);
-        inFlight_.push_back(file);
+        inFlight_.push_back(std::move(file));
         showCurrentFile();
         send(inFlight_.back(), processIndex);
+        readAheadOfDispatch();
+    }
+
+    // The files the next free render processes will take; in the background,
+    // since asking the disk can itself wait behind the flushes.
+    void readAheadOfDispatch()
+    {
+        const auto& entries = context_.inputs.entries;
+        std::erase_if(readAheads_, [](const std::future<void>& done) {
+            return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        });
+        for (; readAheadUpTo_ < std::min(entries.size(), next_ + processes_.size()); ++readAheadUpTo_)
+            if (readAheadUpTo_ >= next_)
+                readAheads_.push_back(std::async(std::launch::async, readAhead, entries[readAheadUpTo_].path));
     }
 
     // The current file is the oldest one in flight: the one the count waits for.
@@ -283,8 +340,14 @@ private:
             left = std::max<int64_t>(left, 0);
             timeoutMs = timeoutMs < 0 ? static_cast<int>(left) : std::min(timeoutMs, static_cast<int>(left));
         }
-        if (fds.empty())
+        // While the oldest file is flushing, look back soon to commit it.
+        if (flushPending(inFlight_.front()))
+            timeoutMs = timeoutMs < 0 ? kFlushCheckMs : std::min(timeoutMs, kFlushCheckMs);
+        if (fds.empty()) {
+            if (timeoutMs >= 0)
+                ::poll(nullptr, 0, timeoutMs);
             return;
+        }
         int ready = ::poll(fds.data(), fds.size(), timeoutMs);
         if (ready < 0)
             return;  // interrupted: look again
@@ -298,6 +361,7 @@ private:
             if (message && parseReply(*message, reply)) {
                 file->reply = reply;
                 file->process = -1;
+                startFlush(*file);
             } else {
                 // Crashed or spoke nonsense: this file fails, a fresh process takes the next.
                 stopProcess(process, true);
@@ -323,6 +387,7 @@ private:
 
     void renderAgain(FileInFlight& file)
     {
+        finishFlush(file);
         ::unlink(file.reply->temporaryPath.c_str());
         file.counter = context_.job.counter;
         file.randomNumber = context_.job.randomNumber;
@@ -398,6 +463,8 @@ private:
     std::deque<FileInFlight> inFlight_;
     std::deque<int32_t> upcomingRandom_;  // front: the random number of the next success
     size_t next_ = 0;
+    size_t readAheadUpTo_ = 0;               // queued files already read ahead
+    std::vector<std::future<void>> readAheads_;
     int32_t converted_ = 0;
     int64_t lastDuration_ = 0;
     int threadsPerFile_ = 1;

@@ -4,8 +4,10 @@
 #include "engine/save.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,49 +32,77 @@ std::string randomSuffix()
     return suffix;
 }
 
-// Creates an empty file of a fresh hidden name in `folder`; the permissions
-// are those of any new file (the umask applies).
-bool createTemporaryFile(const std::string& folder, std::string& path, std::string& error)
+// Creates a new file of a fresh hidden name in `folder`, open for reading and
+// writing; the permissions are those of any new file (the umask applies).
+int createTemporaryFile(const std::string& folder, std::string& path, std::string& error)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = folder + ".quill-" + randomSuffix() + ".tmp";
-        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            ::close(fd);
             path = candidate;
-            return true;
+            return fd;
         }
         if (errno != EEXIST) {
             error = "cannot create a file in \"" + (folder.empty() ? "." : folder) +
                     "\": " + std::strerror(errno);
-            return false;
+            return -1;
         }
     }
     error = "cannot find a free temporary name in \"" + folder + "\"";
-    return false;
+    return -1;
 }
 
-bool syncToDisk(const std::string& path, int flags)
+unsigned DLL_CALLCONV readFromFile(void* buffer, unsigned size, unsigned count, fi_handle handle)
 {
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    return static_cast<unsigned>(std::fread(buffer, size, count, static_cast<FILE*>(handle)));
+}
+
+unsigned DLL_CALLCONV writeToFile(void* buffer, unsigned size, unsigned count, fi_handle handle)
+{
+    return static_cast<unsigned>(std::fwrite(buffer, size, count, static_cast<FILE*>(handle)));
+}
+
+int DLL_CALLCONV seekInFile(fi_handle handle, long offset, int origin)
+{
+    return std::fseek(static_cast<FILE*>(handle), offset, origin);
+}
+
+long DLL_CALLCONV positionInFile(fi_handle handle)
+{
+    return std::ftell(static_cast<FILE*>(handle));
+}
+
+struct FileCloser {
+    void operator()(FILE* file) const { std::fclose(file); }
+};
+
+// FreeImage writes into the file just created rather than opening it again by
+// name: reopening truncates it, and ext4 then pushes the whole file to disk
+// at the close, with the render process waiting for it.
+bool writeWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, int descriptor, int flags)
+{
+    std::unique_ptr<FILE, FileCloser> file(::fdopen(descriptor, "w+b"));
+    if (!file) {
+        ::close(descriptor);
+        return false;
+    }
+    FreeImageIO io{readFromFile, writeToFile, seekInFile, positionInFile};
+    bool saved = FreeImage_SaveToHandle(format, image, &io, file.get(), flags);
+    std::FILE* written = file.release();
+    return (std::fclose(written) == 0) && saved;
+}
+
+}  // namespace
+
+bool flushToDisk(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     bool synced = ::fdatasync(fd) == 0;
     return (::close(fd) == 0) && synced;
 }
-
-// Starts writing the new file to disk while the metadata is added, so the
-// flush before the rename has less left to wait for.
-void startWriteback(const std::string& path)
-{
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
-    ::close(fd);
-}
-
-}  // namespace
 
 TemporaryOutput::~TemporaryOutput()
 {
@@ -106,25 +136,19 @@ bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier, 
         return false;
     }
     std::string path;
-    if (!createTemporaryFile(folderOf(finalPath), path, error))
+    int descriptor = createTemporaryFile(folderOf(finalPath), path, error);
+    if (descriptor < 0)
         return false;
     TemporaryOutput written(path);
     auto format = static_cast<FREE_IMAGE_FORMAT>(formatIdentifier);
-    if (!FreeImage_Save(format, rendered.image.get(), written.path().c_str(), saveFlags)) {
+    if (!writeWithFreeImage(format, rendered.image.get(), descriptor, saveFlags)) {
         error = "FreeImage could not write the image";
         return false;
     }
-    startWriteback(written.path());
     // FreeImage's TIFF writer keeps none of the EXIF; add it to the finished file.
     if (format == FIF_TIFF &&
         !writeTiffMetadata(written.path(), rendered.metadata, rendered.resolution, error))
         return false;
-    // Flushed here rather than at the rename: in a parallel batch this runs in
-    // the render process, beside other decodes, and the renames stay quick.
-    if (!syncToDisk(written.path(), O_RDONLY)) {
-        error = "cannot flush \"" + written.path() + "\" to disk: " + std::strerror(errno);
-        return false;
-    }
     temporary = std::move(written);
     return true;
 }
@@ -133,6 +157,13 @@ bool commitOutput(TemporaryOutput& temporary, const std::string& finalPath, std:
 {
     if (temporary.empty()) {
         error = "nothing to commit";
+        return false;
+    }
+    // Flushed at the commit, not right after writing: a parallel batch flushes
+    // in the background while the render process decodes its next file, so no
+    // core idles waiting for the disk.
+    if (!flushToDisk(temporary.path())) {
+        error = "cannot flush \"" + temporary.path() + "\" to disk: " + std::strerror(errno);
         return false;
     }
     if (::rename(temporary.path().c_str(), finalPath.c_str()) != 0) {

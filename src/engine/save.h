@@ -48,14 +48,18 @@ private:
 
 /// Writes the image with FreeImage (format identifier and encoder flags of the
 /// job) to a new temporary file in the folder of `finalPath`, adds the
-/// source's metadata to it (TIFF) and flushes it to disk. On failure nothing
-/// is left on disk.
+/// source's metadata to it (TIFF). On failure nothing is left on disk.
 [[nodiscard]] bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier,
                                      int32_t saveFlags, const std::string& finalPath,
                                      TemporaryOutput& temporary, std::string& error);
 
-/// Renames the (already flushed) temporary file over `finalPath`, replacing
-/// any file of that name in one step.
+/// Writes the data of the file at `path` to disk; false when it cannot. Run
+/// ahead of commitOutput, it leaves that nothing to wait for.
+[[nodiscard]] bool flushToDisk(const std::string& path);
+
+/// Flushes the temporary file to disk and renames it over `finalPath`,
+/// replacing any file of that name in one step. A file that cannot be flushed
+/// is not renamed.
 [[nodiscard]] bool commitOutput(TemporaryOutput& temporary, const std::string& finalPath,
                                 std::string& error);
 
