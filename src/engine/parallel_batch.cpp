@@ -128,6 +128,7 @@ struct FileInFlight {
     Clock::time_point started;
     int32_t counter = 0;       // the token values it was rendered with
     int32_t randomNumber = 0;
+    int decodeThreads = 0;     // OpenMP threads its decode was given
     std::optional<RenderReply> reply;
     std::future<bool> flushed;  // the rendered file on its way to disk
 };
@@ -182,8 +183,10 @@ public:
           runMessage_(runMessage(context.settings, context.job, context.watermarkFont))
     {
         upcomingRandom_.push_back(context.job.randomNumber);
-        threadsPerFile_ = std::max(1, static_cast<int>(std::thread::hardware_concurrency()) /
-                                          static_cast<int>(processes_.size()));
+        cores_ = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+        threadsPerFile_ = std::max(1, cores_ / static_cast<int>(processes_.size()));
+        const char* own = std::getenv("OMP_NUM_THREADS");
+        ownThreadCount_ = own && *own;
     }
 
     ~ParallelRun()
@@ -243,8 +246,9 @@ private:
     {
         RenderProcess& process = processes_[processIndex];
         const InputEntry& entry = context_.inputs.entries[file.entry];
+        file.decodeThreads = ownThreadCount_ ? 0 : threadsForNextDecode();
         RenderRequest request{entry.path, entry.relativeSubfolder, destinationFolder(entry), file.counter,
-                              file.randomNumber};
+                              file.randomNumber, file.decodeThreads};
         file.process = processIndex;
         file.started = Clock::now();
         file.reply.reset();
@@ -257,6 +261,21 @@ private:
             stopProcess(process, true);
         }
         failInFlight(file, "cannot start a render process");
+    }
+
+    int threadsForNextDecode() const
+    {
+        int busyThreads = 0;
+        for (const auto& file : inFlight_)
+            if (file.process >= 0 && !file.reply)
+                busyThreads += std::max(1, file.decodeThreads);
+        int freeProcesses = 0;
+        for (size_t i = 0; i < processes_.size(); ++i)
+            freeProcesses += std::none_of(inFlight_.begin(), inFlight_.end(), [i](const FileInFlight& file) {
+                return file.process == static_cast<int>(i);
+            });
+        size_t filesLeft = 1 + (context_.inputs.entries.size() - std::min(next_, context_.inputs.entries.size()));
+        return decodeThreadsForNextFile(cores_, busyThreads, freeProcesses, filesLeft);
     }
 
     void dispatch(size_t entryIndex, int processIndex)
@@ -467,7 +486,9 @@ private:
     std::vector<std::future<void>> readAheads_;
     int32_t converted_ = 0;
     int64_t lastDuration_ = 0;
-    int threadsPerFile_ = 1;
+    int cores_ = 1;
+    int threadsPerFile_ = 1;     // each render process's default
+    bool ownThreadCount_ = false;  // the user's OMP_NUM_THREADS holds for every file
 };
 
 int64_t availableMemory()
@@ -483,6 +504,12 @@ int64_t availableMemory()
 }
 
 }  // namespace
+
+int decodeThreadsForNextFile(int cores, int busyThreads, int freeProcesses, size_t filesLeft)
+{
+    int startingNow = static_cast<int>(std::min<size_t>(std::max(1, freeProcesses), std::max<size_t>(1, filesLeft)));
+    return std::max(1, (cores - busyThreads) / startingNow);
+}
 
 int64_t decodeMemoryEstimate(const std::string& path, const Settings& settings)
 {

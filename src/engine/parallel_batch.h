@@ -32,6 +32,12 @@ int effectiveJobCount(int requested, const InputList& inputs, const Settings& se
 /// from the camera file's pixel size, or from its length).
 int64_t decodeMemoryEstimate(const std::string& path, const Settings& settings);
 
+/// OpenMP threads for the decode of a file about to start: the cores not held
+/// by the decodes in flight, shared among the files that can start now (one
+/// per free render process, fewer when fewer files are left); at least 1. A
+/// file that runs alone gets every core, files side by side share them.
+int decodeThreadsForNextFile(int cores, int busyThreads, int freeProcesses, size_t filesLeft);
+
 /// Like runConversionWorker, with up to `options.jobs` files rendered at once
 /// in render processes. A file whose render process crashes or exceeds the
 /// time limit fails and the batch goes on. Falls back to the in-process

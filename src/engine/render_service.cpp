@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <dlfcn.h>
 #include <cstdlib>
 #include <limits>
 #include <malloc.h>
@@ -105,6 +106,17 @@ void keepFreedMemory()
     ::mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
 }
 
+// The decoder's OpenMP runtime comes with LibRaw, when LibRaw was built with
+// it; looked up rather than linked, so a LibRaw without it costs nothing and
+// no second OpenMP runtime enters the process.
+void useDecodeThreads(int32_t threads)
+{
+    using SetThreads = void (*)(int);
+    static auto setThreads = reinterpret_cast<SetThreads>(::dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
+    if (threads > 0 && setThreads)
+        setThreads(threads);
+}
+
 RenderReply renderOne(RunState& run, const Message& message)
 {
     RenderReply reply;
@@ -118,6 +130,7 @@ RenderReply renderOne(RunState& run, const Message& message)
     job.relativeSubfolder = request.relativeSubfolder;
     job.counter = request.counter;
     job.randomNumber = request.randomNumber;
+    useDecodeThreads(request.decodeThreads);
     simulateFaultFor(job.inputPath);
     RenderedImage rendered = renderImage(job, run.settings, run.formats, run.font ? &*run.font : nullptr);
     reply.finalWidth = rendered.finalWidth;
@@ -222,7 +235,8 @@ Message requestMessage(const RenderRequest& request)
             request.relativeSubfolder,
             request.destinationFolder,
             std::to_string(request.counter),
-            std::to_string(request.randomNumber)};
+            std::to_string(request.randomNumber),
+            std::to_string(request.decodeThreads)};
 }
 
 Message replyMessage(const RenderReply& reply)
@@ -238,9 +252,10 @@ Message replyMessage(const RenderReply& reply)
 
 bool parseRequest(const Message& message, RenderRequest& request)
 {
-    if (message.size() != 6 || message[0] != "file")
+    if (message.size() != 7 || message[0] != "file")
         return false;
-    request = {message[1], message[2], message[3], numberFrom(message[4]), numberFrom(message[5])};
+    request = {message[1], message[2], message[3], numberFrom(message[4]), numberFrom(message[5]),
+               numberFrom(message[6])};
     return true;
 }
 

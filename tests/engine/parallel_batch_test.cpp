@@ -8,6 +8,8 @@
 #include <FreeImage.h>
 #include <gtest/gtest.h>
 
+#include <numeric>
+#include <random>
 #include <thread>
 
 namespace quill::test {
@@ -95,6 +97,41 @@ TEST(EffectiveJobCount, AnExplicitCountWinsAndAutomaticFitsCoresFilesAndMemory)
     int onThisMachine = effectiveJobCount(0, four, settings);
     EXPECT_GE(onThisMachine, 1);
     EXPECT_LE(onThisMachine, static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+}
+
+TEST(DecodeThreads, FilesSideBySideShareTheCoresAndALoneFileGetsThemAll)
+{
+    EXPECT_EQ(decodeThreadsForNextFile(2, 0, 1, 8), 2);  // one file at a time
+    EXPECT_EQ(decodeThreadsForNextFile(2, 0, 2, 8), 1);  // two start together
+    EXPECT_EQ(decodeThreadsForNextFile(2, 1, 1, 7), 1);  // the other decode holds a core
+    EXPECT_EQ(decodeThreadsForNextFile(2, 0, 2, 1), 2);  // the last file, nothing beside it
+    EXPECT_EQ(decodeThreadsForNextFile(2, 1, 1, 1), 1);  // the last file beside a running one
+    EXPECT_EQ(decodeThreadsForNextFile(8, 0, 3, 10), 2);
+    EXPECT_EQ(decodeThreadsForNextFile(2, 3, 1, 5), 1);  // more processes than cores: never 0
+
+    // However files start and finish, the decodes in flight never hold more
+    // threads than there are cores (or one each, with more processes than cores).
+    std::mt19937 random(7);
+    for (int cores = 1; cores <= 12; ++cores) {
+        for (int processes = 1; processes <= cores + 2; ++processes) {
+            std::vector<int> running;  // threads of each decode in flight
+            size_t left = 40;
+            while (left > 0 || !running.empty()) {
+                while (left > 0 && static_cast<int>(running.size()) < processes) {
+                    int busy = std::accumulate(running.begin(), running.end(), 0);
+                    int free = processes - static_cast<int>(running.size());
+                    running.push_back(decodeThreadsForNextFile(cores, busy, free, left));
+                    --left;
+                    if (random() % 2)
+                        break;  // the next one starts after a reply
+                }
+                int total = std::accumulate(running.begin(), running.end(), 0);
+                ASSERT_LE(total, std::max(cores, static_cast<int>(running.size())))
+                    << cores << " cores, " << processes << " processes";
+                running.erase(running.begin() + static_cast<long>(random() % running.size()));
+            }
+        }
+    }
 }
 
 TEST(ParallelConversion, WithoutARenderProcessTheFilesConvertHere)

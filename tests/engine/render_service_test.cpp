@@ -182,9 +182,9 @@ TEST(RunMessage, AnythingElseIsRefused)
 TEST(RequestAndReply, RoundTripWithAwkwardTexts)
 {
     const std::vector<RenderRequest> requests = {
-        {"/in/a.dng", "", "/out/", 1, 1},
-        {"/in/ leading blank.dng", "sub/\tfolder/", "/out/sub/\tfolder/", 2147483647, 99999},
-        {"/in/line\nfeed.NEF", "x/", "/o u t/x/", 100000, 12345},
+        {"/in/a.dng", "", "/out/", 1, 1, 0},
+        {"/in/ leading blank.dng", "sub/\tfolder/", "/out/sub/\tfolder/", 2147483647, 99999, 2},
+        {"/in/line\nfeed.NEF", "x/", "/o u t/x/", 100000, 12345, 64},
     };
     for (const RenderRequest& sent : requests) {
         RenderRequest received;
@@ -194,6 +194,7 @@ TEST(RequestAndReply, RoundTripWithAwkwardTexts)
         EXPECT_EQ(received.destinationFolder, sent.destinationFolder);
         EXPECT_EQ(received.counter, sent.counter);
         EXPECT_EQ(received.randomNumber, sent.randomNumber);
+        EXPECT_EQ(received.decodeThreads, sent.decodeThreads);
     }
 
     const std::vector<RenderReply> replies = {

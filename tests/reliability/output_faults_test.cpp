@@ -217,7 +217,13 @@ TEST(OutputFolder, RemovedMidBatchFailsTheRestWithoutRecreatingIt)
     launch.arguments = {"-i", temp.file("in/"), "-o", temp.file("out/"), "--raw-load-as=48", "--jobs=2"};
     Outcome run;
     {
-        FirstOutputWatcher watcher(temp.file("out/"), [&] { fs::remove_all(temp.file("out")); });
+        // Render processes may add a temporary file while the folder is being
+        // emptied; like a user deleting it, try again until it is gone.
+        FirstOutputWatcher watcher(temp.file("out/"), [&] {
+            std::error_code error;
+            for (int attempt = 0; attempt < 100 && fs::exists(temp.file("out")); ++attempt)
+                fs::remove_all(temp.file("out"), error);
+        });
         run = runBatch(launch);
         ASSERT_TRUE(watcher.fired());
     }
