@@ -5,12 +5,15 @@
 #   jobs=1       quillmere one file at a time (one render process)
 #   dcraw loop   a shell loop of dcraw_emu with the options bench/run.sh matches to
 #                FreeImage's full decode (-T -4 -w -a +M -q 3), one file after the other
-# side by side in one hyperfine run, then the ratios (targets: auto at most 0.6 x jobs=1
-# and 0.6 x the dcraw loop), and the peak memory of each batch's whole process tree
+# side by side in rounds: each round runs the three once, in turn, under hyperfine (the
+# order rotates from round to round), so a machine whose speed drifts over the minutes of
+# the run -- a shared virtual machine does -- slows every command alike. Then the means,
+# the ratios of each round and their median (targets: auto at most 0.6 x jobs=1 and
+# 0.6 x the dcraw loop), and the peak memory of each batch's whole process tree
 # against what the automatic job count budgets: N decodes of the largest file in half
 # the memory that was free.
 #   bench/parallel.sh BUILD_DIR     (make bench runs it after bench/run.sh)
-# Environment: RUNS (hyperfine runs per command, default 3), FILES (default 8).
+# Environment: RUNS (rounds, default 3), FILES (default 8).
 # Writes about 1.2 GB per run and command; takes several minutes on 2 cores. The cores column
 # shows how much of the machine each command got: on a machine busy with other work every
 # command gets about the same share, and the time ratios then follow the processor times
@@ -66,11 +69,17 @@ for folder in auto jobs1 dcraw; do
   [ "$count" -eq "$files" ] || { echo "$folder wrote $count of $files full-size files" >&2; exit 1; }
 done
 
-hyperfine_args=(--shell bash --warmup 0 --runs "$runs" --export-csv "$work/times.csv" --style basic)
-for entry in "${commands[@]}"; do
-  hyperfine_args+=(--command-name "${entry%%|*}" "${entry#*|}")
+: >"$work/times.csv"
+for round in $(seq 1 "$runs"); do
+  hyperfine_args=(--shell bash --warmup 0 --runs 1 --export-csv "$work/round.csv" --style basic)
+  for i in "${!commands[@]}"; do
+    entry=${commands[$(( (i + round - 1) % ${#commands[@]} ))]}
+    hyperfine_args+=(--command-name "${entry%%|*}" "${entry#*|}")
+  done
+  echo "Round $round of $runs"
+  hyperfine "${hyperfine_args[@]}" | grep -E '^(Benchmark|  Time)' || true
+  tail -n +2 "$work/round.csv" | sed "s/^/$round,/" >>"$work/times.csv"
 done
-hyperfine "${hyperfine_args[@]}"
 
 # Peak memory of a command's whole process tree, sampled every 20 ms: the largest sum of
 # the resident sizes seen at one moment, the sum of each process's own peak (VmHWM, an
@@ -112,12 +121,13 @@ tree_memory() {
   echo "$together $sum_of_peaks $largest $most"
 }
 
+# times.csv: round,command,mean,stddev,median,user,system,min,max
 declare -A mean cpu memory
-while IFS=, read -r name seconds _ _ user system _; do
-  [ "$name" = command ] && continue
-  mean[$name]=$seconds
-  cpu[$name]=$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')
-done <"$work/times.csv"
+for entry in "${commands[@]}"; do
+  name=${entry%%|*}
+  read -r "mean[$name]" "cpu[$name]" < <(awk -F, -v n="$name" \
+    '$2 == n { s += $3; c += $6 + $7; k++ } END { print s / k, c / k }' "$work/times.csv")
+done
 for entry in "${commands[@]}"; do
   memory[${entry%%|*}]=$(tree_memory "${entry#*|}")
 done
@@ -137,11 +147,19 @@ for entry in "${commands[@]}"; do
              n, s, c, c / s, t / 1024, p / 1024, l / 1024, m }'
 done
 
+# The ratio of the means, and the median of the ratios within each round: the latter
+# compares commands that ran minutes apart at most.
 ratio() {
+  local rounds
+  rounds=$(awk -F, -v a="$2" -v b="$3" '$2 == a { x[$1] = $3 } $2 == b { y[$1] = $3 }
+             END { for (r in x) if (r in y) print x[r] / y[r] }' "$work/times.csv" | sort -g | tr '\n' ' ')
   awk -v label="$1" -v a="${mean[$2]}" -v b="${mean[$3]}" -v ca="${cpu[$2]}" -v cb="${cpu[$3]}" \
-      -v target="$4" \
-    'BEGIN { r = a / b; printf "  %-22s time x%.2f (target <= %s: %s)   cpu x%.2f\n", label, r, target,
-             r <= target ? "met" : "missed", ca / cb }'
+      -v target="$4" -v rounds="$rounds" \
+    'BEGIN { r = a / b; n = split(rounds, each, " ")
+             median = n % 2 ? each[(n + 1) / 2] : (each[n / 2] + each[n / 2 + 1]) / 2
+             listed = ""; for (i = 1; i <= n; i++) listed = listed sprintf(" %.2f", each[i])
+             printf "  %-20s means x%.2f, median of rounds x%.2f (target <= %s: %s)   cpu x%.2f   rounds:%s\n",
+                    label, r, median, target, median <= target ? "met" : "missed", ca / cb, listed }'
 }
 echo
 echo "Ratios:"

@@ -66,12 +66,26 @@ void stopProcess(RenderProcess& process, bool kill)
     process.pid = -1;
 }
 
+// A decode allocates a few hundred megabytes. Backed by huge pages, the heap
+// is faulted in 512 times fewer pieces, which cuts the processor time of a
+// render process's first file by about a second on a virtual machine, where
+// each page fault is expensive. The user's own tunables are kept.
+std::string withHugePages(const char* tunables)
+{
+    std::string own = tunables ? tunables : "";
+    if (own.find("glibc.malloc.hugetlb=") != std::string::npos)
+        return "GLIBC_TUNABLES=" + own;
+    return "GLIBC_TUNABLES=" + (own.empty() ? std::string() : own + ":") + "glibc.malloc.hugetlb=1";
+}
+
 std::vector<std::string> childEnvironment(int requestFd, int replyFd, int threadsPerFile)
 {
     std::vector<std::string> variables;
     for (char** variable = environ; *variable; ++variable)
-        if (std::strncmp(*variable, "OMP_NUM_THREADS=", 16) != 0)
+        if (std::strncmp(*variable, "OMP_NUM_THREADS=", 16) != 0 &&
+            std::strncmp(*variable, "GLIBC_TUNABLES=", 15) != 0)
             variables.emplace_back(*variable);
+    variables.push_back(withHugePages(std::getenv("GLIBC_TUNABLES")));
     variables.push_back(std::string(kRenderServiceVariable) + "=" + std::to_string(requestFd) + "," +
                         std::to_string(replyFd));
     // The decoder spreads one file over OpenMP threads: with several files in
