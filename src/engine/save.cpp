@@ -98,6 +98,8 @@ bool writeWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, int descripto
 bool flushToDisk(const std::string& path)
 {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES)  // a umask that leaves new files unreadable
+        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     bool synced = ::fdatasync(fd) == 0;
