@@ -1,5 +1,7 @@
 #include "cli/option_values.h"
 
+#include "text/hex_digit.h"
+
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -10,15 +12,10 @@ namespace quill {
 
 namespace {
 
-int digitValue(char c)
+bool isDigitOfBase(char c, int base)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return 99;
+    int digit = hexDigitValue(c);
+    return digit >= 0 && digit < base;
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
@@ -55,8 +52,8 @@ int32_t parseInteger(std::string_view value)
     }
     // Unsigned arithmetic wraps without undefined behaviour; the low 32 bits are kept.
     uint64_t number = 0;
-    for (; at < value.size() && digitValue(value[at]) < base; ++at)
-        number = number * static_cast<uint64_t>(base) + static_cast<uint64_t>(digitValue(value[at]));
+    for (; at < value.size() && isDigitOfBase(value[at], base); ++at)
+        number = number * static_cast<uint64_t>(base) + static_cast<uint64_t>(hexDigitValue(value[at]));
     if (negative)
         number = ~number + 1;
     return static_cast<int32_t>(static_cast<uint32_t>(number));

@@ -2,28 +2,18 @@
 // Shared by the rotation background, the frame and the watermark.
 
 #include "engine/geometry.h"
+#include "text/hex_digit.h"
 
 namespace quill {
 
 namespace {
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Reads like strtol on two characters: stops at the first non-digit ("zz" is 0, "Az" is 10).
 BYTE channel(std::string_view pair)
 {
     int value = 0;
     for (char c : pair) {
-        int digit = hexDigit(c);
+        int digit = hexDigitValue(c);
         if (digit < 0)
             break;
         value = value * 16 + digit;
