@@ -11,18 +11,13 @@
 # Environment: RUNS (hyperfine runs per command, default 5). Takes about a minute.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 1
-fi
-build=$(cd "$1" && pwd)
+source "$(dirname "$0")/common.sh"
+build_folder "$@"
 runs=${RUNS:-5}
 quillmere="$build/src/quillmere"
 make_dng="$build/tools/make_dng"
-for program in "$quillmere" "$make_dng"; do
-  [ -x "$program" ] || { echo "$program is missing: build first (make build)" >&2; exit 1; }
-done
-command -v hyperfine >/dev/null || { echo "hyperfine is missing: run make deps" >&2; exit 1; }
+require_built "$quillmere" "$make_dng"
+require_tools hyperfine
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quill-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT

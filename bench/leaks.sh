@@ -15,19 +15,14 @@
 # test_reliability.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 1
-fi
-build=$(cd "$1" && pwd)
+source "$(dirname "$0")/common.sh"
+build_folder "$@"
 files=${FILES:-1000}
 jobs=${JOBS:-2}
 slack=${SLACK_KB:-2048}
 quillmere="$build/src/quillmere"
 make_dng="$build/tools/make_dng"
-for program in "$quillmere" "$make_dng"; do
-  [ -x "$program" ] || { echo "$program is missing: build first (make build)" >&2; exit 1; }
-done
+require_built "$quillmere" "$make_dng"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quill-leaks-XXXXXX")
 trap 'rm -rf "$work"' EXIT

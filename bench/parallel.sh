@@ -20,22 +20,15 @@
 # (`nice -n -10 bench/parallel.sh BUILD_DIR` gives it more of the machine).
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 1
-fi
-build=$(cd "$1" && pwd)
+source "$(dirname "$0")/common.sh"
+build_folder "$@"
 runs=${RUNS:-3}
 files=${FILES:-8}
 quillmere="$build/src/quillmere"
 make_dng="$build/tools/make_dng"
 job_budget="$build/bench/job_budget"
-for program in "$quillmere" "$make_dng" "$job_budget"; do
-  [ -x "$program" ] || { echo "$program is missing: build first (make build)" >&2; exit 1; }
-done
-for tool in hyperfine dcraw_emu; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing: run make deps" >&2; exit 1; }
-done
+require_built "$quillmere" "$make_dng" "$job_budget"
+require_tools hyperfine dcraw_emu
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quill-parallel-XXXXXX")
 trap 'rm -rf "$work"' EXIT

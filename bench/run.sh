@@ -14,21 +14,14 @@
 # Environment: RUNS (hyperfine runs per command, default 5). Takes about two minutes.
 set -euo pipefail
 
-if [ $# -ne 1 ]; then
-  echo "usage: $0 BUILD_DIR" >&2
-  exit 1
-fi
-build=$(cd "$1" && pwd)
+source "$(dirname "$0")/common.sh"
+build_folder "$@"
 runs=${RUNS:-5}
 quillmere="$build/src/quillmere"
 make_dng="$build/tools/make_dng"
 floor="$build/bench/freeimage_floor"
-for program in "$quillmere" "$make_dng" "$floor"; do
-  [ -x "$program" ] || { echo "$program is missing: build first (make build)" >&2; exit 1; }
-done
-for tool in hyperfine dcraw_emu /usr/bin/time; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing: run make deps" >&2; exit 1; }
-done
+require_built "$quillmere" "$make_dng" "$floor"
+require_tools hyperfine dcraw_emu /usr/bin/time
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quill-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
