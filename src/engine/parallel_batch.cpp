@@ -240,11 +240,16 @@ public:
     }
 
 private:
+    bool processIsFree(size_t index) const
+    {
+        return std::none_of(inFlight_.begin(), inFlight_.end(),
+                            [index](const FileInFlight& file) { return file.process == static_cast<int>(index); });
+    }
+
     int freeProcess() const
     {
         for (size_t i = 0; i < processes_.size(); ++i)
-            if (std::none_of(inFlight_.begin(), inFlight_.end(),
-                             [i](const FileInFlight& file) { return file.process == static_cast<int>(i); }))
+            if (processIsFree(i))
                 return static_cast<int>(i);
         return -1;
     }
@@ -285,9 +290,7 @@ private:
                 busyThreads += std::max(1, file.decodeThreads);
         int freeProcesses = 0;
         for (size_t i = 0; i < processes_.size(); ++i)
-            freeProcesses += std::none_of(inFlight_.begin(), inFlight_.end(), [i](const FileInFlight& file) {
-                return file.process == static_cast<int>(i);
-            });
+            freeProcesses += processIsFree(i);
         size_t filesLeft = 1 + (context_.inputs.entries.size() - std::min(next_, context_.inputs.entries.size()));
         return decodeThreadsForNextFile(cores_, busyThreads, freeProcesses, filesLeft);
     }
@@ -318,9 +321,9 @@ private:
         std::erase_if(readAheads_, [](const std::future<void>& done) {
             return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
         });
+        readAheadUpTo_ = std::max(readAheadUpTo_, next_);
         for (; readAheadUpTo_ < std::min(entries.size(), next_ + processes_.size()); ++readAheadUpTo_)
-            if (readAheadUpTo_ >= next_)
-                readAheads_.push_back(std::async(std::launch::async, readAhead, entries[readAheadUpTo_].path));
+            readAheads_.push_back(std::async(std::launch::async, readAhead, entries[readAheadUpTo_].path));
     }
 
     // The current file is the oldest one in flight: the one the count waits for.
