@@ -3,7 +3,7 @@
 //   job_budget RAW_LOAD_AS FILE...
 // prints "jobs N", "largest BYTES" (one decode of the largest file, estimated)
 // and "free BYTES" (the memory free now; the budget is half of it).
-#include "engine/parallel_batch.h"
+#include "engine/job_count.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -34,11 +34,10 @@ int main(int argc, char** argv)
     }
     quill::Settings settings;
     settings.rawLoadAs = std::atoi(argv[1]);
-    quill::InputList inputs;
+    quill::Queue inputs;
     long long largest = 0;
     for (int i = 2; i < argc; ++i) {
-        inputs.index[argv[i]] = inputs.entries.size();
-        inputs.entries.push_back({argv[i], {}});
+        inputs.push_back({argv[i], {}});
         largest = std::max<long long>(largest, quill::decodeMemoryEstimate(argv[i], settings));
     }
     std::printf("jobs %d\nlargest %lld\nfree %lld\n", quill::effectiveJobCount(0, inputs, settings), largest,

@@ -1,8 +1,6 @@
 // The conversion job's reset and the %rnd% draw.
 #include "app/job.h"
 
-#include "engine/formats.h"
-#include "inputs/input_list.h"
 #include "platform/paths.h"
 
 #include <mutex>
@@ -20,11 +18,10 @@ int32_t drawRandomNumber()
     return range(generator);
 }
 
-void resetConversionJob(ConversionJob& job, InputList& inputs, FormatTables& formats)
+void resetConversionJob(ConversionJob& job)
 {
     job.programFolder = programFolder();
     job.commandLineMode = 0;
-    job.appearanceChange = 0;
     job.randomNumber = drawRandomNumber();
     job.counter = 1;
 
@@ -41,11 +38,7 @@ void resetConversionJob(ConversionJob& job, InputList& inputs, FormatTables& for
     job.automaticDepth = 0;
     job.formatIdentifier = 0;
     job.saveFlags = 0;
-    job.rememberedPage = 0;
-
-    inputs.clear();
-    rebuildAcceptedExtensions(formats);
-    // The log mode, final size, frame number and converter texts outlive a reset.
+    // The log mode, final size and frame number outlive a reset.
 }
 
 }  // namespace quill

@@ -8,9 +8,6 @@
 
 namespace quill {
 
-struct InputList;
-struct FormatTables;
-
 struct ConversionJob {
     std::string programFolder;      // ends with "/"
     std::string inputPath;          // file being converted during a run
@@ -27,23 +24,19 @@ struct ConversionJob {
     int32_t targetDepth = 0;
     int32_t saveFlags = 0;
     uint8_t automaticDepth = 0;
-    int32_t appearanceChange = 0;
     uint8_t commandLineMode = 0;
     std::string logMode;            // "", "DEBUG" or "T"
     int32_t finalWidth = 0;
     int32_t finalHeight = 0;
     int32_t frameNumber = 0;
-    std::string customConverterFrom;
-    std::string customConverterTo;
-    uint8_t rememberedPage = 0;
 };
 
 /// Uniform in 1..99999 from a properly seeded generator.
 int32_t drawRandomNumber();
 
 /// Starts a new job: empties the paths and per-run values, counter 1, a fresh
-/// random number, empties the input list and rebuilds the accepted extensions.
-/// Leaves the log mode, final size, frame number and converter texts alone.
-void resetConversionJob(ConversionJob& job, InputList& inputs, FormatTables& formats);
+/// random number. Leaves the log mode, final size and frame number alone.
+/// The front end empties its input list and rebuilds the accepted extensions.
+void resetConversionJob(ConversionJob& job);
 
 }  // namespace quill

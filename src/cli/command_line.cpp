@@ -79,7 +79,9 @@ CommandLineResult enterCommandLine(const ArgumentList& arguments, CommandLineRec
         return result;
     }
     buildFormatTables(records.formats);
-    resetConversionJob(records.job, records.inputs, records.formats);
+    resetConversionJob(records.job);
+    records.inputs.clear();
+    rebuildAcceptedExtensions(records.formats);
     applyDefaults(records.settings, true);
     buildLanguageTable(records.language);
 

@@ -8,7 +8,8 @@ namespace {
 
 static_assert(std::atomic<bool>::is_always_lock_free, "the handler stores to the flag");
 
-std::atomic<bool>* runningFlag = nullptr;
+std::atomic<std::atomic<bool>*> runningFlag{nullptr};
+static_assert(std::atomic<std::atomic<bool>*>::is_always_lock_free, "the handler reads the pointer");
 volatile std::sig_atomic_t interrupts = 0;
 struct sigaction earlierInterrupt {};
 struct sigaction earlierTerminate {};
@@ -18,8 +19,9 @@ void onInterrupt(int signal)
 {
     const bool first = interrupts == 0;
     interrupts = 1;
-    if (first && runningFlag) {
-        runningFlag->store(false);
+    std::atomic<bool>* running = runningFlag.load();
+    if (first && running) {
+        running->store(false);
         return;
     }
     std::signal(signal, SIG_DFL);
@@ -47,6 +49,15 @@ StopOnInterrupt::StopOnInterrupt(std::atomic<bool>& running)
     catchUnlessIgnored(SIGINT, action, earlierInterrupt);
     catchUnlessIgnored(SIGTERM, action, earlierTerminate);
 }
+
+void StopOnInterrupt::redirect(std::atomic<bool>& running)
+{
+    runningFlag = &running;
+    if (interrupts != 0)
+        running.store(false);
+}
+
+bool StopOnInterrupt::interrupted() const { return interrupts != 0; }
 
 StopOnInterrupt::~StopOnInterrupt()
 {

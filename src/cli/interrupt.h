@@ -13,6 +13,10 @@ namespace quill {
 class StopOnInterrupt {
 public:
     explicit StopOnInterrupt(std::atomic<bool>& running);
+    /// The flag the next stage runs by; cleared at once when a signal came already.
+    void redirect(std::atomic<bool>& running);
+    /// True once a signal asked to stop.
+    bool interrupted() const;
     ~StopOnInterrupt();
     StopOnInterrupt(const StopOnInterrupt&) = delete;
     StopOnInterrupt& operator=(const StopOnInterrupt&) = delete;

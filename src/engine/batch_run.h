@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quill {
 
@@ -30,6 +31,11 @@ struct FileResult {
     std::string reason;         // why it failed, in plain words; empty when converted
     int32_t counter = 0;        // the %n% and %rnd% values it was named with
     int32_t randomNumber = 0;
+    int32_t finalWidth = 0;     // after rotation and resize
+    int32_t finalHeight = 0;
+    int32_t frameNumber = 0;    // the frame written (%frame%)
+    int32_t sourceDepth = 0;    // bits per pixel as decoded
+    int32_t targetDepth = 0;    // bits per pixel written
 };
 
 struct RunTotals {
@@ -37,6 +43,9 @@ struct RunTotals {
     int32_t started = 0;
     int32_t converted = 0;
     bool stopped = false;       // stop() or abort() ended the run early
+    int32_t unhealthyRenderExits = 0;  // render processes that ended with an error of their own
+    int32_t nextCounter = 0;      // %n% and %rnd% of the next success, for the
+    int32_t nextRandomNumber = 0; // front end to carry on into its next run
 };
 
 /// Called on the run's own thread, one call at a time, files in queue order.
@@ -50,7 +59,12 @@ struct RunObserver {
 struct RunOptions {
     std::string executable;  // started as the render processes; empty: render in this process
     std::chrono::seconds fileTimeLimit{600};  // a file that takes longer fails
+    ProgressRecord* progress = nullptr;  // a record the front end polls; none: the run's own
 };
+
+/// The debug log's lines for one file: "Processing: ", "File Format: ", then
+/// "[OK] Saving As: " or "[ERROR] Unable to convert the file!" and "Reason: ".
+std::vector<std::string> debugLogLines(const FileResult& result);
 
 /// The running executable (/proc/self/exe), for RunOptions::executable.
 std::string ownExecutable();
@@ -83,8 +97,9 @@ public:
     /// Valid once the run has ended.
     RunTotals totals() const;
 
+    struct State;  // the run's own records; defined beside the conversion
+
 private:
-    struct State;
     std::unique_ptr<State> state_;
 };
 

@@ -42,7 +42,7 @@ RenderedImage renderImage(ConversionJob& job, const Settings& settings, const Fo
     RenderedImage rendered;
     Bitmap image = loadInput(job.inputPath, settings);
     if (!image) {
-        rendered.error = "no loader could read the file";
+        rendered.error = "not decodable";
         return rendered;
     }
     job.sourceDepth = static_cast<int32_t>(FreeImage_GetBPP(image.get()));
@@ -109,20 +109,6 @@ std::string outputPathFor(const ConversionJob& job, const Settings& settings)
     if (settings.keepSubfolders)
         path += job.relativeSubfolder;
     return path + outputNameFor(settings.filenameMask, job);
-}
-
-bool convertOneFile(ConversionContext& context)
-{
-    ConversionJob& job = context.job;
-    RenderedImage rendered = renderImage(job, context.settings, context.formats, context.watermarkFont);
-    // Named after rendering: the name may show the final size and depth.
-    job.outputPath = outputPathFor(job, context.settings);
-    TemporaryOutput temporary;
-    std::string error;
-    if (!saveRenderedImage(rendered, job.formatIdentifier, job.saveFlags, job.outputPath, temporary, error))
-        return false;
-    rendered.image.reset();  // the pixels are on disk; free them before the flush
-    return commitOutput(temporary, job.outputPath, error);
 }
 
 }  // namespace quill

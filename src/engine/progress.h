@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <chrono>
 
 namespace quill {
 
@@ -33,5 +35,13 @@ struct ProgressRecord {
         paused = false;
     }
 };
+
+/// Waits while the worker is paused; returns whether it should go on.
+inline bool mayContinue(ProgressRecord& progress)
+{
+    while (progress.paused && progress.running)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return progress.running;
+}
 
 }  // namespace quill

@@ -55,13 +55,13 @@ struct RunState {
     std::optional<WatermarkFont> font;
 };
 
-bool readRun(const Message& message, RunState& run)
+bool readRun(const Message& message, RunState& run, const GuiStarter& startGui)
 {
     if (!parseRunMessage(message, run.settings, run.job, run.font))
         return false;
     buildFormatTables(run.formats);
     // Text is drawn with the front end's font only, never one looked up here.
-    if (run.font && !ensureGuiForFonts())
+    if (run.font && !(startGui && startGui()))
         run.font.reset();
     return true;
 }
@@ -83,16 +83,17 @@ void simulateFaultFor(const std::string& path)
             ::pause();
 }
 
-// The batch decides what becomes of the files in flight: Ctrl-C reaches the
-// whole process group, and a render process leaves only when its batch closes
-// the pipe. A batch that dies takes its render processes along, so a decoder
-// stuck in a hostile file never outlives it. A reply nobody reads any more is
-// a write error, after which the unclaimed file is removed.
+// The batch decides what becomes of the files in flight: Ctrl-C, a TERM to
+// the process group (timeout, a desktop logging out) and a hang-up reach every
+// process of the group, and a render process leaves only when its batch closes
+// the pipe. A batch that dies takes its render processes along (the death
+// signal is armed before exec), so a decoder stuck in a hostile file never
+// outlives it. A reply nobody reads any more is a write error, after which
+// the unclaimed file is removed.
 void joinBatchLifetime()
 {
-    std::signal(SIGINT, SIG_IGN);
-    std::signal(SIGPIPE, SIG_IGN);
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE})
+        std::signal(signal, SIG_IGN);
 }
 
 // Every file allocates the same few huge buffers. Returned to the system at
@@ -119,33 +120,15 @@ void useDecodeThreads(int32_t threads)
 
 RenderReply renderOne(RunState& run, const Message& message)
 {
-    RenderReply reply;
     RenderRequest request;
     if (!parseRequest(message, request)) {
+        RenderReply reply;
         reply.error = "malformed request";
         return reply;
     }
-    ConversionJob job = run.job;  // automatic depth is resolved per file
-    job.inputPath = request.inputPath;
-    job.relativeSubfolder = request.relativeSubfolder;
-    job.counter = request.counter;
-    job.randomNumber = request.randomNumber;
     useDecodeThreads(request.decodeThreads);
-    simulateFaultFor(job.inputPath);
-    RenderedImage rendered = renderImage(job, run.settings, run.formats, run.font ? &*run.font : nullptr);
-    reply.finalWidth = rendered.finalWidth;
-    reply.finalHeight = rendered.finalHeight;
-    reply.sourceDepth = rendered.sourceDepth;
-    reply.targetDepth = job.targetDepth;
-    // Only the folder of this path matters: the batch names the file later.
-    std::string placeholder = request.destinationFolder + "render";
-    TemporaryOutput temporary;
-    if (!saveRenderedImage(rendered, job.formatIdentifier, job.saveFlags, placeholder, temporary,
-                           reply.error))
-        return reply;
-    reply.rendered = true;
-    reply.temporaryPath = temporary.release();
-    return reply;
+    simulateFaultFor(request.inputPath);
+    return renderFile(request, run.settings, run.job, run.formats, run.font ? &*run.font : nullptr);
 }
 
 }  // namespace
@@ -156,7 +139,31 @@ bool isRenderServiceStart()
     return value && *value;
 }
 
-int runRenderService()
+RenderReply renderFile(const RenderRequest& request, const Settings& settings, const ConversionJob& runJob,
+                       const FormatTables& formats, const WatermarkFont* font)
+{
+    RenderReply reply;
+    ConversionJob job = runJob;  // automatic depth is resolved per file
+    job.inputPath = request.inputPath;
+    job.relativeSubfolder = request.relativeSubfolder;
+    job.counter = request.counter;
+    job.randomNumber = request.randomNumber;
+    RenderedImage rendered = renderImage(job, settings, formats, font);
+    reply.finalWidth = rendered.finalWidth;
+    reply.finalHeight = rendered.finalHeight;
+    reply.sourceDepth = rendered.sourceDepth;
+    reply.targetDepth = job.targetDepth;
+    // Only the folder of this path matters: the batch names the file later.
+    std::string placeholder = request.destinationFolder + "render";
+    TemporaryOutput temporary;
+    if (!saveRenderedImage(rendered, job.formatIdentifier, job.saveFlags, placeholder, temporary, reply.error))
+        return reply;
+    reply.rendered = true;
+    reply.temporaryPath = temporary.release();
+    return reply;
+}
+
+int runRenderService(const GuiStarter& startGui)
 {
     int in = -1, out = -1;
     if (std::sscanf(std::getenv(kRenderServiceVariable), "%d,%d", &in, &out) != 2)
@@ -167,7 +174,7 @@ int runRenderService()
     silenceImageLibraries();
     RunState run;
     auto first = receiveMessage(in);
-    if (!first || !readRun(*first, run))
+    if (!first || !readRun(*first, run, startGui))
         return 1;
     while (auto request = receiveMessage(in)) {
         RenderReply reply = renderOne(run, *request);

@@ -6,11 +6,13 @@
 #pragma once
 
 #include "app/job.h"
+#include "engine/formats.h"
 #include "engine/watermark_font.h"
 #include "platform/channel.h"
 #include "settings/settings.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -23,8 +25,12 @@ inline constexpr const char* kRenderServiceVariable = "QUILLMERE_RENDER_SERVICE"
 /// True when this process was started as a render process.
 bool isRenderServiceStart();
 
-/// Serves render requests until the batch closes the pipe; the process's exit code.
-int runRenderService();
+/// Starts the GUI layer that drawing text needs; true when it exists.
+using GuiStarter = std::function<bool()>;
+
+/// Serves render requests until the batch closes the pipe; the process's exit
+/// code. `startGui` is called when the run draws a text watermark.
+int runRenderService(const GuiStarter& startGui);
 
 /// What a render process needs to know of the run, sent once after it starts:
 /// the settings, the job's fields for the whole run and the watermark font the
@@ -57,6 +63,11 @@ struct RenderReply {
     std::string error;
 };
 Message replyMessage(const RenderReply& reply);
+
+/// Renders one file into a temporary file in its destination folder, with the
+/// run's settings and job fields; the work a render process does per request.
+RenderReply renderFile(const RenderRequest& request, const Settings& settings, const ConversionJob& runJob,
+                       const FormatTables& formats, const WatermarkFont* font);
 bool parseReply(const Message& message, RenderReply& reply);
 
 }  // namespace quill

@@ -136,34 +136,11 @@ std::optional<std::string> resolvedFamily(const std::string& requested)
     return std::nullopt;
 }
 
-// The command line has no console for Qt's chatter (missing runtime folders
-// and the like); only a fatal message, which ends the process, gets through.
-void keepQtQuiet(QtMsgType type, const QMessageLogContext&, const QString& message)
-{
-    if (type == QtFatalMsg)
-        fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-}
-
 }  // namespace
 
-bool ensureGuiForFonts()
+bool guiLayerExists()
 {
-    static std::mutex guard;
-    std::lock_guard lock(guard);
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return true;
-    if (QCoreApplication::instance())
-        return false;  // a console-only Qt application cannot gain a GUI layer
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qInstallMessageHandler(keepQtQuiet);
-    static int argc = 1;
-    static char name[] = "quillmere";
-    static char* argv[] = {name, nullptr};
-    // Kept for the life of the process: conversion threads draw text with it
-    // until the end, and nothing is gained by tearing it down at exit.
-    static QGuiApplication* application = new QGuiApplication(argc, argv);
-    return application != nullptr;
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
 std::optional<WatermarkFont> loadWatermarkFont(const Settings& settings)
@@ -171,7 +148,7 @@ std::optional<WatermarkFont> loadWatermarkFont(const Settings& settings)
     if (settings.wmFont.empty() || settings.wmFontSize <= 0)
         return std::nullopt;
     std::optional<std::string> family = resolvedFamily(settings.wmFont);
-    if (!family || !ensureGuiForFonts())
+    if (!family || !guiLayerExists())
         return std::nullopt;
 
     WatermarkFont font;

@@ -23,16 +23,15 @@ struct WatermarkFont {
     bool strikeOut = false;
 };
 
-/// Starts the Qt GUI layer that fonts need, once per process (offscreen unless
-/// QT_QPA_PLATFORM names another platform). Call from the main thread. True
-/// when a QGuiApplication exists afterwards.
-bool ensureGuiForFonts();
+/// True when the front end has created the QGuiApplication that fonts need
+/// (the command line an offscreen one, the window its QApplication).
+bool guiLayerExists();
 
 /// The watermark font of the settings (`Font` at `Font Size` points, bold and
 /// italic from `Font Style`, underline or strike-out from `Font Effect`), or
 /// nothing when it cannot be loaded: the family must resolve to itself or to
 /// an alias the system declares for it, never only to the generic default
-/// face, and the size must be positive. Starts the GUI layer when needed.
+/// face, and the size must be positive. Needs the front end's GUI layer.
 std::optional<WatermarkFont> loadWatermarkFont(const Settings& settings);
 
 /// The Qt font to draw with.

@@ -4,7 +4,7 @@
 #include "app/job.h"
 #include "engine/progress.h"
 #include "inputs/input_list.h"
-#include "inputs/worker_pause.h"
+#include "engine/progress.h"
 #include "platform/paths.h"
 
 #include <dirent.h>

@@ -5,6 +5,8 @@
 // The list has no lock: while a worker fills it, nobody else reads or changes it.
 #pragma once
 
+#include "engine/queue.h"
+
 #include <cstddef>
 #include <string>
 #include <unordered_map>
@@ -15,13 +17,10 @@ namespace quill {
 struct ConversionJob;
 struct FormatTables;
 
-struct InputEntry {
-    std::string path;
-    std::string relativeSubfolder;  // ends with "/" or is empty
-};
+using InputEntry = QueuedFile;
 
 struct InputList {
-    std::vector<InputEntry> entries;                 // insertion order
+    Queue entries;                                   // insertion order
     std::unordered_map<std::string, size_t> index;   // path -> position in entries
 
     bool contains(const std::string& path) const { return index.count(path) != 0; }

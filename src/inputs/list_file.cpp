@@ -7,7 +7,7 @@
 #include "engine/progress.h"
 #include "inputs/folder_import.h"
 #include "inputs/input_list.h"
-#include "inputs/worker_pause.h"
+#include "engine/progress.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,5 @@
 #include "app/job.h"
 
-#include "engine/formats.h"
-#include "inputs/input_list.h"
 #include "platform/paths.h"
 
 #include <gtest/gtest.h>
@@ -33,25 +31,18 @@ ConversionJob usedJob()
     job.targetDepth = 24;
     job.saveFlags = 0x0800;
     job.automaticDepth = 1;
-    job.appearanceChange = 2;
     job.commandLineMode = 1;
     job.logMode = "DEBUG";
     job.finalWidth = 640;
     job.finalHeight = 480;
     job.frameNumber = 1;
-    job.customConverterFrom = "nef";
-    job.customConverterTo = "tiff";
-    job.rememberedPage = 7;
     return job;
 }
 
 TEST(ResetConversionJob, ClearsPerRunFieldsAndStartsCountingAtOne)
 {
     ConversionJob job = usedJob();
-    InputList inputs;
-    FormatTables formats;
-    buildFormatTables(formats);
-    resetConversionJob(job, inputs, formats);
+    resetConversionJob(job);
 
     EXPECT_EQ(job.programFolder, programFolder());
     EXPECT_TRUE(job.programFolder.ends_with("/"));
@@ -59,8 +50,6 @@ TEST(ResetConversionJob, ClearsPerRunFieldsAndStartsCountingAtOne)
     EXPECT_GE(job.randomNumber, 1);
     EXPECT_LE(job.randomNumber, 99999);
     EXPECT_EQ(job.commandLineMode, 0);
-    EXPECT_EQ(job.appearanceChange, 0);
-    EXPECT_EQ(job.rememberedPage, 0);
 
     for (const std::string* text : {&job.inputFormat, &job.inputPath, &job.inputFolder,
                                     &job.relativeSubfolder, &job.outputPath, &job.outputFolder,
@@ -73,38 +62,15 @@ TEST(ResetConversionJob, ClearsPerRunFieldsAndStartsCountingAtOne)
     EXPECT_EQ(job.saveFlags, 0);
 }
 
-TEST(ResetConversionJob, KeepsLogModeFinalSizeFrameAndConverterTexts)
+TEST(ResetConversionJob, KeepsLogModeFinalSizeAndFrame)
 {
     ConversionJob job = usedJob();
-    InputList inputs;
-    FormatTables formats;
-    buildFormatTables(formats);
-    resetConversionJob(job, inputs, formats);
+    resetConversionJob(job);
 
     EXPECT_EQ(job.logMode, "DEBUG");
     EXPECT_EQ(job.finalWidth, 640);
     EXPECT_EQ(job.finalHeight, 480);
     EXPECT_EQ(job.frameNumber, 1);
-    EXPECT_EQ(job.customConverterFrom, "nef");
-    EXPECT_EQ(job.customConverterTo, "tiff");
-}
-
-TEST(ResetConversionJob, EmptiesTheInputListAndRebuildsAcceptedExtensions)
-{
-    ConversionJob job;
-    InputList inputs;
-    inputs.entries = {{"/a/1.nef", ""}, {"/a/b/2.cr2", "b/"}};
-    inputs.index = {{"/a/1.nef", 0}, {"/a/b/2.cr2", 1}};
-    FormatTables formats;
-    buildFormatTables(formats);
-    formats.acceptedExtensions.clear();
-
-    resetConversionJob(job, inputs, formats);
-
-    EXPECT_EQ(inputs.size(), 0u);
-    EXPECT_FALSE(inputs.contains("/a/1.nef"));
-    EXPECT_EQ(formats.acceptedExtensions.size(), 48u);
-    EXPECT_TRUE(isAcceptedInput(formats, "PHOTO.NEF"));
 }
 
 TEST(DrawRandomNumber, StaysInRangeAndSpreadsOverIt)
@@ -135,12 +101,9 @@ TEST(DrawRandomNumber, StaysInRangeAndSpreadsOverIt)
 TEST(DrawRandomNumber, ResetsDrawFreshNumbers)
 {
     ConversionJob job;
-    InputList inputs;
-    FormatTables formats;
-    buildFormatTables(formats);
     std::set<int32_t> seen;
     for (int i = 0; i < 20; ++i) {
-        resetConversionJob(job, inputs, formats);
+        resetConversionJob(job);
         seen.insert(job.randomNumber);
     }
     EXPECT_GT(seen.size(), 15u);

@@ -537,8 +537,9 @@ TEST(Batch, FilesThatFailToConvertMakeTheRunIncomplete)
     RunResult none = folder.run({"-d", "-q", "-i", "in/IMAGE01.QTK", "-o", "out"});
     EXPECT_EQ(none.exitCode, 2);
     std::vector<std::string> lines = linesOf(none.output);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], "[ERROR] Unable to convert the file!");
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[lines.size() - 3], "[ERROR] Unable to convert the file!");
+    EXPECT_TRUE(lines[lines.size() - 2].starts_with("Reason: ")) << lines[lines.size() - 2];
     EXPECT_EQ(lines.back(), "Conversion stopped");
     EXPECT_TRUE(fs::is_directory(folder.out() + "IMAGE01.tiff"));
 }

@@ -5,10 +5,11 @@
 #include "cli_helpers.h"
 
 #include "app/job.h"
-#include "cli/batch_checks.h"
 #include "engine/depth.h"
 #include "engine/formats.h"
-#include "engine/parallel_batch.h"
+#include "engine/batch_run.h"
+#include "engine/output_settings.h"
+#include "inputs/input_list.h"
 #include "engine/pipeline.h"
 #include "engine/watermark_font.h"
 
@@ -262,32 +263,43 @@ struct InProcessRun {
         }
     }
 
-    ConversionContext context()
+    RunTotals run(const std::string& executable, int jobs)
     {
+        // The job keeps the run fields too, for rendering references by hand.
         job.targetDepth = outputDepthSetting("tiff", settings);
         job.automaticDepth = job.targetDepth == 0;
         job.saveFlags = saveFlagsFor("tiff", settings);
-        progress.reset();
-        return {job, settings, formats, inputs, progress,
-                [this](const std::string& line) {
-                    log.push_back(line);
-                    if (onLog)
-                        onLog(line);
-                },
-                font ? &*font : nullptr};
+        PreparedRun prepared;
+        prepared.outputFolder = job.outputFolder;
+        prepared.outputExtension = "tiff";
+        prepared.inputFormat = "raw";
+        prepared.formatIdentifier = job.formatIdentifier;
+        prepared.targetDepth = job.targetDepth;
+        prepared.automaticDepth = job.automaticDepth;
+        prepared.saveFlags = job.saveFlags;
+        prepared.jobs = jobs;
+        prepared.font = font;
+        RunObserver observer;
+        observer.fileDone = [this](const FileResult& result) {
+            for (const std::string& line : debugLogLines(result)) {
+                log.push_back(line);
+                if (onLog)
+                    onLog(line);
+            }
+        };
+        BatchRun batch(settings, job, prepared, formats, inputs.entries, observer,
+                       {executable, std::chrono::seconds(120), &progress});
+        batch.runHere();
+        RunTotals totals = batch.totals();
+        // The caller carries the numbers on, as the front ends do.
+        job.counter = totals.nextCounter;
+        job.randomNumber = totals.nextRandomNumber;
+        return totals;
     }
 
-    void runOneAtATime()
-    {
-        ConversionContext run = context();
-        runConversionWorker(run);
-    }
+    void runOneAtATime() { run({}, 1); }
 
-    void runParallel(int jobs)
-    {
-        ConversionContext run = context();
-        runParallelConversion(run, {QUILL_BINARY, jobs, std::chrono::seconds(120)});
-    }
+    void runParallel(int jobs) { run(QUILL_BINARY, jobs); }
 
     int32_t converted()
     {
@@ -350,6 +362,7 @@ TEST(ParallelBatch, AWatermarkNumberIsDrawnAgainAfterAnEarlierFileFailed)
     Settings settings;
     numberWatermark(settings, "No. %N% of %rnd%");
     settings.filenameMask = "%n%_%filename%.%ext%";
+    startTestGui();
     std::optional<WatermarkFont> font = loadWatermarkFont(settings);
     if (!font)
         GTEST_SKIP() << "no font for Arial (fonts-liberation)";
@@ -414,6 +427,7 @@ TEST(ParallelBatch, RandomNumbersInNamesAndWatermarksAgree)
     Settings settings;
     numberWatermark(settings, "%rnd% %n%");
     settings.filenameMask = "%n%_%rnd%.%ext%";
+    startTestGui();
     std::optional<WatermarkFont> font = loadWatermarkFont(settings);
     if (!font)
         GTEST_SKIP() << "no font for Arial (fonts-liberation)";
@@ -579,10 +593,11 @@ TEST(ParallelBatch, ARenderProcessThatDiesCostsOnlyItsFile)
         EXPECT_EQ(filesBelow(run.job.outputFolder),
                   (std::vector<std::string>{"00001_a.tiff", "00002_b.tiff", "00003_d.tiff", "00004_e.tiff"}));
         std::vector<std::string> log = normalisedLog(run.log, run.job.outputFolder);
-        ASSERT_EQ(log.size(), 15u);
+        ASSERT_EQ(log.size(), 16u);
         EXPECT_EQ(log[6], "Processing: " + inputs.paths[2]);
         EXPECT_EQ(log[8], "[ERROR] Unable to convert the file!");
-        EXPECT_EQ(log[11], "[OK] Saving As: <out>/00003_d.tiff");
+        EXPECT_EQ(log[9], "Reason: the render process ended while converting");
+        EXPECT_EQ(log[12], "[OK] Saving As: <out>/00003_d.tiff");
         EXPECT_TRUE(renderProcesses().empty()) << "render processes outlived the batch";
     }
 }

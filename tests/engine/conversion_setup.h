@@ -5,6 +5,7 @@
 #include "app/job.h"
 #include "engine/depth.h"
 #include "engine/formats.h"
+#include "engine/batch_run.h"
 #include "engine/pipeline.h"
 #include "support/support.h"
 
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -33,7 +35,7 @@ struct ConversionRun {
     Settings settings;
     FormatTables formats;
     ConversionJob job;
-    InputList inputs;
+    Queue inputs;
     ProgressRecord progress;
     std::vector<std::string> logLines;
     std::function<void(const std::string&)> onLog;  // called after a line is collected
@@ -51,36 +53,75 @@ struct ConversionRun {
 
     void queue(const std::string& path, const std::string& relativeSubfolder = {})
     {
-        inputs.index[path] = inputs.entries.size();
-        inputs.entries.push_back({path, relativeSubfolder});
+        inputs.push_back({path, relativeSubfolder});
     }
 
-    /// The per-run fields a front end sets from the settings before a start.
-    ConversionContext context()
+    /// The job's run fields, for rendering without a batch.
+    void prepareJob()
     {
         job.targetDepth = settings.tiffBpp;
         job.automaticDepth = settings.tiffBpp == 0;
         job.saveFlags = saveFlagsFor("tiff", settings);
-        return {job, settings, formats, inputs, progress, [this](const std::string& line) {
-                    logLines.push_back(line);
-                    if (onLog)
-                        onLog(line);
-                }};
+    }
+
+    /// The per-run fields a front end sets from the settings before a start.
+    PreparedRun prepared(int jobs = 1)
+    {
+        PreparedRun run;
+        run.inputFolder = job.inputFolder;
+        run.outputFolder = job.outputFolder;
+        run.inputFormat = "raw";
+        run.outputExtension = job.outputExtension;
+        run.formatIdentifier = job.formatIdentifier;
+        run.targetDepth = settings.tiffBpp;
+        run.automaticDepth = settings.tiffBpp == 0;
+        run.saveFlags = saveFlagsFor("tiff", settings);
+        run.jobs = jobs;
+        run.font = font;
+        return run;
+    }
+
+    /// Runs the queue through a batch (render processes of `executable`, or
+    /// this process when empty) that reports through `progress`; the log
+    /// lines are collected and the job's counter and random number carried on.
+    RunTotals runQueue(const Queue& queue, const std::string& executable = {}, int jobs = 1)
+    {
+        RunObserver observer;
+        observer.fileDone = [this](const FileResult& result) {
+            lastResult = result;
+            for (const std::string& line : debugLogLines(result)) {
+                logLines.push_back(line);
+                if (onLog)
+                    onLog(line);
+            }
+        };
+        BatchRun batch(settings, job, prepared(jobs), formats, queue, observer,
+                       {executable, std::chrono::seconds(120), &progress});
+        batch.runHere();
+        job.counter = batch.totals().nextCounter;
+        job.randomNumber = batch.totals().nextRandomNumber;
+        return batch.totals();
     }
 
     bool convert(const std::string& inputPath, const std::string& relativeSubfolder = {})
     {
+        lastResult = {};
+        runQueue({{inputPath, relativeSubfolder}});
+        // The file's own values, where a one-file run leaves them for the tests.
         job.inputPath = inputPath;
-        job.relativeSubfolder = relativeSubfolder;
-        ConversionContext run = context();
-        return convertOneFile(run);
+        job.outputPath = lastResult.outputPath;
+        job.sourceDepth = lastResult.sourceDepth;
+        job.targetDepth = lastResult.targetDepth;
+        job.finalWidth = lastResult.finalWidth;
+        job.finalHeight = lastResult.finalHeight;
+        job.frameNumber = lastResult.frameNumber;
+        return lastResult.converted;
     }
 
-    void runWorker()
-    {
-        ConversionContext run = context();
-        runConversionWorker(run);
-    }
+    void runWorker() { runQueue(inputs); }
+
+    std::optional<WatermarkFont> font;
+    FileResult lastResult;
 };
 
 /// Everything the process writes to its standard output and error while alive.

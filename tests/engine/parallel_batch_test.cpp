@@ -2,7 +2,8 @@
 // need, and the fallback to converting in this process when no render
 // process can be started.
 #include "engine/depth.h"
-#include "engine/parallel_batch.h"
+#include "engine/batch_run.h"
+#include "engine/job_count.h"
 #include "support/support.h"
 
 #include <FreeImage.h>
@@ -15,14 +16,12 @@
 namespace quill::test {
 namespace {
 
-InputList queued(const std::vector<std::string>& paths)
+Queue queued(const std::vector<std::string>& paths)
 {
-    InputList inputs;
-    for (const std::string& path : paths) {
-        inputs.index[path] = inputs.entries.size();
-        inputs.entries.push_back({path, {}});
-    }
-    return inputs;
+    Queue queue;
+    for (const std::string& path : paths)
+        queue.push_back({path, {}});
+    return queue;
 }
 
 TEST(DecodeMemoryEstimate, FollowsTheFileLengthAndTheDecodeMode)
@@ -61,8 +60,8 @@ TEST(EffectiveJobCount, AnExplicitCountWinsAndAutomaticFitsCoresFilesAndMemory)
     paths.push_back(generateDng(folder, "largest.dng", 1600, 1200));
     for (const std::string& path : paths)
         ASSERT_FALSE(path.empty());
-    InputList four = queued(paths);
-    InputList one = queued({paths[0]});
+    Queue four = queued(paths);
+    Queue one = queued({paths[0]});
     Settings settings;
     settings.rawLoadAs = 5;
     const int64_t largest = decodeMemoryEstimate(paths.back(), settings);
@@ -73,7 +72,7 @@ TEST(EffectiveJobCount, AnExplicitCountWinsAndAutomaticFitsCoresFilesAndMemory)
     struct Case {
         const char* what;
         int requested;
-        const InputList& inputs;
+        const Queue& inputs;
         int cores;
         int64_t freeMemory;
         int expected;
@@ -152,15 +151,22 @@ TEST(ParallelConversion, WithoutARenderProcessTheFilesConvertHere)
         job.automaticDepth = 1;
         job.saveFlags = saveFlagsFor("tiff", settings);
         job.counter = 1;
-        InputList inputs = queued(paths);
-        ProgressRecord progress;
-        progress.reset();
-        std::vector<std::string> log;
-        ConversionContext context{job, settings, formats, inputs, progress,
-                                  [&log](const std::string& line) { log.push_back(line); }};
-        runParallelConversion(context, {executable, 2, std::chrono::seconds(60)});
-        EXPECT_EQ(progress.converted, 2);
-        EXPECT_EQ(log.size(), 6u);
+        Queue inputs = queued(paths);
+        std::vector<FileResult> results;
+        RunObserver observer;
+        observer.fileDone = [&results](const FileResult& result) { results.push_back(result); };
+        PreparedRun prepared;
+        prepared.outputFolder = job.outputFolder;
+        prepared.outputExtension = "tiff";
+        prepared.formatIdentifier = FIF_TIFF;
+        prepared.automaticDepth = true;
+        prepared.saveFlags = job.saveFlags;
+        prepared.jobs = 2;
+        BatchRun batch(settings, job, prepared, formats, inputs, observer,
+                       {executable, std::chrono::seconds(60)});
+        batch.runHere();
+        EXPECT_EQ(batch.totals().converted, 2);
+        EXPECT_EQ(results.size(), 2u);
         EXPECT_EQ(readFile(folder.file("00002_b.tiff")).substr(0, 2), "II");
         std::remove(folder.file("00001_a.tiff").c_str());
         std::remove(folder.file("00002_b.tiff").c_str());

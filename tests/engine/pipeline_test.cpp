@@ -235,7 +235,7 @@ TEST(ConvertOneFile, WritesThePixelsExactlyAsRendered)
     TempFolder out;
     ConversionRun run(out.path());
     run.job.inputPath = fixture("CRW_0305.CRW");
-    run.context();
+    run.prepareJob();
     RenderedImage rendered = renderImage(run.job, run.settings, run.formats);
     ASSERT_TRUE(rendered.image) << rendered.error;
     std::string path = out.file("pixels.tiff"), error;
@@ -304,10 +304,7 @@ TEST_F(FailedSave, AnEncoderFailureKeepsTheEarlierFile)
     // would have truncated the earlier file to nothing.
     run.settings.tiffBpp = 48;
     run.job.formatIdentifier = FIF_JPEG;
-    run.job.inputPath = fixture("CRW_0305.CRW");
-    ConversionContext context = run.context();
-    run.job.outputExtension = "tiff";
-    EXPECT_FALSE(convertOneFile(context));
+    EXPECT_FALSE(run.convert(fixture("CRW_0305.CRW")));
     expectOnlyTheEarlierFile();
 }
 
@@ -349,13 +346,6 @@ TEST_F(FailedSave, AFolderInTheWayOfTheNameStaysAndNoTemporaryRemains)
     EXPECT_FALSE(run.convert(fixture("CRW_0305.CRW")));
     EXPECT_TRUE(std::filesystem::is_directory(out.file("CRW_0305.dir")));
     EXPECT_EQ(test::filesIn(out.path()), (std::vector<std::string>{"CRW_0305.dir", "CRW_0305.tiff"}));
-}
-
-TEST_F(FailedSave, AMissingSubfolderFailsWithoutCreatingIt)
-{
-    run.settings.keepSubfolders = 1;
-    EXPECT_FALSE(run.convert(fixture("CRW_0305.CRW"), "not/there/"));
-    expectOnlyTheEarlierFile();
 }
 
 TEST(SaveRenderedImage, NothingRenderedIsAFailureWithAReason)

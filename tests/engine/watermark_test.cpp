@@ -85,7 +85,7 @@ class TextWatermark : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!ensureGuiForFonts())
+        if (!test::startTestGui())
             GTEST_SKIP() << "Qt cannot start its GUI layer here";
     }
 
@@ -595,7 +595,7 @@ class WatermarkFontLoading : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!ensureGuiForFonts())
+        if (!test::startTestGui())
             GTEST_SKIP() << "Qt cannot start its GUI layer here";
     }
 };

@@ -52,6 +52,7 @@ TEST(ConversionWorker, NumbersOnlyTheFilesThatConverted)
         "Processing: " + in.file("empty.qtk"),
         "File Format: " + identifyFileType(in.file("empty.qtk")),
         "[ERROR] Unable to convert the file!",
+        "Reason: not decodable",
         "Processing: " + second,
         "File Format: " + identifyFileType(second),
         "[OK] Saving As: " + out.path() + "00002_second.tiff",
@@ -293,19 +294,17 @@ TEST_F(WithTimeZone, TheOutputGetsTheDateTheSettingsAskFor)
     }
 }
 
-TEST(ConversionWorker, WritesNoLogWithoutASink)
+TEST(ConversionWorker, WritesNothingToTheConsoleWithoutAnObserver)
 {
     QUILL_REQUIRE_FIXTURES();
     TempFolder in, out;
     ConversionRun run(out.path());
     run.queue(smallCameraFile(in, "quiet.qtk"));
-    ConversionContext context = run.context();
-    context.log = nullptr;
     test::ConsoleCapture console;
-    runConversionWorker(context);
+    BatchRun batch(run.settings, run.job, run.prepared(), run.formats, run.inputs, {}, {});
+    batch.runHere();
     EXPECT_EQ(console.release(), "");
-    EXPECT_EQ(run.progress.converted, 1);
-    EXPECT_TRUE(run.logLines.empty());
+    EXPECT_EQ(batch.totals().converted, 1);
 }
 
 }  // namespace

@@ -12,7 +12,9 @@
 #pragma once
 
 #include "app/job.h"
-#include "cli/batch_checks.h"
+#include "cli/settings_listing.h"
+#include "engine/output_settings.h"
+#include "engine/run_preparation.h"
 #include "cli/command_line.h"
 #include "cli/profile.h"
 #include "engine/bitmap.h"
@@ -295,11 +297,10 @@ inline std::string fuzzCommandLine(std::string_view input)
 
     size_t printed = 0;
     const LinePrinter sink = [&printed](const std::string& line) { printed += line.size(); };
-    listInputSettings(settings.inputFormat, settings, sink);
-    (void)checkOutputSettings(job.outputExtension.empty() ? "tiff" : job.outputExtension, settings, formats,
-                              true, sink);
-    std::optional<WatermarkFont> font;
-    (void)checkImageSettings(settings, true, sink, font);
+    Preparation preparation =
+        prepareRun(settings, job, formats, FrontEnd::CommandLine, nullptr, settingsListing(settings, sink));
+    if (preparation.failure)
+        (void)errorLine(*preparation.failure);
     (void)outputDepthSetting(job.outputExtension, settings);
     (void)gammaText(settings.imageGamma);
     return {};

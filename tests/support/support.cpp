@@ -1,5 +1,7 @@
 #include "support/support.h"
 
+#include <QGuiApplication>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +11,19 @@
 #include <unistd.h>
 
 namespace quill::test {
+
+bool startTestGui()
+{
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return true;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "quillmere-tests";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* application = new QGuiApplication(argc, argv);
+    return application != nullptr;
+}
+
 
 TempFolder::TempFolder()
 {

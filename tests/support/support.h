@@ -25,6 +25,10 @@ private:
 /// The folder of real camera RAW files, or empty when it is absent.
 std::string fixtureFolder();
 
+/// The offscreen GUI layer that watermark fonts need, as the command line
+/// starts it; true when it exists.
+bool startTestGui();
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 
