@@ -12,7 +12,9 @@
 #include "settings/defaults.h"
 #include "text/language.h"
 
+#include <algorithm>
 #include <csignal>
+#include <thread>
 
 namespace quill {
 
@@ -40,6 +42,28 @@ void printLines(const std::vector<std::string>& lines)
         printLine(line);
 }
 
+// Hundreds of render processes would each hold a decoder's memory and take
+// longer to start than the files take to convert.
+void capJobCount(Settings& settings, std::vector<std::string>& warnings)
+{
+    const int32_t cores = std::max(1, static_cast<int32_t>(std::thread::hardware_concurrency()));
+    const int32_t most = kMostJobsPerCore * cores;
+    if (settings.workerThreads <= most)
+        return;
+    warnings.push_back("--JOBS=" + std::to_string(settings.workerThreads) + " is more than " +
+                       std::to_string(kMostJobsPerCore) + " per core; " + std::to_string(most) + " is used");
+    settings.workerThreads = most;
+}
+
+// A script reads what was not taken as typed; -q silences it with the rest.
+void printWarnings(const ParsedOptions& parsed)
+{
+    if (parsed.quiet)
+        return;
+    for (const std::string& warning : parsed.warnings)
+        printLine("Warning: " + warning);
+}
+
 }  // namespace
 
 ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Settings& settings)
@@ -63,11 +87,12 @@ ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Se
         } else if (name == "-P" || name == "--PAUSE") {
             parsed.pause = true;
         } else {
-            applyCommandLineOption(arguments, index, settings, parsed.error);
+            applyCommandLineOption(arguments, index, settings, parsed.error, parsed.warnings);
         }
         if (valueMissing)
             parsed.error = kMissingValueMessage;
     }
+    capJobCount(settings, parsed.warnings);
     return parsed;
 }
 
@@ -108,6 +133,7 @@ CommandLineResult enterCommandLine(const ArgumentList& arguments, CommandLineRec
     ParsedOptions parsed = parseOptions(arguments, records.job, records.settings);
     if (!parsed.error.empty()) {
         setConsoleTitle(titleString());
+        printWarnings(parsed);
         printLine("Error: " + parsed.error);
         if (parsed.pause)
             waitForKey();
@@ -122,6 +148,7 @@ CommandLineResult enterCommandLine(const ArgumentList& arguments, CommandLineRec
     setConsoleTitle(titleString());
     if (!parsed.quiet)
         printLines(bannerLines());
+    printWarnings(parsed);
     result.exitCode = runBatch(records, parsed.quiet);
     if (parsed.pause) {
         printLine("Press any key to exit.");
