@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <iterator>
 #include <thread>
 
 namespace quill {
@@ -55,6 +56,20 @@ void capJobCount(Settings& settings, std::vector<std::string>& warnings)
     settings.workerThreads = most;
 }
 
+// Arguments left unread are said, so a mistyped option name does not pass
+// unnoticed; the run goes on without them.
+void noteIgnoredArgument(const ArgumentList& arguments, size_t index, const std::string& name,
+                         std::vector<std::string>& warnings)
+{
+    static const std::string firstOnly[] = {"-H", "-?", "--HELP", "-V", "--VERSION", "-U", "-T"};
+    const std::string argument = trimmedArgument(arguments, index);
+    if (argument.empty())
+        return;
+    const bool onlyFirst = std::find(std::begin(firstOnly), std::end(firstOnly), name) != std::end(firstOnly);
+    warnings.push_back(argument + (onlyFirst ? " is read only as the first argument" : " is not a known option") +
+                       "; it is ignored");
+}
+
 // A script reads what was not taken as typed; -q silences it with the rest.
 void printWarnings(const ParsedOptions& parsed)
 {
@@ -86,8 +101,8 @@ ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Se
             parsed.quiet = true;
         } else if (name == "-P" || name == "--PAUSE") {
             parsed.pause = true;
-        } else {
-            applyCommandLineOption(arguments, index, settings, parsed.error, parsed.warnings);
+        } else if (!applyCommandLineOption(arguments, index, settings, parsed.error, parsed.warnings)) {
+            noteIgnoredArgument(arguments, index, name, parsed.warnings);
         }
         if (valueMissing)
             parsed.error = kMissingValueMessage;

@@ -38,8 +38,8 @@ inline constexpr int32_t kMostJobsPerCore = 8;
 
 /// Scans every argument in order: input, output, conversion, the three
 /// switches, and the long options of the option table. Stops at the first
-/// error. Unknown names and bare words are ignored. A job count above
-/// kMostJobsPerCore per core is lowered to that, with a warning.
+/// error. Unknown names and bare words are ignored, with a warning; a job
+/// count above kMostJobsPerCore per core is lowered to that, with a warning.
 ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Settings& settings);
 
 /// The command-line entry over records the caller owns. Resets the job, sets
