@@ -113,8 +113,12 @@ std::optional<TemporaryOwner> ownerOfTemporary(std::string_view name)
     return TemporaryOwner{fields[0], static_cast<pid_t>(*pid), *start};
 }
 
+struct FolderCloser {
+    void operator()(DIR* folder) const { ::closedir(folder); }
+};
+
 // Removes the regular files of `folder` whose names temporaryName() made in
-// this process space and whose owner the test picks. Links, folders and
+// this process space and whose owner `picks` accepts. Links, folders and
 // every other name stay.
 template <typename Picks>
 void removeTemporariesWhere(const std::string& folder, Picks picks)
@@ -122,11 +126,11 @@ void removeTemporariesWhere(const std::string& folder, Picks picks)
     const std::string& ownTag = processSpaceTag();
     if (ownTag.empty())
         return;
-    DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
+    std::unique_ptr<DIR, FolderCloser> directory(::opendir(folder.empty() ? "." : folder.c_str()));
     if (!directory)
         return;
-    const int descriptor = ::dirfd(directory);
-    while (const dirent* entry = ::readdir(directory)) {
+    const int descriptor = ::dirfd(directory.get());
+    while (const dirent* entry = ::readdir(directory.get())) {
         std::optional<TemporaryOwner> owner = ownerOfTemporary(entry->d_name);
         if (!owner || owner->tag != ownTag || !picks(*owner))
             continue;
@@ -134,7 +138,6 @@ void removeTemporariesWhere(const std::string& folder, Picks picks)
         if (::fstatat(descriptor, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode))
             ::unlinkat(descriptor, entry->d_name, 0);
     }
-    ::closedir(directory);
 }
 
 // Creates a new file of a fresh hidden name in `folder`, open for reading and

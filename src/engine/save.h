@@ -62,7 +62,8 @@ private:
 void removeStaleTemporaries(const std::string& folder);
 
 /// Removes from `folder` the temporary files named by the process `owner`,
-/// running or not: for a render process the batch has just killed.
+/// running or not: for a render process the batch has just killed and
+/// waited for, before another process can take its id.
 void removeTemporariesOf(const std::string& folder, pid_t owner);
 
 /// Renames a temporary file another process wrote and handed over (a render
