@@ -12,7 +12,10 @@
 #include "settings/defaults.h"
 #include "text/language.h"
 
+#include <algorithm>
 #include <csignal>
+#include <iterator>
+#include <thread>
 
 namespace quill {
 
@@ -40,6 +43,42 @@ void printLines(const std::vector<std::string>& lines)
         printLine(line);
 }
 
+// Hundreds of render processes would each hold a decoder's memory and take
+// longer to start than the files take to convert.
+void capJobCount(Settings& settings, std::vector<std::string>& warnings)
+{
+    const int32_t cores = std::max(1, static_cast<int32_t>(std::thread::hardware_concurrency()));
+    const int32_t most = kMostJobsPerCore * cores;
+    if (settings.workerThreads <= most)
+        return;
+    warnings.push_back("--JOBS=" + std::to_string(settings.workerThreads) + " is more than " +
+                       std::to_string(kMostJobsPerCore) + " per core; " + std::to_string(most) + " is used");
+    settings.workerThreads = most;
+}
+
+// Arguments left unread are said, so a mistyped option name does not pass
+// unnoticed; the run goes on without them.
+void noteIgnoredArgument(const ArgumentList& arguments, size_t index, const std::string& name,
+                         std::vector<std::string>& warnings)
+{
+    static const std::string firstOnly[] = {"-H", "-?", "--HELP", "-V", "--VERSION", "-U", "-T"};
+    const std::string argument = trimmedArgument(arguments, index);
+    if (argument.empty())
+        return;
+    const bool onlyFirst = std::find(std::begin(firstOnly), std::end(firstOnly), name) != std::end(firstOnly);
+    warnings.push_back(argument + (onlyFirst ? " is read only as the first argument" : " is not a known option") +
+                       "; it is ignored");
+}
+
+// A script reads what was not taken as typed; -q silences it with the rest.
+void printWarnings(const ParsedOptions& parsed)
+{
+    if (parsed.quiet)
+        return;
+    for (const std::string& warning : parsed.warnings)
+        printLine("Warning: " + warning);
+}
+
 }  // namespace
 
 ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Settings& settings)
@@ -62,12 +101,13 @@ ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Se
             parsed.quiet = true;
         } else if (name == "-P" || name == "--PAUSE") {
             parsed.pause = true;
-        } else {
-            applyCommandLineOption(arguments, index, settings, parsed.error);
+        } else if (!applyCommandLineOption(arguments, index, settings, parsed.error, parsed.warnings)) {
+            noteIgnoredArgument(arguments, index, name, parsed.warnings);
         }
         if (valueMissing)
             parsed.error = kMissingValueMessage;
     }
+    capJobCount(settings, parsed.warnings);
     return parsed;
 }
 
@@ -110,6 +150,7 @@ CommandLineResult enterCommandLine(const ArgumentList& arguments, CommandLineRec
     ParsedOptions parsed = parseOptions(arguments, records.job, records.settings);
     if (!parsed.error.empty()) {
         setConsoleTitle(titleString());
+        printWarnings(parsed);
         printLine("Error: " + parsed.error);
         if (parsed.pause)
             waitForKey();
@@ -124,6 +165,7 @@ CommandLineResult enterCommandLine(const ArgumentList& arguments, CommandLineRec
     setConsoleTitle(titleString());
     if (!parsed.quiet)
         printLines(bannerLines());
+    printWarnings(parsed);
     result.exitCode = runBatch(records, parsed.quiet);
     if (parsed.pause) {
         printLine("Press any key to exit.");

@@ -6,7 +6,9 @@
 #include "cli/arguments.h"
 #include "cli/batch.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quill {
 
@@ -26,13 +28,18 @@ struct CommandLineResult {
 /// What parsing the options produced besides the job and the settings.
 struct ParsedOptions {
     std::string error;  // empty when every option parsed
+    std::vector<std::string> warnings;  // values read in part or capped, without "Warning: "
     bool quiet = false;
     bool pause = false;
 };
 
+/// Jobs beyond this many per core only cost memory and start-up time.
+inline constexpr int32_t kMostJobsPerCore = 8;
+
 /// Scans every argument in order: input, output, conversion, the three
 /// switches, and the long options of the option table. Stops at the first
-/// error. Unknown names and bare words are ignored.
+/// error. Unknown names and bare words are ignored, with a warning; a job
+/// count above kMostJobsPerCore per core is lowered to that, with a warning.
 ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Settings& settings);
 
 /// The command-line entry over records the caller owns. Resets the job, sets

@@ -1,5 +1,7 @@
 #include "cli/console.h"
 
+#include "cli/terminal_text.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <mutex>
@@ -48,8 +50,12 @@ private:
 
 void printLine(std::string_view line)
 {
+    // A terminal takes control characters in file names as commands; files
+    // and pipes get the bytes unchanged, since scripts parse them.
+    static const bool toTerminal = ::isatty(STDOUT_FILENO) == 1;
+    const std::string shown = toTerminal ? escapeControls(line) : std::string(line);
     std::lock_guard lock(consoleMutex());
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }

@@ -8,7 +8,9 @@
 namespace quill {
 
 /// Writes the line and a line feed, and flushes, so a script sees progress as
-/// it happens. Safe to call from the conversion worker.
+/// it happens. On a terminal, control characters are shown escaped; a file
+/// or a pipe gets the bytes as they are. Safe to call from the conversion
+/// worker.
 void printLine(std::string_view line);
 
 /// Sets the terminal's title when standard output is a terminal; otherwise

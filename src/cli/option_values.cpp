@@ -2,6 +2,7 @@
 
 #include "text/hex_digit.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -57,6 +58,46 @@ int32_t parseInteger(std::string_view value)
     if (negative)
         number = ~number + 1;
     return static_cast<int32_t>(static_cast<uint32_t>(number));
+}
+
+bool isWholeInteger(std::string_view value)
+{
+    std::string_view text = trimBlanksAndTabs(value);
+    if (!text.empty() && (text[0] == '+' || text[0] == '-'))
+        text.remove_prefix(1);
+    int base = 10;
+    if (!text.empty() && (text[0] == '$' || text[0] == '%')) {
+        base = text[0] == '$' ? 16 : 2;
+        text.remove_prefix(1);
+    }
+    return !text.empty() && std::all_of(text.begin(), text.end(), [base](char c) { return isDigitOfBase(c, base); });
+}
+
+std::optional<int32_t> parseCount(std::string_view value)
+{
+    std::string_view text = trimBlanksAndTabs(value);
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    int64_t count = 0;
+    for (char c : text)
+        count = std::min<int64_t>(count * 10 + (c - '0'), std::numeric_limits<int32_t>::max());
+    return static_cast<int32_t>(count);
+}
+
+bool isWholeDecimal(std::string_view value)
+{
+    std::string_view text = trimBlanksAndTabs(value);
+    if (equalsIgnoringCase(text, "+Infinity") || equalsIgnoringCase(text, "-Infinity") ||
+        equalsIgnoringCase(text, "NaN"))
+        return true;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-'))
+        text.remove_prefix(1);
+    // As parseDecimal: a digit or a point first, so "inf" and "nan" are not numbers here.
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text[0])) || text[0] == '.'))
+        return false;
+    double number = 0.0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::general);
+    return (error == std::errc() || error == std::errc::result_out_of_range) && end == text.data() + text.size();
 }
 
 float parseDecimal(std::string_view value)

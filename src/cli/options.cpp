@@ -4,6 +4,9 @@
 #include "cli/profile.h"
 #include "cli/vocabularies.h"
 
+#include <cctype>
+#include <charconv>
+#include <cmath>
 #include <type_traits>
 
 namespace quill {
@@ -22,6 +25,11 @@ OptionRow integer(std::string_view name, std::string_view group, std::string_vie
                   OptionTarget target, SideEffect effect = {})
 {
     return {name, group, key, ValueKind::Integer, target, -1, 0, effect};
+}
+
+OptionRow count(std::string_view name, std::string_view group, std::string_view key, OptionTarget target)
+{
+    return {name, group, key, ValueKind::Count, target, -1, 0, {}};
 }
 
 OptionRow decimal(std::string_view name, std::string_view group, std::string_view key,
@@ -166,7 +174,7 @@ const OptionRow kOptionTable[] = {
     integer("--FILE-TIMESTAMP-CUSTOM", "Advanced", "Custom Timestamp", &S::customTimestamp),
     toggle("--NO-SUBFOLDERS", "Advanced", "Keep Subfolders", &S::keepSubfolders, 0),
     // How many files convert at once; 0 lets the program choose.
-    integer("--JOBS", "Advanced", "Worker Threads", &S::workerThreads),
+    count("--JOBS", "Advanced", "Worker Threads", &S::workerThreads),
     {"--PROFILE", {}, {}, ValueKind::Profile, std::monostate{}},
 };
 
@@ -180,6 +188,18 @@ void storeNumber(const OptionTarget& target, Number number, Settings& settings)
         settings.*(*byteMember) = static_cast<uint8_t>(static_cast<int32_t>(number));
     else if (auto floatMember = std::get_if<float S::*>(&target))
         settings.*(*floatMember) = static_cast<float>(number);
+}
+
+// The shortest text that reads back as the same number.
+std::string decimalText(float number)
+{
+    if (std::isnan(number))
+        return "NaN";
+    if (std::isinf(number))
+        return number > 0 ? "+Infinity" : "-Infinity";
+    char text[32];
+    auto [end, error] = std::to_chars(text, text + sizeof text, number);
+    return error == std::errc() ? std::string(text, end) : std::string("0");
 }
 
 }  // namespace
@@ -221,6 +241,10 @@ void storeOptionValue(const OptionRow& row, std::string_view value, Settings& se
     case ValueKind::Integer:
         storeNumber(row.target, parseInteger(value), settings);
         break;
+    case ValueKind::Count:
+        // A profile is read leniently: what is not a count reads as an integer.
+        storeNumber(row.target, parseCount(value).value_or(parseInteger(value)), settings);
+        break;
     case ValueKind::Decimal:
         if (auto member = std::get_if<float S::*>(&row.target))
             settings.*(*member) = parseDecimal(value);
@@ -239,8 +263,53 @@ void storeOptionValue(const OptionRow& row, std::string_view value, Settings& se
         settings.*(row.sideEffect.member) = row.sideEffect.value;
 }
 
+std::string unreadValueWarning(const OptionRow& row, std::string_view value)
+{
+    std::string used;
+    std::string problem = "is not a whole number";
+    switch (row.kind) {
+    case ValueKind::Keyword:
+        if (findKeyword(row.vocabulary, value))
+            return {};
+        used = numberToKeyword(row.vocabulary, 0);
+        if (used.empty())
+            used = "0";
+        problem = "is not a known value";
+        break;
+    case ValueKind::Integer:
+        if (isWholeInteger(value))
+            return {};
+        used = std::to_string(parseInteger(value));
+        break;
+    case ValueKind::Count:
+        if (parseCount(value))
+            return {};
+        used = std::to_string(parseInteger(value));
+        break;
+    case ValueKind::Decimal:
+        if (isWholeDecimal(value))
+            return {};
+        used = decimalText(parseDecimal(value));
+        problem = "is not a number";
+        break;
+    case ValueKind::Text:
+    case ValueKind::Switch:
+    case ValueKind::Profile:
+        return {};
+    }
+    return std::string(row.name) + "=" + std::string(value) + " " + problem + "; " + used + " is used";
+}
+
+std::string invalidValueMessage(const OptionRow& row)
+{
+    std::string word(row.name.substr(2));
+    for (char& c : word)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return "Invalid " + word + " value";
+}
+
 bool applyCommandLineOption(const ArgumentList& arguments, size_t& index, Settings& settings,
-                            std::string& error)
+                            std::string& error, std::vector<std::string>& warnings)
 {
     const OptionRow* row = findOption(optionName(arguments, index));
     if (!row)
@@ -259,10 +328,16 @@ bool applyCommandLineOption(const ArgumentList& arguments, size_t& index, Settin
     if (row->kind == ValueKind::Text || row->kind == ValueKind::Profile)
         value = withoutSurroundingQuotes(joinQuotedValue(arguments, index, value));
     if (row->kind == ValueKind::Profile) {
-        if (value.empty() || !loadProfile(value, settings))
+        if (value.empty() || !loadProfile(value, settings, &warnings))
             error = kInvalidProfileMessage;
         return true;
     }
+    if (row->kind == ValueKind::Count && !parseCount(value)) {
+        error = invalidValueMessage(*row);
+        return true;
+    }
+    if (std::string warning = unreadValueWarning(*row, value); !warning.empty())
+        warnings.push_back(std::move(warning));
     storeOptionValue(*row, value, settings);
     return true;
 }

@@ -11,12 +11,14 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace quill {
 
 enum class ValueKind {
     Keyword,  // a word of the row's vocabulary, any case; unknown words give 0
     Integer,  // lenient: "12px" gives 12, "$1F" hexadecimal, "%101" binary
+    Count,    // strict: decimal digits only; any other value is an error on the command line
     Decimal,  // "1.5", "+Infinity", "-Infinity", "NaN"
     Text,     // as typed; on the command line quoted values may span arguments
     Switch,   // needs no value; any value is ignored
@@ -64,10 +66,20 @@ const OptionRow* findProfileKey(std::string_view key);
 /// side effect. Texts are stored as given; switches ignore the value.
 void storeOptionValue(const OptionRow& row, std::string_view value, Settings& settings);
 
+/// Parsing stays lenient, but a value not read whole is said: the warning
+/// (without "Warning: ") names the option, the value and what is used
+/// instead; empty when the value was read whole.
+std::string unreadValueWarning(const OptionRow& row, std::string_view value);
+
+/// The error of a count row whose value is not a count: "Invalid jobs value".
+std::string invalidValueMessage(const OptionRow& row);
+
 /// Applies the option at `index` when its name is in the table; returns false
-/// for other names. A missing value, or a profile that cannot be read, sets
-/// `error`. `index` is left on the last argument the value used.
+/// for other names. A missing value, a count that is not one, or a profile
+/// that cannot be read, sets `error`; a value read only in part (here or in
+/// the profile) adds a warning. `index` is left on the last argument the
+/// value used.
 bool applyCommandLineOption(const ArgumentList& arguments, size_t& index, Settings& settings,
-                            std::string& error);
+                            std::string& error, std::vector<std::string>& warnings);
 
 }  // namespace quill

@@ -19,7 +19,7 @@ std::string upperCase(std::string text)
 
 }  // namespace
 
-bool loadProfile(const std::string& path, Settings& settings)
+bool loadProfile(const std::string& path, Settings& settings, std::vector<std::string>* warnings)
 {
     if (path.empty())
         return false;
@@ -38,6 +38,8 @@ bool loadProfile(const std::string& path, Settings& settings)
         // because its tokens look like something a shell would expand.
         if (row->name == "--FILENAME-MASK")
             value = withoutSurroundingQuotes(value);
+        if (std::string warning = unreadValueWarning(*row, value); warnings && !warning.empty())
+            warnings->push_back(std::move(warning));
         storeOptionValue(*row, value, settings);
     }
     return true;

@@ -1,6 +1,7 @@
 #include "cli/terminal_progress.h"
 
-#include <algorithm>
+#include "cli/terminal_text.h"
+
 #include <cstdio>
 #include <mutex>
 #include <sys/ioctl.h>
@@ -34,25 +35,6 @@ size_t terminalColumns()
     return ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
-size_t characterCount(const std::string& text)
-{
-    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
-}
-
-// The last `characters` characters of a UTF-8 text, never half a character.
-std::string lastCharacters(const std::string& text, size_t characters)
-{
-    size_t start = text.size();
-    while (start > 0 && characters > 0) {
-        --start;
-        if ((static_cast<unsigned char>(text[start]) & 0xC0) != 0x80)
-            --characters;
-    }
-    return text.substr(start);
-}
-
 }  // namespace
 
 std::string progressLine(int32_t done, int32_t total, const std::string& currentFile,
@@ -64,15 +46,17 @@ std::string progressLine(int32_t done, int32_t total, const std::string& current
         auto left = elapsed * (total - done) / done;
         times += "  left " + clockText(std::chrono::duration_cast<std::chrono::milliseconds>(left));
     }
-    std::string name = fileNameOf(currentFile);
+    // A line feed or an escape in the name would scroll or command the
+    // terminal at every redraw.
+    std::string name = escapeControls(fileNameOf(currentFile));
     // A line as wide as the terminal wraps, and the next "\r" returns to its
     // last row only: the name gives way, keeping its end, and goes entirely
-    // when even that does not fit.
+    // when even that does not fit. Widths are columns: a CJK character takes two.
     if (columns > 0 && !name.empty()) {
-        size_t fixed = characterCount(counts) + characterCount(times) + 2;
+        size_t fixed = counts.size() + times.size() + 2;
         size_t room = columns > fixed + 1 ? columns - fixed - 1 : 0;
-        if (characterCount(name) > room)
-            name = room > 4 ? "..." + lastCharacters(name, room - 3) : std::string();
+        if (displayWidth(name) > room)
+            name = room > 4 ? "..." + lastColumns(name, room - 3) : std::string();
     }
     return name.empty() ? counts + times : counts + "  " + name + times;
 }

@@ -77,13 +77,18 @@ std::span<const VocabularyWord> vocabulary(int number)
     return kVocabularies[static_cast<size_t>(number)];
 }
 
-int32_t keywordToNumber(int vocabularyNumber, std::string_view value)
+std::optional<int32_t> findKeyword(int vocabularyNumber, std::string_view value)
 {
     std::string word = trimmedUpperCase(value);
     for (const VocabularyWord& entry : vocabulary(vocabularyNumber))
         if (entry.word == word)
             return entry.number;
-    return 0;
+    return std::nullopt;
+}
+
+int32_t keywordToNumber(int vocabularyNumber, std::string_view value)
+{
+    return findKeyword(vocabularyNumber, value).value_or(0);
 }
 
 std::string numberToKeyword(int vocabularyNumber, int32_t number)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,7 +23,10 @@ inline constexpr int kVocabularyCount = 23;
 std::span<const VocabularyWord> vocabulary(int number);
 
 /// The number of the first word equal to the value (trimmed of blanks,
-/// upper-cased); 0 when no word matches.
+/// upper-cased); nothing when no word matches.
+std::optional<int32_t> findKeyword(int vocabularyNumber, std::string_view value);
+
+/// findKeyword, with 0 when no word matches.
 int32_t keywordToNumber(int vocabularyNumber, std::string_view value);
 
 /// The first word whose number equals `number`; empty when none does.

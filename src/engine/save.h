@@ -2,7 +2,8 @@
 // file: FreeImage writes a temporary file in the destination folder, the
 // source's metadata goes into it, it is flushed to disk, and only then renamed
 // over the final name. A failure at any point leaves no new file behind and any
-// earlier file of that name untouched.
+// earlier file of that name untouched. A temporary file's name tells which
+// process holds it, so what a killed process left can be removed later.
 #pragma once
 
 #include "engine/bitmap.h"
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <sys/types.h>
 
 namespace quill {
 
@@ -52,6 +54,22 @@ private:
 [[nodiscard]] bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier,
                                      int32_t saveFlags, const std::string& finalPath,
                                      TemporaryOutput& temporary, std::string& error);
+
+/// Removes from `folder` (not below it) the temporary files whose process
+/// has ended: a conversion killed while writing leaves one. Only files named
+/// exactly as this program names them, by a process of this machine's boot
+/// and process-id space, are candidates; every other file stays.
+void removeStaleTemporaries(const std::string& folder);
+
+/// Removes from `folder` the temporary files named by the process `owner`,
+/// running or not: for a render process the batch has just killed and
+/// waited for, before another process can take its id.
+void removeTemporariesOf(const std::string& folder, pid_t owner);
+
+/// Renames a temporary file another process wrote and handed over (a render
+/// process's) to a name of this process, so that the file is not taken for
+/// that process's when it ends. On failure the file keeps its name.
+[[nodiscard]] bool adoptTemporary(TemporaryOutput& temporary, std::string& error);
 
 /// Writes the data of the file at `path` to disk; false when it cannot. Run
 /// ahead of commitOutput, it leaves that nothing to wait for.

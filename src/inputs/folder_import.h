@@ -17,8 +17,8 @@ struct ProgressRecord;
 
 /// Offers every file below `folder` (ending with "/"), at any depth, to
 /// addInput; returns how many were added. A folder that cannot be listed adds
-/// nothing. Folders reached again through symbolic links are not entered twice
-/// on one branch, so link loops end.
+/// nothing. Each real folder (device and inode) is entered once, by the first
+/// path that leads to it, so link loops end and linked folders queue once.
 int32_t scanFolder(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
                    const std::string& folder);
 

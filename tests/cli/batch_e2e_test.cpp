@@ -71,6 +71,7 @@ TEST(Batch, PauseAsksForAKeyAtTheEndAndReturnsWithoutATerminal)
 struct CheckCase {
     std::vector<std::string> arguments;
     std::string line;
+    std::vector<std::string> warnings = {};  // printed before "Preparing..."
 };
 
 // Each case fails one check; where several are wrong the earliest check speaks.
@@ -102,7 +103,9 @@ TEST(Batch, ChecksFailInTheirOrderWithOneErrorLine)
         {{"-i", in, "--tiff-bpp=12", "--width=0"}, "Error: Invalid tiff-bpp value"},
         {{"-i", in, "--tiff-bpp=16"}, "Error: Invalid tiff-bpp value"},
         {{"-i", in, "--width=0", "--brightness=500"}, "Error: Invalid width value"},
-        {{"-i", in, "--width=abc", "--height=10"}, "Error: Invalid width value"},
+        {{"-i", in, "--width=abc", "--height=10"},
+         "Error: Invalid width value",
+         {"Warning: --WIDTH=abc is not a whole number; 0 is used"}},
         {{"-i", in, "--width=100"}, "Error: Invalid height value"},
         {{"-i", in, "--brightness=101", "--contrast=500"}, "Error: Invalid brightness value"},
         {{"-i", in, "--brightness=-101"}, "Error: Invalid brightness value"},
@@ -125,7 +128,9 @@ TEST(Batch, ChecksFailInTheirOrderWithOneErrorLine)
             continue;
         }
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(linesOf(result.output), withBanner({"Preparing...", c.line}));
+        std::vector<std::string> lines = c.warnings;
+        lines.insert(lines.end(), {"Preparing...", c.line});
+        EXPECT_EQ(linesOf(result.output), withBanner(lines));
         EXPECT_EQ(result.errors, "");
     }
     // The output folder is never created, and nothing was written anywhere.
@@ -313,6 +318,7 @@ TEST(Batch, DebugListsAPictureWatermarkAndStopsAtTheFirstFailedCheck)
                                     "--wm-image-rotation=180", "--wm-image-size=whatever",
                                     "--tiff-compression=zip", "--gamma=2"});
     std::vector<std::string> expected = withBanner({
+        "Warning: --WM-IMAGE-SIZE=whatever is not a known value; FIXED is used",
         "Preparing...",          "Input: in",
         "Output: out",           "Conversion: tiff",
         "RAW Load As: AUTO",     "RAW Header Size: 0",
@@ -379,7 +385,9 @@ TEST(Batch, ATextWatermarkNeedsAFontTheSystemHas)
             continue;
         }
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_EQ(linesOf(result.output), withBanner({"Preparing...", c.line}));
+        std::vector<std::string> lines = c.warnings;
+        lines.insert(lines.end(), {"Preparing...", c.line});
+        EXPECT_EQ(linesOf(result.output), withBanner(lines));
         EXPECT_TRUE(filesBelow(folder.out()).empty());
     }
 
@@ -548,7 +556,11 @@ TEST(Batch, HelpAfterTheFirstArgumentIsIgnored)
 {
     RunFolder folder;
     RunResult result = folder.run({"-i", folder.in(), "-h", "-v", "-T", "-u"});
-    EXPECT_EQ(linesOf(result.output), withBanner(kNothingQueued));
+    std::vector<std::string> lines;
+    for (const char* name : {"-h", "-v", "-T", "-u"})
+        lines.push_back(std::string("Warning: ") + name + " is read only as the first argument; it is ignored");
+    lines.insert(lines.end(), kNothingQueued.begin(), kNothingQueued.end());
+    EXPECT_EQ(linesOf(result.output), withBanner(lines));
     EXPECT_EQ(result.exitCode, 2);
 }
 

@@ -132,6 +132,8 @@ TEST(CommandLine, ArgumentErrorsPrintOneLineAndExitWithOne)
         // The scan stops at the first error: the later profile is never read.
         {{"--width", "--profile=missing.ini", "-i", folder.in()}, "Error: Incorrect number of parameters"},
         {{"-p", "-i"}, "Error: Incorrect number of parameters"},  // no prompt, no waiting without a terminal
+        {{"-i", folder.in(), "--jobs=two"}, "Error: Invalid jobs value"},
+        {{"-q", "-i", folder.in(), "--JOBS=-1"}, "Error: Invalid jobs value"},
     };
     for (const Case& c : cases) {
         RunResult result = folder.run(c.arguments);
@@ -141,6 +143,20 @@ TEST(CommandLine, ArgumentErrorsPrintOneLineAndExitWithOne)
         EXPECT_EQ(result.errors, "");
     }
     EXPECT_TRUE(filesBelow(folder.out()).empty());
+}
+
+TEST(CommandLine, ValuesNotTakenAsTypedAreWarnedOfBeforeTheRunUnlessQuiet)
+{
+    RunFolder folder;
+    RunResult result = folder.run({"-i", folder.in(), "--raw-load-as=rgb48", "--gamma=1,5"});
+    std::vector<std::string> lines = linesOf(result.output);
+    lines.resize(std::min<size_t>(lines.size(), bannerText().size() + 3));
+    EXPECT_EQ(lines, withBanner({"Warning: --RAW-LOAD-AS=rgb48 is not a known value; AUTO is used",
+                                 "Warning: --GAMMA=1,5 is not a number; 1 is used", "Preparing..."}));
+
+    // Quiet anywhere on the line, even after the option.
+    result = folder.run({"-i", folder.in(), "--raw-load-as=rgb48", "-q"});
+    EXPECT_EQ(result.output.find("Warning"), std::string::npos) << result.output;
 }
 
 }  // namespace

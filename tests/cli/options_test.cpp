@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <thread>
 #include <string>
 #include <variant>
 
@@ -72,6 +74,8 @@ Sample sampleFor(const OptionRow& row)
     }
     case ValueKind::Integer:
         return {"$7B", 123, {}};
+    case ValueKind::Count:
+        return {"12", 12, {}};
     case ValueKind::Decimal:
         return {"2.5", 2.5, {}};
     case ValueKind::Text:
@@ -98,7 +102,9 @@ TEST(OptionTable, EveryRowParsesItsValueIntoItsSetting)
         ArgumentList arguments{std::string(row.name) + "=" + sample.value};
         size_t index = 0;
         std::string error;
-        ASSERT_TRUE(applyCommandLineOption(arguments, index, settings, error));
+        std::vector<std::string> warnings;
+        ASSERT_TRUE(applyCommandLineOption(arguments, index, settings, error, warnings));
+        EXPECT_TRUE(warnings.empty()) << warnings.front();
         EXPECT_EQ(error, "");
         Probe probe = read(settings, row.target);
         if (probe.isText) {
@@ -204,14 +210,16 @@ TEST(OptionTable, ValuesAreRequiredExceptForSwitches)
         ArgumentList arguments{c.argument};
         size_t index = 0;
         std::string error;
-        EXPECT_TRUE(applyCommandLineOption(arguments, index, settings, error));
+        std::vector<std::string> warnings;
+        EXPECT_TRUE(applyCommandLineOption(arguments, index, settings, error, warnings));
         EXPECT_EQ(error, c.error) << c.argument;
     }
     Settings settings;
     ArgumentList unknown{"--no-such-option=1"};
     size_t index = 0;
     std::string error;
-    EXPECT_FALSE(applyCommandLineOption(unknown, index, settings, error));
+    std::vector<std::string> warnings;
+    EXPECT_FALSE(applyCommandLineOption(unknown, index, settings, error, warnings));
 }
 
 TEST(OptionTable, TypedValuesLandAsDescribed)
@@ -236,6 +244,49 @@ TEST(OptionTable, TypedValuesLandAsDescribed)
     EXPECT_EQ(settings.imageBrightness, -20);
     EXPECT_EQ(settings.doImageColorCorrection, 1);
     EXPECT_EQ(settings.workerThreads, 4);
+}
+
+TEST(CommandLineParsing, ValuesNotReadWholeAreNamedAndJobsMustBeACount)
+{
+    const int32_t most = kMostJobsPerCore * std::max(1, static_cast<int32_t>(std::thread::hardware_concurrency()));
+    const std::string tooMany = std::to_string(most + 1);
+    TempFolder folder;
+    const std::string profile = folder.file("profile.ini");
+    writeFile(profile, "[CLI]\n--DITHER = bayer5\n--WIDTH = 640\n");
+    struct Case {
+        ArgumentList arguments;
+        std::vector<std::string> warnings;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--raw-load-as=rgb48"}, {"--RAW-LOAD-AS=rgb48 is not a known value; AUTO is used"}, ""},
+        {{"--raw-load-as=48hs", "--dither= Bayer8"}, {}, ""},
+        {{"--jpg-quality=80%"}, {"--JPG-QUALITY=80% is not a whole number; 80 is used"}, ""},
+        {{"--width=abc"}, {"--WIDTH=abc is not a whole number; 0 is used"}, ""},
+        {{"--width=$1F", "--brightness=-20", "--height=%101"}, {}, ""},
+        {{"--gamma=1,5"}, {"--GAMMA=1,5 is not a number; 1 is used"}, ""},
+        {{"--gamma=2.5", "--gamma=NaN", "--gamma=1e3"}, {}, ""},
+        {{"--profile=" + profile}, {"--DITHER=bayer5 is not a known value; FS is used"}, ""},
+        {{"--wm-text=anything", "--jpg-qualty=95", "photo.kdc", "-v", ""},
+         {"--jpg-qualty=95 is not a known option; it is ignored", "photo.kdc is not a known option; it is ignored",
+          "-v is read only as the first argument; it is ignored"},
+         ""},
+        {{"--jobs=4", "--jobs= 0"}, {}, ""},
+        {{"--jobs=" + tooMany}, {"--JOBS=" + tooMany + " is more than 8 per core; " + std::to_string(most) + " is used"}, ""},
+        {{"--jobs=99999999999999"}, {"--JOBS=2147483647 is more than 8 per core; " + std::to_string(most) + " is used"}, ""},
+        {{"--jobs=two"}, {}, "Invalid jobs value"},
+        {{"--jobs=-2"}, {}, "Invalid jobs value"},
+        {{"--jobs=4x"}, {}, "Invalid jobs value"},
+        {{"--jobs=$10"}, {}, "Invalid jobs value"},
+    };
+    for (const Case& c : cases) {
+        Settings settings;
+        ConversionJob job;
+        ParsedOptions parsed = parseOptions(c.arguments, job, settings);
+        EXPECT_EQ(parsed.warnings, c.warnings) << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(parsed.error, c.error) << ::testing::PrintToString(c.arguments);
+        EXPECT_LE(settings.workerThreads, most);
+    }
 }
 
 TEST(OptionTable, SideEffectsStayOnAndTheWatermarkKindFollowsTheLastOption)

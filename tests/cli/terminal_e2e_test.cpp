@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -115,6 +116,36 @@ TEST(Terminal, PauseAfterABatchPromptsFirst)
     EXPECT_EQ(run.exitCodeWithin(300ms), -1);
     run.type(" ");
     EXPECT_EQ(run.exitCodeWithin(5s), 2);
+}
+
+// What the program itself sends: the title, and the progress line's return and erase.
+std::string withoutOwnSequences(std::string output)
+{
+    for (const char* own : {"\033]0;Varnetta Quillmere 1.0\007", "\r\033[K"})
+        for (size_t at; (at = output.find(own)) != std::string::npos;)
+            output.erase(at, std::strlen(own));
+    return output;
+}
+
+TEST(Terminal, AFileNameCannotSendEscapesToTheTerminal)
+{
+    RunFolder folder;
+    const std::string name = "b\033]0;TITLE\a\033[31mRED.dng";
+    ASSERT_TRUE(makeDng(dngArguments(folder.in() + name, 64, 48)));
+    const std::vector<std::string> runs[] = {
+        {"-d", "-i", folder.in(), "-o", folder.out()},  // the name in printed lines
+        {"-i", folder.in(), "-o", folder.out()},        // the name in the progress line
+    };
+    for (const auto& arguments : runs) {
+        TerminalRun run(arguments);
+        ASSERT_TRUE(run.started());
+        EXPECT_EQ(run.exitCodeWithin(60s), 0) << ::testing::PrintToString(arguments);
+        std::string output = withoutOwnSequences(run.readUntil("\x01never", 100ms));
+        EXPECT_EQ(output.find_first_of("\033\a"), std::string::npos) << output;
+        if (arguments[0] == "-d") {
+            EXPECT_NE(output.find("b\\e]0;TITLE\\x07\\e[31mRED.dng"), std::string::npos) << output;
+        }
+    }
 }
 
 }  // namespace

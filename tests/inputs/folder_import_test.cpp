@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <set>
 #include <thread>
 
 namespace quill::test {
@@ -75,6 +77,32 @@ TEST_F(FolderImport, LinkLoopsEndAndLinkedFilesAndFoldersAreFollowed)
     EXPECT_EQ(scanFolder(inputs, job, formats, root), 3);
     EXPECT_EQ(queuedPaths(), (std::vector<std::string>{root + "other/linked.nef", root + "single.nef",
                                                         root + "sub/a.nef"}));
+}
+
+TEST_F(FolderImport, LinkFarmQueuesEachFileOnce)
+{
+    // Three folders, each linking to itself and to every other one.
+    const std::string root = makeFolder("farm/");
+    const std::vector<std::string> folders{"a", "b", "c"};
+    for (const std::string& folder : folders) {
+        makeFile("farm/" + folder + "/1.nef");
+        makeFile("farm/" + folder + "/2.nef");
+        for (const std::string& target : folders)
+            ASSERT_EQ(::symlink((root + target).c_str(), (root + folder + "/to-" + target).c_str()), 0);
+    }
+    // And a folder outside the tree, linked from two places.
+    makeFile("outside/x.nef");
+    ASSERT_EQ(::symlink(temp.file("outside").c_str(), (root + "a/out").c_str()), 0);
+    ASSERT_EQ(::symlink(temp.file("outside").c_str(), (root + "c/out").c_str()), 0);
+    job.inputFolder = root;
+
+    EXPECT_EQ(scanFolder(inputs, job, formats, root), 7);
+    std::set<std::string> realFiles;
+    for (const std::string& path : queuedPaths())
+        realFiles.insert(std::filesystem::canonical(path).string());
+    EXPECT_EQ(realFiles.size(), 7u);
+    // A folder of the tree keeps its own place, though "a/to-b" comes first.
+    EXPECT_EQ(subfolderOf(root + "b/2.nef"), "b/");
 }
 
 TEST_F(FolderImport, WorkerCountsTopLevelEntriesAndAddsToTheConvertedCount)
