@@ -1,7 +1,8 @@
 // One input file to one output file: the steps in their fixed order, each
 // handing the working bitmap to the next. A step that yields no image leaves
 // nothing for the later ones (they pass an empty image through) and the save
-// then fails; the first step that lost the image is remembered for the log.
+// then fails; the reason is remembered for the log. A step loses the image
+// only when FreeImage could not allocate the new one.
 #include "engine/pipeline.h"
 
 #include "engine/colour.h"
@@ -14,13 +15,16 @@
 #include "engine/watermark.h"
 #include "platform/paths.h"
 
+#include <new>
+
 namespace quill {
 namespace {
 
-void noteLoss(const Bitmap& image, const char* step, std::string& error)
+// A step that had an image and gave none ran out of memory.
+void noteLoss(const Bitmap& image, const char* /*step*/, std::string& error)
 {
     if (!image && error.empty())
-        error = std::string(step) + " gave no image";
+        error = failureText(FailureReason::memoryShareExceeded);
 }
 
 int widthOf(const Bitmap& image)
@@ -33,22 +37,20 @@ int heightOf(const Bitmap& image)
     return image ? static_cast<int>(FreeImage_GetHeight(image.get())) : 0;
 }
 
-}  // namespace
-
-RenderedImage renderImage(ConversionJob& job, const Settings& settings, const FormatTables& formats,
+RenderedImage renderSteps(ConversionJob& job, const Settings& settings, const FormatTables& formats,
                           const WatermarkFont* watermarkFont)
 {
-    silenceImageLibraries();
     RenderedImage rendered;
-    Bitmap image = loadInput(job.inputPath, settings);
+    FailureReason reason = FailureReason::none;
+    Bitmap image = loadInput(job.inputPath, settings, reason);
     if (!image) {
-        rendered.error = "no loader could read the file";
+        rendered.error = failureText(reason == FailureReason::none ? FailureReason::notDecodable : reason);
         return rendered;
     }
     job.sourceDepth = static_cast<int32_t>(FreeImage_GetBPP(image.get()));
     rendered.sourceDepth = job.sourceDepth;
     if (widthOf(image) == 0 || heightOf(image) == 0) {
-        rendered.error = "the file holds an empty image";
+        rendered.error = failureText(FailureReason::damagedData);
         return rendered;
     }
 
@@ -101,6 +103,22 @@ RenderedImage renderImage(ConversionJob& job, const Settings& settings, const Fo
     rendered.finalHeight = height;
     rendered.image = std::move(image);
     return rendered;
+}
+
+}  // namespace
+
+RenderedImage renderImage(ConversionJob& job, const Settings& settings, const FormatTables& formats,
+                          const WatermarkFont* watermarkFont)
+{
+    silenceImageLibraries();
+    // Memory that runs out fails this file, never the process.
+    try {
+        return renderSteps(job, settings, formats, watermarkFont);
+    } catch (const std::bad_alloc&) {
+        RenderedImage failed;
+        failed.error = failureText(FailureReason::memoryShareExceeded);
+        return failed;
+    }
 }
 
 std::string outputPathFor(const ConversionJob& job, const Settings& settings)
