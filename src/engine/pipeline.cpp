@@ -59,8 +59,9 @@ RenderedImage renderSteps(ConversionJob& job, const Settings& settings, const Fo
     Bitmap holder(FreeImage_AllocateT(FIT_BITMAP, 10, 10, 8, 0, 0, 0));
     if (holder)
         FreeImage_CloneMetadata(holder.get(), image.get());
-    rendered.resolution = sourceResolution(image.get());
     rendered.metadata = readSourceMetadata(job.inputPath, holder ? holder.get() : image.get());
+    const bool ordinaryImage = FreeImage_GetFileType(job.inputPath.c_str(), 0) == FIF_JPEG;
+    rendered.resolution = outputResolution(image.get(), rendered.metadata, ordinaryImage);
 
     image = applyRotation(std::move(image), settings);
     noteLoss(image, "rotation", rendered.error);
