@@ -22,9 +22,24 @@ int orientationFromFlip(int flip)
 }
 
 // Without the default callbacks LibRaw reports nothing on the console.
-std::unique_ptr<LibRaw> quietLibRaw()
+// LibRaw keeps where its raw data lies to itself; a subclass may ask.
+class QuietLibRaw : public LibRaw {
+public:
+    QuietLibRaw() : LibRaw(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK) {}
+
+    /// True when the raw data's stated extent reaches past the end of the file.
+    bool rawDataCutOff()
+    {
+        const auto& unpacker = libraw_internal_data.unpacker_data;
+        const INT64 length = libraw_internal_data.internal_data.input->size();
+        return unpacker.data_size > 0 && unpacker.data_offset >= 0 &&
+               unpacker.data_offset + unpacker.data_size > length;
+    }
+};
+
+std::unique_ptr<QuietLibRaw> quietLibRaw()
 {
-    return std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK);
+    return std::make_unique<QuietLibRaw>();
 }
 
 struct PixelSize {
@@ -116,9 +131,11 @@ DecodeForecast forecastCameraDecode(const std::string& path, CameraDecode decode
         return forecast;
     }
     forecast.claim = DecodeForecast::Claim::readable;
+    forecast.dataCutOff = raw->rawDataCutOff();
     if (decode == CameraDecode::preview) {
         forecast.bytes = previewBytes(*raw);
-        if (forecast.bytes < 0)  // no usable preview: FreeImage decodes for display
+        forecast.fromPreview = forecast.bytes >= 0;
+        if (!forecast.fromPreview)  // no usable preview: FreeImage decodes for display
             forecast.bytes = decodeBytes(raw->imgdata, CameraDecode::display);
     } else {
         forecast.bytes = decodeBytes(raw->imgdata, decode);

@@ -29,7 +29,9 @@ struct DecodeForecast {
         damaged,   // LibRaw knows the format but its header or preview is broken
     };
     Claim claim = Claim::none;
-    int64_t bytes = 0;  // memory the decode takes at its peak, as far as the header tells
+    int64_t bytes = 0;         // memory the decode takes at its peak, as far as the header tells
+    bool fromPreview = false;  // the decode returns the embedded preview, which is whole
+    bool dataCutOff = false;   // the raw data LibRaw would read reaches past the file's end
 };
 
 /// Opens the file's header with LibRaw (and reads the embedded preview's size

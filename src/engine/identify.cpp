@@ -3,11 +3,8 @@
 // or the extension.
 #include "engine/identify.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <fcntl.h>
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -158,14 +155,29 @@ bool isCameraSignature(std::string_view firstBytes, const std::string& tableName
 }
 
 // Text has no control bytes but tab, line feed, form feed, carriage return
-// and escape; pixel data of any real picture has plenty.
+// and escape, and its other bytes form UTF-8; pixel data of any real picture
+// breaks both rules within a few bytes. A sequence cut by the sample's end counts.
 bool looksLikeText(std::string_view bytes)
 {
-    return std::none_of(bytes.begin(), bytes.end(), [](char c) {
+    size_t continuation = 0;  // bytes still owed to the current UTF-8 sequence
+    for (char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        return (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\f' && byte != '\r' && byte != 0x1B) ||
-               byte == 0x7F;
-    });
+        if (continuation > 0) {
+            if ((byte & 0xC0) != 0x80)
+                return false;
+            --continuation;
+        } else if (byte >= 0xC2 && byte <= 0xDF) {
+            continuation = 1;
+        } else if (byte >= 0xE0 && byte <= 0xEF) {
+            continuation = 2;
+        } else if (byte >= 0xF0 && byte <= 0xF4) {
+            continuation = 3;
+        } else if (byte >= 0x80 || byte == 0x7F ||
+                   (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\f' && byte != '\r' && byte != 0x1B)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Closes the descriptor on every path.
@@ -243,30 +255,6 @@ ContentKind contentKindOf(std::string_view firstBytes)
 ContentKind contentKind(const std::string& path)
 {
     return contentKindOf(readFirstBytes(path, kContentSampleBytes));
-}
-
-bool containerCutShort(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : 0;
-    unsigned char head[8] = {}, tail[4] = {};
-    if (size < 16 || !file.seekg(0).read(reinterpret_cast<char*>(head), 8) ||
-        !file.seekg(size - 4).read(reinterpret_cast<char*>(tail), 4))
-        return false;
-    const bool little = head[0] == 'I' && head[1] == 'I';
-    if (!little && !(head[0] == 'M' && head[1] == 'M'))
-        return false;
-    auto read32 = [little](const unsigned char* at) {
-        return little ? uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24
-                      : uint32_t(at[3]) | uint32_t(at[2]) << 8 | uint32_t(at[1]) << 16 | uint32_t(at[0]) << 24;
-    };
-    const std::string name = identifyFileTypeOf(readFirstBytes(path, kSignatureBytes));
-    if (name == "TIFF (LE)" || name == "TIFF (BE)" || name == "CR2")
-        return read32(head + 4) + int64_t(2) > size;
-    // CIFF keeps its root directory's offset, counted from the heap, in the last four bytes.
-    if (readFirstBytes(path, 14).substr(6) == "HEAPCCDR")
-        return int64_t(read32(head + 2)) + read32(tail) >= size;
-    return false;
 }
 
 }  // namespace quill

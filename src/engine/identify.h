@@ -28,8 +28,4 @@ ContentKind contentKindOf(std::string_view firstBytes);
 /// The same, reading the file; `unknown` when it cannot be read.
 ContentKind contentKind(const std::string& path);
 
-/// True when a TIFF or CIFF file points at its first directory beyond its own
-/// end: a camera file cut short.
-bool containerCutShort(const std::string& path);
-
 }  // namespace quill

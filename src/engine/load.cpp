@@ -10,6 +10,7 @@
 #include "engine/camera_file.h"
 #include "engine/identify.h"
 #include "engine/memory_share.h"
+#include "engine/truncation.h"
 #include "engine/upright.h"
 
 #include <cerrno>
@@ -79,6 +80,13 @@ Bitmap loadCameraRaw(const std::string& path, int32_t rawLoadAs, const DecodeFor
     const int flags = rawLoadFlags(rawLoadAs);
     if (forecast.claim == DecodeForecast::Claim::readable && !fitsDecodeMemoryShare(forecast.bytes)) {
         reason = FailureReason::memoryShareExceeded;
+        return {};
+    }
+    // A decode of a file cut short fills the missing part with grey or
+    // garbage; an embedded preview LibRaw could read whole is still the picture.
+    if (forecast.claim == DecodeForecast::Claim::readable && !forecast.fromPreview &&
+        (forecast.dataCutOff || containerCutShort(path))) {
+        reason = FailureReason::damagedData;
         return {};
     }
     Bitmap image = loadNoting(FIF_RAW, path, flags, reason);

@@ -38,7 +38,7 @@ TEST(UndecodableFiles, FailInAFolderBatchWithoutOutputWhileGoodFilesConvert)
     folder.copyFixture(kFirstRaw, std::string("in/") + kFirstRaw);
     std::filesystem::copy_file(dng, folder.in() + "good.dng");
 
-    for (const char* mode : {"AUTO", "RGB24", "RGB48HS", "RGB48"}) {
+    for (const char* mode : {"AUTO", "24", "48HS", "48"}) {
         std::filesystem::remove_all(folder.out());
         std::filesystem::create_directories(folder.out());
         RunResult result = folder.run({"-i", folder.in(), "-o", folder.out(), "-d",

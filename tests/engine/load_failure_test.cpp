@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 #include <cstdlib>
 
 namespace quill {
@@ -40,9 +41,6 @@ std::string pixelLikeBytes(size_t count)
     return bytes;
 }
 
-// Every decoding mode; the pixel modes take any file as pixels by choice.
-constexpr int kDecodingModes[] = {0, 3, 4, 5};
-
 TEST(LoadFailure, ClaimedButUndecodableContentFailsWithItsReasonInEveryDecodingMode)
 {
     test::TempFolder folder;
@@ -52,20 +50,25 @@ TEST(LoadFailure, ClaimedButUndecodableContentFailsWithItsReasonInEveryDecodingM
         const char* name;
         std::string content;  // empty: the case needs the RAW fixtures
         FailureReason expected;
+        std::vector<int> modes = {0, 3, 4, 5};  // every decoding mode
     };
     const std::string fixtures = test::fixtureFolder();
+    const std::string lossyDng = fixtures.empty() ? "" : test::readFile(fixtures + "DSC8695.dng");
     const Case cases[] = {
         {"truncated.dng", firstHalfOf(dng), FailureReason::damagedData},
         {"notes.dng", "These are my notes, not a picture.\n", FailureReason::notDecodable},
         {"picture.dng", std::string("\x89PNG\r\n\x1A\n", 8) + pixelLikeBytes(600), FailureReason::notDecodable},
         {"cut.crw", fixtures.empty() ? "" : firstHalfOf(fixtures + "CRW_0305.CRW"), FailureReason::damagedData},
+        // Its last tiles are missing; its preview comes first and is whole, so
+        // only the decodes fail.
+        {"cut.dng", lossyDng.substr(0, lossyDng.size() * 8 / 10), FailureReason::damagedData, {3, 4, 5}},
     };
     for (const Case& c : cases) {
         if (c.content.empty())
             continue;  // the fixture rows only run where the fixtures are
         const std::string path = folder.file(c.name);
         test::writeFile(path, c.content);
-        for (int mode : kDecodingModes) {
+        for (int mode : c.modes) {
             FailureReason reason = FailureReason::none;
             EXPECT_FALSE(loadInput(path, loadingAs(mode), reason)) << c.name << " mode " << mode;
             EXPECT_STREQ(failureText(reason), failureText(c.expected)) << c.name << " mode " << mode;
