@@ -1,4 +1,5 @@
-// The real type of a file from its first bytes, for the debug log.
+// The real type of a file from its first bytes: named for the debug log, and
+// sorted for the loader (camera container, other known content, or unknown).
 #pragma once
 
 #include <string>
