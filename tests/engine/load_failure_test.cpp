@@ -59,6 +59,9 @@ TEST(LoadFailure, ClaimedButUndecodableContentFailsWithItsReasonInEveryDecodingM
         {"notes.dng", "These are my notes, not a picture.\n", FailureReason::notDecodable},
         {"picture.dng", std::string("\x89PNG\r\n\x1A\n", 8) + pixelLikeBytes(600), FailureReason::notDecodable},
         {"cut.crw", fixtures.empty() ? "" : firstHalfOf(fixtures + "CRW_0305.CRW"), FailureReason::damagedData},
+        {"gopro.dng", fixtures.empty() ? "" : test::readFile(fixtures + "bad/GOPR8513.GPR"), FailureReason::notDecodable},
+        {"leica.dng", fixtures.empty() ? "" : test::readFile(fixtures + "bad/fixture-Leica-M10.dng"),
+         FailureReason::damagedData},
         // Its last tiles are missing; its preview comes first and is whole, so
         // only the decodes fail.
         {"cut.dng", lossyDng.substr(0, lossyDng.size() * 8 / 10), FailureReason::damagedData, {3, 4, 5}},
