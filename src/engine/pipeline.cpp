@@ -7,6 +7,7 @@
 
 #include "engine/colour.h"
 #include "engine/depth.h"
+#include "engine/failure_reason.h"
 #include "engine/frame.h"
 #include "engine/geometry.h"
 #include "engine/load.h"
@@ -21,7 +22,7 @@ namespace quill {
 namespace {
 
 // A step that had an image and gave none ran out of memory.
-void noteLoss(const Bitmap& image, const char* /*step*/, std::string& error)
+void noteLoss(const Bitmap& image, std::string& error)
 {
     if (!image && error.empty())
         error = failureText(FailureReason::memoryShareExceeded);
@@ -64,34 +65,34 @@ RenderedImage renderSteps(ConversionJob& job, const Settings& settings, const Fo
     rendered.resolution = outputResolution(image.get(), rendered.metadata, ordinaryImage);
 
     image = applyRotation(std::move(image), settings);
-    noteLoss(image, "rotation", rendered.error);
+    noteLoss(image, rendered.error);
     image = applyResize(std::move(image), widthOf(image), heightOf(image), settings);
-    noteLoss(image, "resize", rendered.error);
+    noteLoss(image, rendered.error);
     // The size after geometry is the size the frame, watermark and names see.
     const int width = widthOf(image), height = heightOf(image);
     image = applyToneMapping(std::move(image), settings);  // after resize: fewer pixels to map
-    noteLoss(image, "tone mapping", rendered.error);
+    noteLoss(image, rendered.error);
     if (image)
         applyFlips(image.get(), settings);
     image = applyColourCorrection(std::move(image), settings);
-    noteLoss(image, "colour correction", rendered.error);
+    noteLoss(image, rendered.error);
     image = applyGreyscale(std::move(image), settings);
-    noteLoss(image, "greyscale", rendered.error);
+    noteLoss(image, rendered.error);
     image = applyThreshold(std::move(image), settings);
-    noteLoss(image, "threshold", rendered.error);
+    noteLoss(image, rendered.error);
     image = applyDither(std::move(image), settings);  // after resize: dither at output size
-    noteLoss(image, "dither", rendered.error);
+    noteLoss(image, rendered.error);
     image = applyFrame(std::move(image), width, height, settings);
-    noteLoss(image, "frame", rendered.error);
+    noteLoss(image, rendered.error);
     job.finalWidth = width;
     job.finalHeight = height;
     job.frameNumber = 1;
     // The watermark text may print the final size and frame number.
     image = applyWatermark(std::move(image), width, height, settings, job, watermarkFont);
-    noteLoss(image, "watermark", rendered.error);
+    noteLoss(image, rendered.error);
     // Last: every earlier step may change the depth.
     image = convertToTargetDepth(std::move(image), job, formats);
-    noteLoss(image, "depth conversion", rendered.error);
+    noteLoss(image, rendered.error);
     rendered.targetDepth = job.targetDepth;
 
     if (image) {

@@ -150,9 +150,11 @@ bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier, 
     }
     TemporaryOutput written(path);
     auto format = static_cast<FREE_IMAGE_FORMAT>(formatIdentifier);
+    // FreeImage's own calls may leave any errno behind: only the causes a
+    // reason names are trusted.
     errno = 0;
     if (!writeWithFreeImage(format, rendered.image.get(), descriptor, saveFlags)) {
-        error = errno ? failureTextFromErrno(errno) : failureText(FailureReason::writeFailed);
+        error = failureText(failureFromErrno(errno));
         return false;
     }
     // FreeImage's TIFF writer keeps none of the EXIF; add it to the finished file.
@@ -166,7 +168,7 @@ bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier, 
         withMetadata = false;
     }
     if (!withMetadata) {
-        error = errno ? failureTextFromErrno(errno) : failureText(FailureReason::writeFailed);
+        error = failureText(failureFromErrno(errno));
         return false;
     }
     temporary = std::move(written);
