@@ -12,6 +12,7 @@ packages=(
   fonts-liberation fontconfig libfontconfig-dev
   clang libclang-rt-14-dev
   hyperfine exiv2 libtiff-tools time valgrind
+  libimage-exiftool-perl
 )
 
 missing=()

@@ -44,6 +44,8 @@ const char* const usage =
     "  --preview          embed a JPEG preview (else a small RGB thumbnail)\n"
     "  --preview-size N   long side of the JPEG preview (default half the sensor's; implies --preview)\n"
     "  --no-thumbnail     no preview and no thumbnail: the mosaic is the first directory\n"
+    "  --preview-claims N the JPEG preview's headers (directory and JPEG frame) claim N x N\n"
+    "                     pixels while its data stays small: a decompression bomb (implies --preview)\n"
     "  --orientation N    TIFF orientation 1..8 (default 1)\n"
     "  --exif             Make, Model, DateTime and an EXIF directory (exposure, ISO, ...)\n"
     "  --gps              a GPS directory\n"
@@ -60,6 +62,7 @@ struct Options {
     int height = 400;
     bool preview = false;
     int previewLongSide = 0;  // 0: half the sensor's long side
+    int previewClaims = 0;    // 0: the preview's headers tell its true size
     bool thumbnail = true;
     int orientation = 1;
     bool exif = false;
@@ -150,6 +153,9 @@ bool parseArguments(int argc, char** argv, Options& options)
             options.preview = true;
         else if (name == "--preview-size") {
             ok = takeInt(options.previewLongSide, 8, 65535);
+            options.preview = true;
+        } else if (name == "--preview-claims") {
+            ok = takeInt(options.previewClaims, 8, 65535);
             options.preview = true;
         } else if (name == "--no-thumbnail")
             options.thumbnail = false;
@@ -576,16 +582,31 @@ bool writeMosaicDirectory(TIFF* tif, const Options& options, const std::vector<u
     return TIFFWriteRawStrip(tif, 0, const_cast<uint16_t*>(mosaic.data()), bytes) == bytes;
 }
 
-bool writePreviewDirectory(TIFF* tif, const RgbImage& image, const std::vector<uint8_t>& jpeg)
+// Rewrites the size in the JPEG's frame header: decoders allocate what it
+// claims, then find the data far too short.
+void claimFrameSize(std::vector<uint8_t>& jpeg, int side)
+{
+    for (size_t at = 2; at + 9 <= jpeg.size();) {
+        const uint8_t marker = jpeg[at + 1];
+        if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {
+            jpeg[at + 5] = jpeg[at + 7] = uint8_t(side >> 8);
+            jpeg[at + 6] = jpeg[at + 8] = uint8_t(side);
+            return;
+        }
+        at += 2 + size_t(jpeg[at + 2] << 8 | jpeg[at + 3]);
+    }
+}
+
+bool writePreviewDirectory(TIFF* tif, const RgbImage& image, const std::vector<uint8_t>& jpeg, int claims)
 {
     const bool isJpeg = !jpeg.empty();
     bool ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE) &&
-              TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(image.width)) &&
-              TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(image.height)) &&
+              TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(claims ? claims : image.width)) &&
+              TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(claims ? claims : image.height)) &&
               TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
               TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3) &&
               TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(image.height)) &&
+              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(claims ? claims : image.height)) &&
               TIFFSetField(tif, TIFFTAG_COMPRESSION, isJpeg ? COMPRESSION_JPEG : COMPRESSION_NONE) &&
               TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, isJpeg ? PHOTOMETRIC_YCBCR : PHOTOMETRIC_RGB);
     if (!ok)
@@ -612,6 +633,8 @@ bool writeDng(const Options& options)
                                  : std::max(8, std::max(options.width, options.height) / 2);
         view = renderView(options, scene, longSide);
         jpeg = encodeJpeg(view);
+        if (options.previewClaims)
+            claimFrameSize(jpeg, options.previewClaims);
     } else if (options.thumbnail) {
         view = renderView(options, scene,
                           std::min(thumbnailLongSide, std::max(options.width, options.height)));
@@ -639,7 +662,7 @@ bool writeDng(const Options& options)
     if (ok && (options.preview || options.thumbnail)) {
         uint64_t subIfd = 0;  // libtiff fills it in when the next directory is written
         ok = TIFFSetField(tif.get(), TIFFTAG_SUBIFD, 1, &subIfd) &&
-             writePreviewDirectory(tif.get(), view, jpeg) && TIFFWriteDirectory(tif.get()) &&
+             writePreviewDirectory(tif.get(), view, jpeg, options.previewClaims) && TIFFWriteDirectory(tif.get()) &&
              writeMosaicDirectory(tif.get(), options, mosaic) &&
              TIFFWriteDirectory(tif.get());
     } else if (ok) {

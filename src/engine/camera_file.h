@@ -18,4 +18,24 @@ struct CameraFileFacts {
 /// Reads the orientation and, when `withPreview`, the kind of embedded preview.
 CameraFileFacts inspectCameraFile(const std::string& path, bool withPreview);
 
+/// The four things FreeImage's RAW loader can make of a camera file.
+enum class CameraDecode { preview, display, halfSize, full };
+
+/// What a decode of the file would meet, known from its header alone.
+struct DecodeForecast {
+    enum class Claim {
+        none,      // LibRaw does not take the file for a camera file
+        readable,  // LibRaw reads its header
+        damaged,   // LibRaw knows the format but its header or preview is broken
+    };
+    Claim claim = Claim::none;
+    int64_t bytes = 0;         // memory the decode takes at its peak, as far as the header tells
+    bool fromPreview = false;  // the decode returns the embedded preview, which is whole
+    bool dataCutOff = false;   // the raw data LibRaw would read reaches past the file's end
+};
+
+/// Opens the file's header with LibRaw (and reads the embedded preview's size
+/// when the decode returns the preview) without decoding any pixel.
+DecodeForecast forecastCameraDecode(const std::string& path, CameraDecode decode);
+
 }  // namespace quill

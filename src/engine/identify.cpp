@@ -1,5 +1,6 @@
-// Names the kind of a file from its first bytes, for the debug log only: the
-// conversion never depends on it, and it never consults FreeImage or the extension.
+// Names the kind of a file from its first bytes, for the debug log, and tells
+// the loader whether anything recognises the content. Never consults FreeImage
+// or the extension.
 #include "engine/identify.h"
 
 #include <cerrno>
@@ -124,6 +125,61 @@ bool runMatches(std::string_view data, const ByteRun& run)
     return data.substr(run.offset, run.bytes.size()) == run.bytes;
 }
 
+// Camera containers outside the table: each a run at offset 0, and CIFF's
+// heap name at offset 6. TIFF-based formats (DNG, NEF, KDC, ...) match the
+// table's TIFF rows.
+constexpr Signature kCameraSignatures[] = {
+    {"CIFF", {0, "\x49\x49\x1A\x00\x00\x00"sv}, {6, "HEAPCCDR"sv}},
+    {"CIFF", {0, "\x4D\x4D\x00\x00\x00\x1A"sv}, {6, "HEAPCCDR"sv}},
+    {"RAF", {0, "FUJIFILM"sv}},
+    {"ORF", {0, "IIRO"sv}},
+    {"ORF", {0, "IIRS"sv}},
+    {"ORF", {0, "MMOR"sv}},
+    {"RW2", {0, "IIU\x00"sv}},
+    {"MRW", {0, "\x00MRM"sv}},
+    {"X3F", {0, "FOVb"sv}},
+    {"IIQ", {0, "IIII"sv}},
+    {"QTK", {0, "qktk"sv}},
+    {"QTK", {0, "qktn"sv}},
+    {"CR3/ISO media", {4, "ftyp"sv}},
+};
+
+bool isCameraSignature(std::string_view firstBytes, const std::string& tableName)
+{
+    if (tableName == "TIFF (LE)" || tableName == "TIFF (BE)" || tableName == "CR2")
+        return true;
+    for (const Signature& signature : kCameraSignatures)
+        if (runMatches(firstBytes, signature.first) && runMatches(firstBytes, signature.second))
+            return true;
+    return false;
+}
+
+// Text has no control bytes but tab, line feed, form feed, carriage return
+// and escape, and its other bytes form UTF-8; pixel data of any real picture
+// breaks both rules within a few bytes. A sequence cut by the sample's end counts.
+bool looksLikeText(std::string_view bytes)
+{
+    size_t continuation = 0;  // bytes still owed to the current UTF-8 sequence
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (continuation > 0) {
+            if ((byte & 0xC0) != 0x80)
+                return false;
+            --continuation;
+        } else if (byte >= 0xC2 && byte <= 0xDF) {
+            continuation = 1;
+        } else if (byte >= 0xE0 && byte <= 0xEF) {
+            continuation = 2;
+        } else if (byte >= 0xF0 && byte <= 0xF4) {
+            continuation = 3;
+        } else if (byte >= 0x80 || byte == 0x7F ||
+                   (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\f' && byte != '\r' && byte != 0x1B)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Closes the descriptor on every path.
 struct FileDescriptor {
     int fd;
@@ -150,26 +206,55 @@ std::string identifyFileTypeOf(std::string_view firstBytes)
     return result;
 }
 
-std::string identifyFileType(const std::string& path)
+namespace {
+
+// Up to `count` bytes from the start of a regular file; empty when it is none.
+std::string readFirstBytes(const std::string& path, size_t count)
 {
     // Non-blocking open, and regular files only: a FIFO or device named in the
-    // list must not hang the worker that is only writing a log line.
+    // list must not hang the worker.
     FileDescriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     struct stat st {};
     if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return kUnrecognized;
+        return {};
 
-    char buffer[kSignatureBytes];
+    std::string buffer(count, '\0');
     size_t filled = 0;
-    while (filled < sizeof buffer) {
-        ssize_t got = ::read(file.fd, buffer + filled, sizeof buffer - filled);
+    while (filled < count) {
+        ssize_t got = ::read(file.fd, buffer.data() + filled, count - filled);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
             break;
         filled += static_cast<size_t>(got);
     }
-    return identifyFileTypeOf(std::string_view(buffer, filled));
+    buffer.resize(filled);
+    return buffer;
+}
+
+}  // namespace
+
+std::string identifyFileType(const std::string& path)
+{
+    return identifyFileTypeOf(readFirstBytes(path, kSignatureBytes));
+}
+
+ContentKind contentKindOf(std::string_view firstBytes)
+{
+    if (firstBytes.empty())
+        return ContentKind::unknown;
+    firstBytes = firstBytes.substr(0, kContentSampleBytes);
+    const std::string name = identifyFileTypeOf(firstBytes);
+    if (isCameraSignature(firstBytes, name))
+        return ContentKind::camera;
+    if (name != kUnrecognized || looksLikeText(firstBytes))
+        return ContentKind::other;
+    return ContentKind::unknown;
+}
+
+ContentKind contentKind(const std::string& path)
+{
+    return contentKindOf(readFirstBytes(path, kContentSampleBytes));
 }
 
 }  // namespace quill

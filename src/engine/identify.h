@@ -1,4 +1,5 @@
-// The real type of a file from its first bytes, for the debug log.
+// The real type of a file from its first bytes: named for the debug log, and
+// sorted for the loader (camera container, other known content, or unknown).
 #pragma once
 
 #include <string>
@@ -10,5 +11,22 @@ namespace quill {
 std::string identifyFileType(const std::string& path);
 /// The same from bytes already read.
 std::string identifyFileTypeOf(std::string_view firstBytes);
+
+/// What a file's first bytes make of it, for the loader: only content nothing
+/// recognises may be taken as headerless pixel data.
+enum class ContentKind {
+    unknown,  // no signature and not text: possibly pixel data
+    camera,   // a camera container (TIFF and its kin, CIFF, QuickTake, ...)
+    other,    // a signature of the table above, or text
+};
+
+/// How many leading bytes contentKindOf looks at.
+constexpr size_t kContentSampleBytes = 4096;
+
+/// The kind of content from up to kContentSampleBytes of its start.
+ContentKind contentKindOf(std::string_view firstBytes);
+
+/// The same, reading the file; `unknown` when it cannot be read.
+ContentKind contentKind(const std::string& path);
 
 }  // namespace quill

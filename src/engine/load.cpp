@@ -1,12 +1,19 @@
 // Loading an input file: the RAW decoder in the mode the settings ask for, then a
-// JPEG reading for files that only carry a camera's name, then pixel import.
-// First step of every conversion; its result is upright, whatever the mode.
+// JPEG reading for files that only carry a camera's name, then pixel import for
+// content nothing else recognises. First step of every conversion; its result
+// is upright, whatever the mode. A decode that would not fit the process's
+// memory share is refused before its pixels are allocated.
 
 #include "engine/load.h"
 
 #include "engine/freeimage_messages.h"
 #include "engine/camera_file.h"
+#include "engine/identify.h"
+#include "engine/memory_share.h"
+#include "engine/truncation.h"
 #include "engine/upright.h"
+
+#include <cerrno>
 
 namespace quill {
 
@@ -46,38 +53,117 @@ Bitmap previewUpright(Bitmap preview, const std::string& path)
     return preview;  // no usable preview: FreeImage decoded the file, already upright
 }
 
-Bitmap loadCameraRaw(const std::string& path, int32_t rawLoadAs)
+CameraDecode decodeFor(int flags)
+{
+    switch (flags) {
+    case RAW_PREVIEW: return CameraDecode::preview;
+    case RAW_DISPLAY: return CameraDecode::display;
+    case RAW_HALFSIZE: return CameraDecode::halfSize;
+    default: return CameraDecode::full;
+    }
+}
+
+// A load that failed with the allocator's ENOMEM ran out of memory, whatever
+// else was wrong with the file.
+Bitmap loadNoting(FREE_IMAGE_FORMAT format, const std::string& path, int flags, FailureReason& reason)
+{
+    errno = 0;
+    Bitmap image(FreeImage_Load(format, path.c_str(), flags));
+    if (!image && errno == ENOMEM)
+        reason = FailureReason::memoryShareExceeded;
+    return image;
+}
+
+Bitmap loadCameraRaw(const std::string& path, int32_t rawLoadAs, const DecodeForecast& forecast,
+                     FailureReason& reason)
 {
     const int flags = rawLoadFlags(rawLoadAs);
-    Bitmap image(FreeImage_Load(FIF_RAW, path.c_str(), flags));
+    if (forecast.claim == DecodeForecast::Claim::readable && !fitsDecodeMemoryShare(forecast.bytes)) {
+        reason = FailureReason::memoryShareExceeded;
+        return {};
+    }
+    // A decode of a file cut short fills the missing part with grey or
+    // garbage; an embedded preview LibRaw could read whole is still the picture.
+    if (forecast.claim == DecodeForecast::Claim::readable && !forecast.fromPreview &&
+        (forecast.dataCutOff || containerCutShort(path))) {
+        reason = FailureReason::damagedData;
+        return {};
+    }
+    Bitmap image = loadNoting(FIF_RAW, path, flags, reason);
     if (image && flags == RAW_PREVIEW)
         image = previewUpright(std::move(image), path);
     return image;
 }
 
-Bitmap loadJpeg(const std::string& path)
+// The JPEG's header tells its size: a JPEG that would not fit is refused unread.
+Bitmap loadJpeg(const std::string& path, FailureReason& reason)
 {
-    return Bitmap(FreeImage_Load(FIF_JPEG, path.c_str(), JPEG_ACCURATE | JPEG_EXIFROTATE));
+    if (FreeImage_GetFileType(path.c_str(), 0) == FIF_JPEG) {
+        Bitmap header(FreeImage_Load(FIF_JPEG, path.c_str(), FIF_LOAD_NOPIXELS));
+        const int64_t pixels = header ? int64_t(FreeImage_GetWidth(header.get())) * FreeImage_GetHeight(header.get()) : 0;
+        if (!fitsDecodeMemoryShare(pixels * 4)) {  // up to four channels before conversion to RGB
+            reason = FailureReason::memoryShareExceeded;
+            return {};
+        }
+    }
+    return loadNoting(FIF_JPEG, path, JPEG_ACCURATE | JPEG_EXIFROTATE, reason);
+}
+
+// Why a file that LibRaw or a signature claims gave no image.
+FailureReason claimedButUnreadable(const std::string& path, const DecodeForecast& forecast, ContentKind kind)
+{
+    if (forecast.claim == DecodeForecast::Claim::readable)
+        return FailureReason::damagedData;  // LibRaw reads the header, the data lets it down
+    if (kind == ContentKind::camera)
+        return forecast.claim == DecodeForecast::Claim::damaged || containerCutShort(path)
+                   ? FailureReason::damagedData
+                   : FailureReason::notDecodable;  // a container LibRaw does not support
+    if (FreeImage_GetFileType(path.c_str(), 0) == FIF_JPEG)
+        return FailureReason::damagedData;
+    return FailureReason::notDecodable;
 }
 
 }  // namespace
 
-Bitmap loadInput(const std::string& path, const Settings& settings)
+Bitmap loadInput(const std::string& path, const Settings& settings, FailureReason& reason)
 {
     silenceFreeImage();
+    reason = FailureReason::none;
     Bitmap image;
     const bool pixelMode = settings.rawLoadAs == 1 || settings.rawLoadAs == 2;
     if (pixelMode)
-        image = importRawPixels(path, settings.rawLoadAs, settings);
+        image = importRawPixels(path, settings.rawLoadAs, settings, &reason);
+    if (reason != FailureReason::none)
+        return {};
+    const DecodeForecast forecast =
+        image ? DecodeForecast{} : forecastCameraDecode(path, decodeFor(rawLoadFlags(settings.rawLoadAs)));
     if (!image)
-        image = loadCameraRaw(path, settings.rawLoadAs);
-    if (!image)
-        image = loadJpeg(path);
-    if (!image)
-        image = importRawPixels(path, 2, settings);
+        image = loadCameraRaw(path, settings.rawLoadAs, forecast, reason);
+    if (!image && reason == FailureReason::none)
+        image = loadJpeg(path, reason);
+    if (reason != FailureReason::none)
+        return {};
+    if (!image) {
+        // Pixel data has no signature: whatever LibRaw or a signature claims,
+        // or text, is no picture when no decoder read it.
+        const ContentKind kind = contentKind(path);
+        if (forecast.claim == DecodeForecast::Claim::readable || kind != ContentKind::unknown) {
+            reason = claimedButUnreadable(path, forecast, kind);
+            return {};
+        }
+        image = importRawPixels(path, 2, settings, &reason);
+        if (!image && reason == FailureReason::none)
+            reason = FailureReason::notDecodable;
+    }
     // The pixels are upright now; metadata copied from here must say so.
     markUpright(image.get());
     return image;
+}
+
+Bitmap loadInput(const std::string& path, const Settings& settings)
+{
+    FailureReason ignored = FailureReason::none;
+    return loadInput(path, settings, ignored);
 }
 
 }  // namespace quill

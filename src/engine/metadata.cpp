@@ -14,6 +14,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdarg>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -89,13 +90,28 @@ bool contains(const auto& list, uint16_t tag)
 
 enum class Directory { Main, Exif, Gps, None };
 
-// Where a tag of the source belongs in the output, if anywhere.
+// True for the tags the EXIF standard keeps in the EXIF directory.
+bool isExifDirectoryTag(uint16_t tag)
+{
+    static const std::set<uint16_t> tags = [] {
+        std::set<uint16_t> numbers;
+        for (const Exiv2::TagInfo* info = Exiv2::ExifTags::tagList("Photo"); info && info->tag_ != 0xffff; ++info)
+            numbers.insert(info->tag_);
+        return numbers;
+    }();
+    return tags.count(tag) != 0;
+}
+
+// Where a tag of the source belongs in the output, if anywhere. Some cameras
+// (Kodak's KDC, TIFF/EP) keep exposure, aperture and dates in the first
+// directory: each tag goes where the EXIF standard puts it.
 Directory placeOf(std::string_view group, uint16_t tag, bool fromDecoder)
 {
-    if (group == "Image")
-        // The decoder's Software names itself, not what made the picture.
-        return contains(mainTags, tag) && !(fromDecoder && tag == 305) ? Directory::Main
-                                                                        : Directory::None;
+    if (group == "Image") {
+        if (contains(mainTags, tag))  // the decoder's Software names itself, not the camera
+            return fromDecoder && tag == 305 ? Directory::None : Directory::Main;
+        return isExifDirectoryTag(tag) && !contains(layoutExifTags, tag) ? Directory::Exif : Directory::None;
+    }
     if (group == "Photo")
         return contains(layoutExifTags, tag) ? Directory::None : Directory::Exif;
     if (group == "GPSInfo")
@@ -162,6 +178,30 @@ std::string encodeXmp(Exiv2::XmpData xmp)
     return packet;
 }
 
+// The first directory's resolution, in dots per inch; none without a unit.
+void readResolution(const Exiv2::ExifData& exif, SourceMetadata& metadata)
+{
+    auto unit = exif.findKey(Exiv2::ExifKey("Exif.Image.ResolutionUnit"));
+    const long unitValue = unit == exif.end() || unit->count() == 0 ? 2 : unit->toLong();
+    if (unitValue != 2 && unitValue != 3)
+        return;  // 1: no absolute unit, only the aspect ratio
+    auto perInch = [&](const char* key) {
+        auto found = exif.findKey(Exiv2::ExifKey(key));
+        if (found == exif.end() || found->count() == 0)
+            return 0.0;
+        const Exiv2::Rational value = found->toRational();
+        if (value.first <= 0 || value.second <= 0)
+            return 0.0;
+        const double perUnit = double(value.first) / value.second;
+        return unitValue == 3 ? perUnit * 2.54 : perUnit;
+    };
+    const double x = perInch("Exif.Image.XResolution"), y = perInch("Exif.Image.YResolution");
+    if (x > 0.0 && y > 0.0 && x < 1e6 && y < 1e6) {
+        metadata.dotsPerInchX = x;
+        metadata.dotsPerInchY = y;
+    }
+}
+
 void readWithExiv2(const std::string& path, SourceMetadata& metadata)
 {
     try {
@@ -169,19 +209,25 @@ void readWithExiv2(const std::string& path, SourceMetadata& metadata)
         if (!image.get())
             return;
         image->readMetadata();
-        for (const auto& datum : image->exifData()) {
-            Directory directory = placeOf(datum.groupName(), datum.tag(), false);
-            if (directory == Directory::None || int(datum.typeId()) < Byte || int(datum.typeId()) > Double)
-                continue;
-            MetadataTag tag;
-            tag.tag = datum.tag();
-            tag.type = static_cast<uint16_t>(datum.typeId());
-            tag.count = static_cast<uint32_t>(datum.count());
-            tag.value.resize(static_cast<size_t>(datum.size()));
-            if (!tag.value.empty())
-                datum.copy(tag.value.data(), hostByteOrder());
-            addTag(metadata, directory, std::move(tag));
+        // The EXIF directory's own tags first: they win over copies kept in the first one.
+        for (bool fromFirstDirectory : {false, true}) {
+            for (const auto& datum : image->exifData()) {
+                if ((datum.groupName() == "Image") != fromFirstDirectory)
+                    continue;
+                Directory directory = placeOf(datum.groupName(), datum.tag(), false);
+                if (directory == Directory::None || int(datum.typeId()) < Byte || int(datum.typeId()) > Double)
+                    continue;
+                MetadataTag tag;
+                tag.tag = datum.tag();
+                tag.type = static_cast<uint16_t>(datum.typeId());
+                tag.count = static_cast<uint32_t>(datum.count());
+                tag.value.resize(static_cast<size_t>(datum.size()));
+                if (!tag.value.empty())
+                    datum.copy(tag.value.data(), hostByteOrder());
+                addTag(metadata, directory, std::move(tag));
+            }
         }
+        readResolution(image->exifData(), metadata);
         if (!image->iptcData().empty()) {
             Exiv2::DataBuf block = Exiv2::Photoshop::setIptcIrb(nullptr, 0, image->iptcData());
             if (block.pData_ && block.size_ > 0)
@@ -361,13 +407,44 @@ bool appendDirectories(const std::string& path, const std::vector<MetadataTag>& 
     return true;
 }
 
-std::vector<MetadataTag> withExifVersion(std::vector<MetadataTag> exif)
+// The tags the EXIF standard requires in every EXIF directory, added where
+// the source lacks them: readers and validators expect them.
+std::vector<MetadataTag> withRequiredExifTags(std::vector<MetadataTag> exif)
 {
-    bool hasVersion = std::any_of(exif.begin(), exif.end(),
-                                  [](const MetadataTag& tag) { return tag.tag == 0x9000; });
-    if (!exif.empty() && !hasVersion)  // readers expect a version
+    if (exif.empty())
+        return exif;
+    auto has = [&exif](uint16_t number) {
+        return std::any_of(exif.begin(), exif.end(), [number](const MetadataTag& tag) { return tag.tag == number; });
+    };
+    if (!has(0x9000))  // ExifVersion
         exif.push_back({0x9000, Undefined, 4, {'0', '2', '3', '0'}});
+    if (!has(0xa000))  // FlashpixVersion
+        exif.push_back({0xa000, Undefined, 4, {'0', '1', '0', '0'}});
+    if (!has(0xa001)) {  // ColorSpace: sRGB, what the decoder renders into
+        MetadataTag colourSpace{0xa001, Short, 1, std::vector<uint8_t>(2)};
+        const uint16_t sRgb = 1;
+        std::memcpy(colourSpace.value.data(), &sRgb, 2);
+        exif.push_back(std::move(colourSpace));
+    }
     return exif;
+}
+
+// The GPS directory's required tags, where the source lacks them: the
+// version, and how the position was found (a camera's receiver).
+std::vector<MetadataTag> withRequiredGpsTags(std::vector<MetadataTag> gps)
+{
+    if (gps.empty())
+        return gps;
+    auto has = [&gps](uint16_t number) {
+        return std::any_of(gps.begin(), gps.end(), [number](const MetadataTag& tag) { return tag.tag == number; });
+    };
+    if (!has(0x0000))  // GPSVersionID
+        gps.push_back({0x0000, Byte, 4, {2, 3, 0, 0}});
+    if (!has(0x001b)) {  // GPSProcessingMethod: a character code, then the text
+        const std::string method("ASCII\0\0\0GPS", 11);
+        gps.push_back({0x001b, Undefined, uint32_t(method.size()), {method.begin(), method.end()}});
+    }
+    return gps;
 }
 
 void setBytes(TIFF* tiff, uint32_t tagNumber, const std::string& bytes)
@@ -443,6 +520,22 @@ Resolution sourceResolution(FIBITMAP* image)
     return resolution;
 }
 
+Resolution outputResolution(FIBITMAP* image, const SourceMetadata& metadata, bool ordinaryImage)
+{
+    if (metadata.dotsPerInchX > 0.0 && metadata.dotsPerInchY > 0.0) {
+        Resolution stated;
+        stated.dotsPerInchX = metadata.dotsPerInchX;
+        stated.dotsPerInchY = metadata.dotsPerInchY;
+        stated.dotsPerMetreX = static_cast<int32_t>(std::floor(stated.dotsPerInchX / 0.0254 + 0.5));
+        stated.dotsPerMetreY = static_cast<int32_t>(std::floor(stated.dotsPerInchY / 0.0254 + 0.5));
+        return stated;
+    }
+    if (ordinaryImage)
+        return sourceResolution(image);
+    // FreeImage's own default; a decode or a preview must not make it differ.
+    return {2835, 2835, 72.0, 72.0};
+}
+
 SourceMetadata readSourceMetadata(const std::string& sourcePath, FIBITMAP* decoded)
 {
     silenceImageLibraries();
@@ -457,7 +550,7 @@ bool writeTiffMetadata(const std::string& tiffPath, const SourceMetadata& metada
 {
     silenceImageLibraries();
     uint32_t exifOffset = 0, gpsOffset = 0;
-    if (!appendDirectories(tiffPath, withExifVersion(metadata.exif), metadata.gps, exifOffset,
+    if (!appendDirectories(tiffPath, withRequiredExifTags(metadata.exif), withRequiredGpsTags(metadata.gps), exifOffset,
                            gpsOffset, error))
         return false;
     // The first directory is rewritten once, after the pixels, pointing at them.

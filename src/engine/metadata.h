@@ -40,6 +40,8 @@ struct SourceMetadata {
     std::vector<MetadataTag> gps;
     std::string iptc;               // IPTC-NAA record in a Photoshop resource block (8BIM 0x0404)
     std::string xmp;                // XMP packet
+    double dotsPerInchX = 0.0;      // the source file's own resolution; 0 when it states none
+    double dotsPerInchY = 0.0;
 };
 
 /// Routes every message of FreeImage, libtiff and Exiv2 away from the console
@@ -50,6 +52,12 @@ void silenceImageLibraries();
 /// The resolution of a freshly loaded image: its dots per metre, replaced per
 /// axis by the EXIF XResolution/YResolution when the image carries them.
 Resolution sourceResolution(FIBITMAP* image);
+
+/// The resolution an output carries: the source file's own resolution tags;
+/// else, for an ordinary image FreeImage read (a JPEG), the image's; else
+/// 72 dpi. A camera file thus gets the same resolution in every load mode,
+/// whatever its embedded preview says.
+Resolution outputResolution(FIBITMAP* image, const SourceMetadata& metadata, bool ordinaryImage);
 
 /// Reads the source file's EXIF, GPS, IPTC and XMP with Exiv2; tags FreeImage
 /// decoded into `decoded` (the metadata holder) fill what the file lacks or

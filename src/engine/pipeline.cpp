@@ -1,11 +1,13 @@
 // One input file to one output file: the steps in their fixed order, each
 // handing the working bitmap to the next. A step that yields no image leaves
 // nothing for the later ones (they pass an empty image through) and the save
-// then fails; the first step that lost the image is remembered for the log.
+// then fails; the reason is remembered for the log. A step loses the image
+// only when FreeImage could not allocate the new one.
 #include "engine/pipeline.h"
 
 #include "engine/colour.h"
 #include "engine/depth.h"
+#include "engine/failure_reason.h"
 #include "engine/frame.h"
 #include "engine/geometry.h"
 #include "engine/load.h"
@@ -14,13 +16,16 @@
 #include "engine/watermark.h"
 #include "platform/paths.h"
 
+#include <new>
+
 namespace quill {
 namespace {
 
-void noteLoss(const Bitmap& image, const char* step, std::string& error)
+// A step that had an image and gave none ran out of memory.
+void noteLoss(const Bitmap& image, std::string& error)
 {
     if (!image && error.empty())
-        error = std::string(step) + " gave no image";
+        error = failureText(FailureReason::memoryShareExceeded);
 }
 
 int widthOf(const Bitmap& image)
@@ -33,22 +38,20 @@ int heightOf(const Bitmap& image)
     return image ? static_cast<int>(FreeImage_GetHeight(image.get())) : 0;
 }
 
-}  // namespace
-
-RenderedImage renderImage(ConversionJob& job, const Settings& settings, const FormatTables& formats,
+RenderedImage renderSteps(ConversionJob& job, const Settings& settings, const FormatTables& formats,
                           const WatermarkFont* watermarkFont)
 {
-    silenceImageLibraries();
     RenderedImage rendered;
-    Bitmap image = loadInput(job.inputPath, settings);
+    FailureReason reason = FailureReason::none;
+    Bitmap image = loadInput(job.inputPath, settings, reason);
     if (!image) {
-        rendered.error = "not decodable";
+        rendered.error = failureText(reason == FailureReason::none ? FailureReason::notDecodable : reason);
         return rendered;
     }
     job.sourceDepth = static_cast<int32_t>(FreeImage_GetBPP(image.get()));
     rendered.sourceDepth = job.sourceDepth;
     if (widthOf(image) == 0 || heightOf(image) == 0) {
-        rendered.error = "the file holds an empty image";
+        rendered.error = failureText(FailureReason::damagedData);
         return rendered;
     }
 
@@ -57,38 +60,39 @@ RenderedImage renderImage(ConversionJob& job, const Settings& settings, const Fo
     Bitmap holder(FreeImage_AllocateT(FIT_BITMAP, 10, 10, 8, 0, 0, 0));
     if (holder)
         FreeImage_CloneMetadata(holder.get(), image.get());
-    rendered.resolution = sourceResolution(image.get());
     rendered.metadata = readSourceMetadata(job.inputPath, holder ? holder.get() : image.get());
+    const bool ordinaryImage = FreeImage_GetFileType(job.inputPath.c_str(), 0) == FIF_JPEG;
+    rendered.resolution = outputResolution(image.get(), rendered.metadata, ordinaryImage);
 
     image = applyRotation(std::move(image), settings);
-    noteLoss(image, "rotation", rendered.error);
+    noteLoss(image, rendered.error);
     image = applyResize(std::move(image), widthOf(image), heightOf(image), settings);
-    noteLoss(image, "resize", rendered.error);
+    noteLoss(image, rendered.error);
     // The size after geometry is the size the frame, watermark and names see.
     const int width = widthOf(image), height = heightOf(image);
     image = applyToneMapping(std::move(image), settings);  // after resize: fewer pixels to map
-    noteLoss(image, "tone mapping", rendered.error);
+    noteLoss(image, rendered.error);
     if (image)
         applyFlips(image.get(), settings);
     image = applyColourCorrection(std::move(image), settings);
-    noteLoss(image, "colour correction", rendered.error);
+    noteLoss(image, rendered.error);
     image = applyGreyscale(std::move(image), settings);
-    noteLoss(image, "greyscale", rendered.error);
+    noteLoss(image, rendered.error);
     image = applyThreshold(std::move(image), settings);
-    noteLoss(image, "threshold", rendered.error);
+    noteLoss(image, rendered.error);
     image = applyDither(std::move(image), settings);  // after resize: dither at output size
-    noteLoss(image, "dither", rendered.error);
+    noteLoss(image, rendered.error);
     image = applyFrame(std::move(image), width, height, settings);
-    noteLoss(image, "frame", rendered.error);
+    noteLoss(image, rendered.error);
     job.finalWidth = width;
     job.finalHeight = height;
     job.frameNumber = 1;
     // The watermark text may print the final size and frame number.
     image = applyWatermark(std::move(image), width, height, settings, job, watermarkFont);
-    noteLoss(image, "watermark", rendered.error);
+    noteLoss(image, rendered.error);
     // Last: every earlier step may change the depth.
     image = convertToTargetDepth(std::move(image), job, formats);
-    noteLoss(image, "depth conversion", rendered.error);
+    noteLoss(image, rendered.error);
     rendered.targetDepth = job.targetDepth;
 
     if (image) {
@@ -101,6 +105,22 @@ RenderedImage renderImage(ConversionJob& job, const Settings& settings, const Fo
     rendered.finalHeight = height;
     rendered.image = std::move(image);
     return rendered;
+}
+
+}  // namespace
+
+RenderedImage renderImage(ConversionJob& job, const Settings& settings, const FormatTables& formats,
+                          const WatermarkFont* watermarkFont)
+{
+    silenceImageLibraries();
+    // Memory that runs out fails this file, never the process.
+    try {
+        return renderSteps(job, settings, formats, watermarkFont);
+    } catch (const std::bad_alloc&) {
+        RenderedImage failed;
+        failed.error = failureText(FailureReason::memoryShareExceeded);
+        return failed;
+    }
 }
 
 std::string outputPathFor(const ConversionJob& job, const Settings& settings)

@@ -1,10 +1,12 @@
 // Headerless pixel import: the bytes after a header of a set size taken as
 // 8-bit or 16-bit (5-6-5) pixels, a square image when no size is given. The
-// first load attempt in the pixel modes and the last one in every mode.
+// first load attempt in the pixel modes and the last one in every mode (there
+// only for content nothing else recognises).
 
 #include "engine/load.h"
 
 #include "engine/freeimage_messages.h"
+#include "engine/memory_share.h"
 
 #include <cmath>
 #include <cstdint>
@@ -35,7 +37,7 @@ PixelLayout layoutFor(int mode)
 
 }  // namespace
 
-Bitmap importRawPixels(const std::string& path, int mode, const Settings& settings)
+Bitmap importRawPixels(const std::string& path, int mode, const Settings& settings, FailureReason* reason)
 {
     if (mode != 1 && mode != 2)
         return {};
@@ -63,6 +65,12 @@ Bitmap importRawPixels(const std::string& path, int mode, const Settings& settin
     const uint64_t bufferSize = pitch * static_cast<uint64_t>(height);  // both factors below 2^32
     if (bufferSize > largestPixelBuffer)
         return {};
+    // The buffer, then FreeImage's bitmap of the same size.
+    if (!fitsDecodeMemoryShare(static_cast<int64_t>(2 * bufferSize))) {
+        if (reason)
+            *reason = FailureReason::memoryShareExceeded;
+        return {};
+    }
 
     // Data beyond the last line is never shown; missing lines stay black.
     // Memory that is not there fails the import, not the process.
@@ -70,15 +78,20 @@ Bitmap importRawPixels(const std::string& path, int mode, const Settings& settin
     try {
         pixels.resize(bufferSize, 0);
     } catch (const std::bad_alloc&) {
+        if (reason)
+            *reason = FailureReason::memoryShareExceeded;
         return {};
     }
     const uint64_t wanted = std::min<uint64_t>(bufferSize, static_cast<uint64_t>(dataSize));
     file.seekg(header);
     file.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(wanted));
 
-    return Bitmap(FreeImage_ConvertFromRawBits(pixels.data(), static_cast<int>(width), static_cast<int>(height),
-                                               static_cast<int>(pitch), layout.bitsPerPixel, layout.redMask,
-                                               layout.greenMask, layout.blueMask, TRUE));
+    Bitmap image(FreeImage_ConvertFromRawBits(pixels.data(), static_cast<int>(width), static_cast<int>(height),
+                                              static_cast<int>(pitch), layout.bitsPerPixel, layout.redMask,
+                                              layout.greenMask, layout.blueMask, TRUE));
+    if (!image && reason)  // the size is valid: only memory can be missing
+        *reason = FailureReason::memoryShareExceeded;
+    return image;
 }
 
 }  // namespace quill

@@ -3,6 +3,7 @@
 // rename it over the final name once it is complete and on disk.
 #include "engine/save.h"
 
+#include "engine/failure_reason.h"
 #include "platform/paths.h"
 #include "platform/process_identity.h"
 
@@ -15,6 +16,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <new>
 #include <random>
 #include <string_view>
 #include <sys/stat.h>
@@ -247,18 +249,35 @@ bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier, 
     }
     std::string path;
     int descriptor = createTemporaryFile(folderOf(finalPath), path, error);
-    if (descriptor < 0)
+    if (descriptor < 0) {
+        // The reason in plain words; the errno of the failed create is still set.
+        const int cause = errno;
+        error = cause == EEXIST ? failureText(FailureReason::writeFailed) : failureTextFromErrno(cause);
         return false;
+    }
     TemporaryOutput written(path);
     auto format = static_cast<FREE_IMAGE_FORMAT>(formatIdentifier);
+    // FreeImage's own calls may leave any errno behind: only the causes a
+    // reason names are trusted.
+    errno = 0;
     if (!writeWithFreeImage(format, rendered.image.get(), descriptor, saveFlags)) {
-        error = "FreeImage could not write the image";
+        error = failureText(failureFromErrno(errno));
         return false;
     }
     // FreeImage's TIFF writer keeps none of the EXIF; add it to the finished file.
-    if (format == FIF_TIFF &&
-        !writeTiffMetadata(written.path(), rendered.metadata, rendered.resolution, error))
+    errno = 0;
+    bool withMetadata = true;
+    try {
+        withMetadata = format != FIF_TIFF ||
+                       writeTiffMetadata(written.path(), rendered.metadata, rendered.resolution, error);
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;  // memory that runs out fails this file, never the process
+        withMetadata = false;
+    }
+    if (!withMetadata) {
+        error = failureText(failureFromErrno(errno));
         return false;
+    }
     temporary = std::move(written);
     return true;
 }
@@ -313,11 +332,11 @@ bool commitOutput(TemporaryOutput& temporary, const std::string& finalPath, std:
     // in the background while the render process decodes its next file, so no
     // core idles waiting for the disk.
     if (!flushToDisk(temporary.path())) {
-        error = "cannot flush \"" + temporary.path() + "\" to disk: " + std::strerror(errno);
+        error = failureTextFromErrno(errno);
         return false;
     }
     if (::rename(temporary.path().c_str(), finalPath.c_str()) != 0) {
-        error = "cannot rename the output to \"" + finalPath + "\": " + std::strerror(errno);
+        error = failureTextFromErrno(errno);
         return false;
     }
     // The folder is not flushed: a rename lost to a power cut leaves the

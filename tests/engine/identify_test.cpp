@@ -215,5 +215,29 @@ TEST(IdentifyFileType, RealCameraFiles)
         EXPECT_EQ(identifyFileType(fixtures + c.name), c.expected) << c.name;
 }
 
+TEST(ContentKind, OnlyContentNoSignatureAndNoTextNamesIsPossiblePixelData)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        ContentKind expected;
+    };
+    const Case cases[] = {
+        {"TIFF (DNG, NEF, KDC)", "II*\0\x08\0\0\0\x10\0"s, ContentKind::camera},
+        {"big-endian TIFF", "MM\0*\0\0\0\x08"s, ContentKind::camera},
+        {"CIFF (CRW)", "II\x1A\0\0\0HEAPCCDR\x02\0"s, ContentKind::camera},
+        {"QuickTake", "qktk\0\0\0\x04"s, ContentKind::camera},
+        {"Panasonic", "IIU\0\x18\0\0\0"s, ContentKind::camera},
+        {"PNG", "\x89PNG\r\n\x1A\n\0\0\0\x0D"s, ContentKind::other},
+        {"ASCII text", "Shopping list:\n\tmilk\r\n", ContentKind::other},
+        {"UTF-8 text", "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln\n", ContentKind::other},
+        {"Latin-1 bytes", "caf\xE9 au lait, cr\xE8me", ContentKind::unknown},
+        {"pixels with control bytes", "\x10\x22\x05\x80\x91\x03\x7F"s, ContentKind::unknown},
+        {"nothing", "", ContentKind::unknown},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(contentKindOf(c.bytes), c.expected) << c.name;
+}
+
 }  // namespace
 }  // namespace quill

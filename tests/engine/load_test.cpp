@@ -503,9 +503,13 @@ TEST(PixelImport, PixelModesReadAnyFileAndEveryModeEndsWithTheImport)
     ASSERT_TRUE(asPixels);
     EXPECT_EQ(FreeImage_GetBPP(asPixels.get()), 8u);
 
-    // Something no decoder reads still becomes 16-bit pixels as the last resort.
+    // Something no decoder or signature recognises, and no text, still becomes
+    // 16-bit pixels as the last resort.
     const std::string notes = folder.file("notes.cr2");
-    test::writeFile(notes, std::string(200, 'n'));
+    std::string binary(200, '\0');
+    for (size_t i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<char>(i * 7 + 3);
+    test::writeFile(notes, binary);
     for (int mode : {0, 3, 5}) {
         Bitmap image = loadInput(notes, loadingAs(mode));
         ASSERT_TRUE(image) << mode;
