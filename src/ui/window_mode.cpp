@@ -12,8 +12,42 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
 
 namespace quill {
+namespace {
+
+// For bench/window.sh: with QUILLMERE_FIRST_PAINT_FILE set, the wall-clock
+// time (nanoseconds since 1970) when the window's first paint has been
+// flushed is written to that file. Off unless asked for.
+class FirstPaintReport : public QObject {
+public:
+    explicit FirstPaintReport(std::string path) : path_(std::move(path)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !reported_) {
+            reported_ = true;
+            // Runs once the whole window has been painted and flushed.
+            QTimer::singleShot(0, this, [this] {
+                const auto now = std::chrono::system_clock::now().time_since_epoch();
+                std::ofstream(path_) << std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() << "\n";
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::string path_;
+    bool reported_ = false;
+};
+
+}  // namespace
 
 void loadWindowRecords(WindowRecords& records, const std::string& configPath)
 {
@@ -53,6 +87,9 @@ int runWindowMode(int argc, char** argv)
     loadWindowRecords(records, dataFolder() + "config.ini");
     WindowHooks hooks;
     MainWindow window(records, hooks);
+    FirstPaintReport firstPaint(std::getenv("QUILLMERE_FIRST_PAINT_FILE") ? std::getenv("QUILLMERE_FIRST_PAINT_FILE") : "");
+    if (std::getenv("QUILLMERE_FIRST_PAINT_FILE") != nullptr)
+        window.installEventFilter(&firstPaint);
     window.start();
     QApplication::exec();
     saveOnExit(records, window);
