@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -118,6 +119,28 @@ protected:
 
 private:
     std::function<void()> onResize_;
+};
+
+// Watches one kind of event of one object.
+class EventHook : public QObject {
+public:
+    EventHook(QObject* watched, QEvent::Type type, std::function<void()> action)
+        : QObject(watched), type_(type), action_(std::move(action))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == type_)
+            action_();
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    std::function<void()> action_;
 };
 
 }  // namespace
@@ -261,7 +284,9 @@ void MainWindow::buildControls()
     list_->setAccessibleName(withoutColon(records_.text("General", "Input Files")));
     for (Command command : {Command::Copy, Command::Delete, Command::SelectAll})
         list_->addAction(actions_[command]);
-    connect(list_, &QTreeView::doubleClicked, this, [this] { runCommand(Command::AddInputFiles); });
+    // A double click anywhere in the list, on a row or below the last one.
+    new EventHook(list_->viewport(), QEvent::MouseButtonDblClick,
+                  [this] { QTimer::singleShot(0, this, [this] { runCommand(Command::AddInputFiles); }); });
     connect(list_, &QTreeView::customContextMenuRequested, this, [this](const QPoint& point) {
         if (list_->selectionModel()->hasSelection())
             listMenu_->popup(list_->viewport()->mapToGlobal(point));
@@ -363,6 +388,14 @@ void MainWindow::start()
     const Settings& settings = records_.settings;
     resize(std::max(settings.windowWidth, 510), std::max(settings.windowHeight, 330));
     move(settings.windowX, settings.windowY);
+    // A placement stored on a screen that is gone would open the window
+    // where nobody can see it; it then opens centred on the primary screen.
+    const QRect stored(settings.windowX, settings.windowY, width(), height());
+    bool onScreen = false;
+    for (const QScreen* screen : QGuiApplication::screens())
+        onScreen = onScreen || screen->availableGeometry().intersected(stored).width() >= 100;
+    if (!onScreen && QGuiApplication::primaryScreen() != nullptr)
+        move(QGuiApplication::primaryScreen()->availableGeometry().center() - QPoint(width() / 2, height() / 2));
     newList();
     if (settings.isMaximized)
         showMaximized();
