@@ -8,6 +8,7 @@
 #include <QDialog>
 
 #include <functional>
+#include <mutex>
 
 class QLabel;
 class QProgressBar;
@@ -35,6 +36,12 @@ public:
     QProgressBar* bar() const { return bar_; }
     QPushButton* okButton() const { return ok_; }
     bool finished() const { return finished_; }
+    /// The record's file index now.
+    int fileIndex() const
+    {
+        std::lock_guard lock(run_.progress->mutex);
+        return run_.progress->fileIndex;
+    }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
