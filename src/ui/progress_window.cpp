@@ -79,8 +79,16 @@ void ProgressWindow::poll()
     const std::string count = lookupText(records.language, "Msg", "Progress");
     setWindowTitle(records.text("Dialog", "Convert Progress") + " " +
                    QString::fromStdString(formatText(count, std::to_string(index), std::to_string(total_))));
-    if (static_cast<int64_t>(QString::fromStdString(file).size()) * characterWidth_ > 280)
-        file = shortenPath(file, labelCharacters(characterWidth_));
+    if (static_cast<int64_t>(QString::fromStdString(file).size()) * characterWidth_ > 280) {
+        const std::string whole = file;
+        int characters = labelCharacters(characterWidth_);
+        file = shortenPath(whole, characters);
+        // Paths run wider than the average character on Linux fonts: shorten
+        // further until the start and the end show whole.
+        const QFontMetrics metrics(fileLabel_->font());
+        while (characters > 5 && metrics.horizontalAdvance(QString::fromStdString(file)) > 280)
+            file = shortenPath(whole, --characters);
+    }
     fileLabel_->setText(QString::fromStdString(file));
     if (timeLabel_->isVisibleTo(this) && lastDuration != 0)
         timeLabel_->setText(QString::fromStdString(
