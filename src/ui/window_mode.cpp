@@ -81,7 +81,6 @@ int runWindowMode(int argc, char** argv)
         return 0;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kFileBaseName.data(), kFileBaseName.size()));
-    QApplication::setApplicationDisplayName(QString::fromUtf8(kDisplayName.data(), kDisplayName.size()));
 
     WindowRecords records;
     loadWindowRecords(records, dataFolder() + "config.ini");
