@@ -1,9 +1,11 @@
 #include "ui/window_mode.h"
 
 #include "app/version.h"
+#include "engine/batch_run.h"
 #include "platform/paths.h"
 #include "settings/config_file.h"
 #include "settings/defaults.h"
+#include "ui/batch_start.h"
 #include "ui/instance_lock.h"
 #include "ui/main_window.h"
 #include "ui/output_history.h"
@@ -85,6 +87,9 @@ int runWindowMode(int argc, char** argv)
     WindowRecords records;
     loadWindowRecords(records, dataFolder() + "config.ini");
     WindowHooks hooks;
+#ifdef QUILL_BATCH_RUN_BUILT
+    hooks.convert = [](MainWindow& main) { startBatch(main, {ownExecutable()}); };
+#endif
     MainWindow window(records, hooks);
     FirstPaintReport firstPaint(std::getenv("QUILLMERE_FIRST_PAINT_FILE") ? std::getenv("QUILLMERE_FIRST_PAINT_FILE") : "");
     if (std::getenv("QUILLMERE_FIRST_PAINT_FILE") != nullptr)
