@@ -6,13 +6,14 @@ set -euo pipefail
 packages=(
   build-essential g++ cmake make pkg-config
   libfreeimage-dev libraw-bin libraw-dev
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-svg-dev libqt6svg6
   libarchive-dev libexiv2-dev libtiff-dev libjpeg-dev
   libgtest-dev googletest
   fonts-liberation fontconfig libfontconfig-dev
   clang libclang-rt-14-dev
   hyperfine exiv2 libtiff-tools time valgrind
   libimage-exiftool-perl
+  xvfb xauth xdotool imagemagick
 )
 
 missing=()

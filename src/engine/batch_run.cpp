@@ -11,6 +11,7 @@
 #include "engine/render_service.h"
 #include "engine/save.h"
 #include "engine/worker.h"
+#include "platform/memory_limit.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -89,7 +90,7 @@ std::string withHugePages(const char* tunables)
     return "GLIBC_TUNABLES=" + (own.empty() ? std::string() : own + ":") + "glibc.malloc.hugetlb=1";
 }
 
-std::vector<std::string> childEnvironment(int requestFd, int replyFd, int threadsPerFile)
+std::vector<std::string> childEnvironment(int requestFd, int replyFd, int threadsPerFile, int64_t memoryShare)
 {
     std::vector<std::string> variables;
     for (char** variable = environ; *variable; ++variable)
@@ -103,6 +104,7 @@ std::vector<std::string> childEnvironment(int requestFd, int replyFd, int thread
     // flight, share the cores out so no more threads than cores are busy.
     const char* own = std::getenv("OMP_NUM_THREADS");
     variables.push_back("OMP_NUM_THREADS=" + (own && *own ? std::string(own) : std::to_string(threadsPerFile)));
+    variables.push_back(std::string(kMemoryShareVariable) + "=" + std::to_string(memoryShare));
     return variables;
 }
 
@@ -137,7 +139,7 @@ std::vector<std::string> childEnvironment(int requestFd, int replyFd, int thread
 }
 
 bool startProcess(RenderProcess& process, const std::string& executable, const Message& run,
-                  int threadsPerFile)
+                  int threadsPerFile, int64_t memoryShare)
 {
     int requests[2], replies[2];
     if (::pipe2(requests, O_CLOEXEC) != 0)
@@ -153,7 +155,7 @@ bool startProcess(RenderProcess& process, const std::string& executable, const M
             ::close(fd);
         return false;
     }
-    auto variables = childEnvironment(requests[0], replies[1], threadsPerFile);
+    auto variables = childEnvironment(requests[0], replies[1], threadsPerFile, memoryShare);
     std::vector<char*> envp;
     for (auto& variable : variables)
         envp.push_back(variable.data());
@@ -332,6 +334,7 @@ public:
         threadsPerFile_ = std::max(1, cores_ / static_cast<int>(processes_.size()));
         const char* own = std::getenv("OMP_NUM_THREADS");
         ownThreadCount_ = own && *own;
+        memoryShare_ = renderMemoryShare(availableMemory(), static_cast<int>(processes_.size()));
         for (const QueuedFile& file : run.queue)
             if (auto identity = identityOf(file.path))
                 inputs_.insert(*identity);
@@ -350,7 +353,7 @@ public:
 
     void run()
     {
-        if (!local_ && !startProcess(processes_[0], run_.options.executable, runMessage_, threadsPerFile_)) {
+        if (!local_ && !startProcess(processes_[0], run_.options.executable, runMessage_, threadsPerFile_, memoryShare_)) {
             local_ = true;  // no render process can start: render here, one file at a time
             processes_.resize(1);
         }
@@ -426,7 +429,7 @@ private:
         // A process that died while idle costs no file: a fresh one takes it.
         for (int attempt = 0; attempt < 2; ++attempt) {
             if (!process.alive() &&
-                !startProcess(process, run_.options.executable, runMessage_, threadsPerFile_))
+                !startProcess(process, run_.options.executable, runMessage_, threadsPerFile_, memoryShare_))
                 break;
             if (sendMessage(process.toChild, requestMessage(requestFor(file))))
                 return;
@@ -448,12 +451,41 @@ private:
         return decodeThreadsForNextFile(cores_, busyThreads, freeProcesses, filesLeft);
     }
 
+    /// A render process's file carries that process's name until the batch
+    /// takes it over, so a later sweep for that process cannot remove it.
+    static void adoptRenderedFile(RenderReply& reply)
+    {
+        if (!reply.rendered)
+            return;
+        TemporaryOutput held(reply.temporaryPath);
+        std::string error;
+        if (adoptTemporary(held, error)) {
+            reply.temporaryPath = held.release();
+            return;
+        }
+        reply.rendered = false;
+        reply.error = error;
+        reply.temporaryPath.clear();
+    }
+
+    /// Kills a render process and removes what it was writing for `file`.
+    void killAndClearUp(RenderProcess& process, const FileInFlight& file)
+    {
+        pid_t pid = process.pid;
+        stopProcess(process, true);
+        if (pid > 0)
+            removeTemporariesOf(destinationFolder(run_.queue[file.entry]), pid);
+    }
+
     void dispatch(size_t entryIndex, int processIndex)
     {
         const QueuedFile& entry = run_.queue[entryIndex];
         if (run_.settings.keepSubfolders &&
             !isDirectory(withTrailingSlash(run_.job.outputFolder) + entry.relativeSubfolder))
             createSubfolders(run_.job.outputFolder, entry.relativeSubfolder);
+        // Files a killed run left in a folder go before this run writes there.
+        if (swept_.insert(destinationFolder(entry)).second)
+            removeStaleTemporaries(destinationFolder(entry));
         // Token values as they will be if every file before this one succeeds.
         size_t ahead = inFlight_.size();
         FileInFlight file;
@@ -549,19 +581,20 @@ private:
             RenderReply reply;
             auto message = receiveMessage(process.fromChild);
             if (message && parseReply(*message, reply)) {
+                adoptRenderedFile(reply);
                 file->reply = reply;
                 file->process = -1;
                 startFlush(*file);
             } else {
                 // Crashed or spoke nonsense: this file fails, a fresh process takes the next.
-                stopProcess(process, true);
+                killAndClearUp(process, *file);
                 failInFlight(*file, "the render process ended while converting");
             }
         }
         now = Clock::now();
         for (auto& file : inFlight_) {
             if (!file.reply && file.process >= 0 && now - file.started >= run_.options.fileTimeLimit) {
-                stopProcess(processes_[file.process], true);
+                killAndClearUp(processes_[file.process], file);
                 failInFlight(file, "the file took longer than the time limit");
             }
         }
@@ -691,7 +724,9 @@ private:
         for (auto& process : processes_) {
             pid_t pid = process.pid;
             stopProcess(process, true);
-            (void)pid;
+            if (pid > 0)
+                for (const auto& folder : foldersInHand())
+                    removeTemporariesOf(folder, pid);
         }
         for (auto& file : inFlight_) {
             finishFlush(file);
@@ -731,11 +766,13 @@ private:
     std::vector<std::future<void>> readAheads_;
     std::set<FileIdentity> inputs_;          // every queued input, to never write over one
     std::set<std::string> written_;          // outputs of this run so far
+    std::set<std::string> swept_;            // folders cleared of stale temporary files
     int64_t lastDuration_ = 0;
     int cores_ = 1;
     int threadsPerFile_ = 1;     // each render process's default
     bool ownThreadCount_ = false;  // the user's OMP_NUM_THREADS holds for every file
     int32_t unhealthyExits_ = 0;
+    int64_t memoryShare_ = 0;    // bytes each render process may decode into
 };
 
 }  // namespace

@@ -2,24 +2,14 @@
 // shared among them.
 #include "engine/job_count.h"
 
+#include "platform/memory_limit.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 namespace quill {
-
-int64_t availableMemory()
-{
-    std::ifstream meminfo("/proc/meminfo");
-    std::string key;
-    int64_t kilobytes = 0;
-    std::string unit;
-    while (meminfo >> key >> kilobytes >> unit)
-        if (key == "MemAvailable:")
-            return kilobytes * 1024;
-    return 0;
-}
 
 int decodeThreadsForNextFile(int cores, int busyThreads, int freeProcesses, size_t filesLeft)
 {

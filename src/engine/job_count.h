@@ -11,8 +11,6 @@
 
 namespace quill {
 
-/// Memory the kernel says can be had now without swapping, in bytes; 0 when unknown.
-int64_t availableMemory();
 
 /// Files in flight for `requested` (0 = automatic): the number of cores,
 /// lowered so that that many decodes of the largest queued file fit in half

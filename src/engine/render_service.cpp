@@ -1,6 +1,8 @@
 #include "engine/render_service.h"
 
 #include "engine/formats.h"
+#include "engine/memory_share.h"
+#include "platform/memory_limit.h"
 #include "engine/metadata.h"
 #include "engine/pipeline.h"
 #include "engine/watermark_font.h"
@@ -14,6 +16,7 @@
 #include <malloc.h>
 #include <optional>
 #include <sys/prctl.h>
+#include <thread>
 #include <unistd.h>
 
 namespace quill {
@@ -118,6 +121,21 @@ void useDecodeThreads(int32_t threads)
         setThreads(threads);
 }
 
+// A file whose decode would not fit the share fails before its pixels are
+// allocated; anything else that grows past it fails to allocate, and that file
+// fails alone. The hard limit leaves room for the program itself and the
+// decoder's thread stacks.
+void claimMemoryShare()
+{
+    const char* text = std::getenv(kMemoryShareVariable);
+    int64_t share = text ? std::strtoll(text, nullptr, 10) : 0;
+    if (share <= 0)
+        return;
+    setDecodeMemoryShare(share);
+    int64_t threads = std::max(1u, std::thread::hardware_concurrency());
+    (void)limitProcessMemory(share + (int64_t{64} << 20) + threads * (int64_t{8} << 20));
+}
+
 RenderReply renderOne(RunState& run, const Message& message)
 {
     RenderRequest request;
@@ -163,6 +181,12 @@ RenderReply renderFile(const RenderRequest& request, const Settings& settings, c
     return reply;
 }
 
+int64_t renderMemoryShare(int64_t availableMemory, int jobs)
+{
+    constexpr int64_t kFloor = int64_t{256} << 20;
+    return availableMemory > 0 ? std::max(kFloor, availableMemory / std::max(1, jobs)) : 0;
+}
+
 int runRenderService(const GuiStarter& startGui)
 {
     int in = -1, out = -1;
@@ -171,6 +195,7 @@ int runRenderService(const GuiStarter& startGui)
     ::unsetenv(kRenderServiceVariable);
     joinBatchLifetime();
     keepFreedMemory();
+    claimMemoryShare();
     silenceImageLibraries();
     RunState run;
     auto first = receiveMessage(in);

@@ -22,6 +22,13 @@ namespace quill {
 /// process; its value is "<read fd>,<write fd>" of the two pipes.
 inline constexpr const char* kRenderServiceVariable = "QUILLMERE_RENDER_SERVICE";
 
+/// Environment variable with the decode memory share of a render process, in bytes.
+inline constexpr const char* kMemoryShareVariable = "QUILLMERE_MEMORY_SHARE";
+
+/// Each render process's share of the memory free now: an equal part per
+/// job, never below 256 MiB (a camera file needs that much to decode at all).
+int64_t renderMemoryShare(int64_t availableMemory, int jobs);
+
 /// True when this process was started as a render process.
 bool isRenderServiceStart();
 

@@ -1,12 +1,17 @@
 // The program's command line as users meet it: mode by the first argument,
 // usage and version texts, argument errors and their exit codes.
+#include "app/version.h"
 #include "cli_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace quill::test {
 namespace {
@@ -58,8 +63,18 @@ std::vector<std::string> usageText(const std::string& name)
 
 TEST(CommandLine, WithoutAnInputOptionNothingIsPrinted)
 {
-    // These runs belong to the window; until it exists they end quietly.
+    // These runs belong to the window. With a window already open (its lock
+    // held here) each ends at once, quietly, and the command line has printed
+    // nothing on the way.
     RunFolder folder;
+    const std::string runtime = folder.path("runtime");
+    std::filesystem::create_directories(runtime);
+    const char* previous = std::getenv("XDG_RUNTIME_DIR");
+    const std::string restore = previous != nullptr ? previous : "";
+    ::setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    const int lock = ::open((runtime + "/" + titleString() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lock, 0);
+    ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
     const std::vector<std::string> runs[] = {
         {}, {"--jpg-quality=80"}, {"photo.kdc"}, {"-iphoto.kdc"}, {"-o", folder.out()}};
     for (const auto& arguments : runs) {
@@ -68,6 +83,11 @@ TEST(CommandLine, WithoutAnInputOptionNothingIsPrinted)
         EXPECT_EQ(result.output, "");
         EXPECT_EQ(result.errors, "");
     }
+    ::close(lock);
+    if (previous != nullptr)
+        ::setenv("XDG_RUNTIME_DIR", restore.c_str(), 1);
+    else
+        ::unsetenv("XDG_RUNTIME_DIR");
 }
 
 TEST(CommandLine, VersionIsTheOnlyLine)

@@ -34,7 +34,7 @@ TEST(FailureReason, RenderAndCommitFailuresCarryTheirReason)
     test::writeFile(notes, "not a picture\n");
     test::ConversionRun run(folder.path());
     run.job.inputPath = notes;
-    run.context();
+    run.prepareJob();
     EXPECT_EQ(renderImage(run.job, run.settings, run.formats).error, "not decodable");
 
     const std::string picture = test::generateDng(folder, "picture.dng", 60, 40);

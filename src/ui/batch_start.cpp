@@ -1,0 +1,110 @@
+#include "ui/batch_start.h"
+
+#include "engine/batch_run.h"
+#include "ui/input_list_model.h"
+#include "ui/main_window.h"
+#include "ui/progress_window.h"
+
+#include <QComboBox>
+#include <QMessageBox>
+#include <QTreeView>
+
+#include <atomic>
+
+namespace quill {
+namespace {
+
+// The first checks also say in the status bar that nothing was converted;
+// the font and watermark image checks show only their warning.
+bool stopsInStatusBar(RunCheck check)
+{
+    switch (check) {
+    case RunCheck::EmptyInputList:
+    case RunCheck::EmptyOutputFolder:
+    case RunCheck::InvalidOutputFolder:
+    case RunCheck::InvalidWidth:
+    case RunCheck::InvalidHeight: return true;
+    default: return false;
+    }
+}
+
+Queue queueOf(const InputList& inputs)
+{
+    Queue queue;
+    queue.reserve(inputs.size());
+    for (const InputEntry& entry : inputs.entries)
+        queue.push_back({entry.path, entry.relativeSubfolder});
+    return queue;
+}
+
+}  // namespace
+
+void startBatch(MainWindow& window, const BatchStartOptions& options)
+{
+    WindowRecords& records = window.records();
+    ConversionJob& job = records.job;
+    job.outputFolder = window.outputFolderBox()->currentText().trimmed().toStdString();
+    const int formatIndex = window.outputFormatBox()->currentData().toInt();
+    if (formatIndex >= 0 && static_cast<size_t>(formatIndex) < records.formats.outputFormatList.size())
+        job.outputExtension = records.formats.outputFormatList[static_cast<size_t>(formatIndex)];
+    window.setStatus("General", "Preparing");
+
+    Queue queue = queueOf(records.inputs);
+    Preparation preparation = prepareRun(records.settings, job, records.formats, FrontEnd::Window, &queue);
+    if (!preparation.run) {
+        const CheckFailure failure = preparation.failure.value_or(CheckFailure{RunCheck::EmptyInputList, {}});
+        if (stopsInStatusBar(failure.check))
+            window.setStatus("Msg", "Conversion is not complete");
+        const auto [group, key] = warningKey(failure.check);
+        QMessageBox::warning(&window, records.text("Msg", "Warning"),
+                             QString::fromStdString(formatText(lookupText(records.language, group, key),
+                                                               failure.argument)));
+        return;
+    }
+    const PreparedRun& prepared = *preparation.run;
+    job.outputFolder = prepared.outputFolder;
+    job.outputExtension = prepared.outputExtension;
+    job.formatIdentifier = prepared.formatIdentifier;
+    job.targetDepth = prepared.targetDepth;
+    job.automaticDepth = prepared.automaticDepth ? 1 : 0;
+    job.saveFlags = prepared.saveFlags;
+    window.rememberOutputFolderAndRefill(prepared.outputFolder);
+    window.setStatus("General", "Converting");
+
+    // The run works on copies; its only link to the window is the progress
+    // record, read by the progress window on the GUI thread.
+    const int total = static_cast<int>(queue.size());
+    auto ended = std::make_shared<std::atomic<bool>>(false);
+    RunObserver observer;
+    observer.finished = [ended](const RunTotals&) { ended->store(true); };
+    RunOptions runOptions;
+    runOptions.executable = options.executable;
+    BatchRun run(records.settings, job, prepared, records.formats, std::move(queue), std::move(observer),
+                 runOptions);
+    RunControl control;
+    control.progress = &run.progress();
+    if (!run.start()) {
+        window.setStatus("Msg", "Conversion is not complete");
+        return;
+    }
+    control.ended = [ended] { return ended->load(); };
+    control.stop = [&run] { run.stop(); };
+    control.converted = [&run] {
+        run.join();
+        return run.totals().converted;
+    };
+    window.setBusy(true);
+    ProgressWindow progress(window, control, total);
+    progress.exec();
+    window.setBusy(false);
+    run.join();
+    // Numbering goes on from where this run left it, as in one long session.
+    if (run.totals().nextCounter != 0) {
+        records.job.counter = run.totals().nextCounter;
+        records.job.randomNumber = run.totals().nextRandomNumber;
+    }
+    window.activateWindow();
+    window.listView()->setFocus();
+}
+
+}  // namespace quill

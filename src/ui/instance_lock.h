@@ -1,0 +1,27 @@
+// One window at a time per user: an advisory lock on a file named after the
+// product title in the user's runtime folder. Only window mode takes it, so
+// command-line batches run whatever windows are open.
+#pragma once
+
+#include <string>
+
+namespace quill {
+
+class InstanceLock {
+public:
+    /// Tries once, never waits. `folder` empty: $XDG_RUNTIME_DIR, else the
+    /// system temp folder.
+    explicit InstanceLock(const std::string& name, const std::string& folder = {});
+    ~InstanceLock();  // releases the lock
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+
+    bool held() const { return descriptor_ >= 0; }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    int descriptor_ = -1;
+};
+
+}  // namespace quill

@@ -1,0 +1,143 @@
+// The main window: the input list, the output folder and format boxes and the
+// Convert button under the menu bar and the main toolbar, over a one-field
+// status bar. Every command is a QAction that serves menu, toolbar, pop-up
+// and shortcut alike.
+#pragma once
+
+#include "engine/progress.h"
+#include "inputs/input_list.h"
+#include "ui/commands.h"
+#include "ui/window_records.h"
+
+#include <QMainWindow>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+class QUrl;
+
+namespace quill {
+
+class InputListModel;
+class MainWindow;
+
+/// What other parts of the window plug in. A command whose hook is empty is
+/// shown but disabled.
+struct WindowHooks {
+    std::function<void(MainWindow&)> preferences;      // the preferences dialog
+    std::function<void(MainWindow&)> customConverter;  // "Find a File Converter"
+    std::function<void(MainWindow&)> about;
+    std::function<void(MainWindow&)> checkForUpdates;  // on demand
+    std::function<void(MainWindow&)> automaticUpdateCheck;  // once, after the window is shown
+    std::function<void(MainWindow&)> importList;       // list files
+    std::function<void(MainWindow&)> exportList;
+    /// Starts a conversion of the list (validation, progress window).
+    std::function<void(MainWindow&)> convert;
+    /// Documents, web and "mailto:" addresses; the desktop's handler by default.
+    std::function<void(const QUrl&)> openUrl;
+};
+
+class MainWindow : public QMainWindow {
+public:
+    MainWindow(WindowRecords& records, WindowHooks hooks);
+    ~MainWindow() override;
+
+    /// Window creation's second half: placement from the settings, New,
+    /// shown (maximised when it was), one layout pass.
+    void start();
+    void runCommand(Command command);
+    QAction* action(Command command) const;
+
+    WindowRecords& records() { return records_; }
+    QTreeView* listView() const { return list_; }
+    InputListModel* listModel() const { return model_; }
+    QComboBox* outputFolderBox() const { return folderBox_; }
+    QComboBox* outputFormatBox() const { return formatBox_; }
+    QToolButton* convertButton() const { return convertButton_; }
+    QToolBar* mainToolBar() const { return toolBar_; }
+    QString statusText() const;
+    void setStatusText(const QString& text);
+    void setStatus(std::string_view group, std::string_view key);
+
+    /// Paths offered one by one in order: a folder is imported (on a worker),
+    /// a file is added. The next path waits for a folder's import to end.
+    void addPaths(const std::vector<std::string>& paths);
+    bool importRunning() const { return importThread_.joinable(); }
+    /// Offers `folder` to the history and refills the box when it changed.
+    void rememberOutputFolderAndRefill(const std::string& folder);
+    void refillOutputFolderBox();
+    /// Re-enables the commands and the window after a conversion or a dialog.
+    void setBusy(bool busy);
+    /// Opens the input chooser (command 4).
+    void openInputChooser();
+    bool chooseInputFiles();
+    void chooseInputFolder();
+    void chooseOutputFolder();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void buildActions();
+    void buildMenus();
+    void buildToolBar();
+    void buildControls();
+    void layoutControls();
+    void fillOutputFormatBox();
+    void newList();
+    void copySelection();
+    void deleteSelection();
+    void selectAll();
+    void openManual();
+    void runHook(const std::function<void(MainWindow&)>& hook);
+    void continueAddingPaths();
+    void startFolderImport(const std::string& folder);
+    void finishFolderImport();
+
+    WindowRecords& records_;
+    WindowHooks hooks_;
+    std::map<Command, QAction*> actions_;
+    QToolBar* toolBar_ = nullptr;
+    QMenu* listMenu_ = nullptr;
+    QWidget* container_ = nullptr;
+    QTreeView* list_ = nullptr;
+    InputListModel* model_ = nullptr;
+    QLabel* folderLabel_ = nullptr;
+    QComboBox* folderBox_ = nullptr;
+    QToolButton* folderButton_ = nullptr;
+    QLabel* formatLabel_ = nullptr;
+    QComboBox* formatBox_ = nullptr;
+    QToolButton* formatButton_ = nullptr;
+    QToolButton* convertButton_ = nullptr;
+    QLabel* status_ = nullptr;
+
+    // Paths still to offer after a drop or a chooser, in order.
+    std::deque<std::string> pendingPaths_;
+    // A folder import scans a copy of the list on a worker thread; the GUI
+    // thread appends what it found, so no widget or shared list is touched
+    // from the worker.
+    std::thread importThread_;
+    ProgressRecord importProgress_;
+    InputList importList_;
+    ConversionJob importJob_;
+    FormatTables importFormats_;
+    size_t importFirstNew_ = 0;
+    int listGeneration_ = 0;  // New discards an import still running
+    int importGeneration_ = 0;
+};
+
+}  // namespace quill

@@ -1,0 +1,101 @@
+#include "ui/window_mode.h"
+
+#include "app/version.h"
+#include "engine/batch_run.h"
+#include "platform/paths.h"
+#include "settings/config_file.h"
+#include "settings/defaults.h"
+#include "ui/batch_start.h"
+#include "ui/instance_lock.h"
+#include "ui/main_window.h"
+#include "ui/output_history.h"
+#include "ui/placement.h"
+#include "ui/window_records.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+
+namespace quill {
+namespace {
+
+// For bench/window.sh: with QUILLMERE_FIRST_PAINT_FILE set, the wall-clock
+// time (nanoseconds since 1970) when the window's first paint has been
+// flushed is written to that file. Off unless asked for.
+class FirstPaintReport : public QObject {
+public:
+    explicit FirstPaintReport(std::string path) : path_(std::move(path)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !reported_) {
+            reported_ = true;
+            // Runs once the whole window has been painted and flushed.
+            QTimer::singleShot(0, this, [this] {
+                const auto now = std::chrono::system_clock::now().time_since_epoch();
+                std::ofstream(path_) << std::chrono::duration_cast<std::chrono::nanoseconds>(now).count() << "\n";
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::string path_;
+    bool reported_ = false;
+};
+
+}  // namespace
+
+void loadWindowRecords(WindowRecords& records, const std::string& configPath)
+{
+    DesktopSize desktop = kAssumedDesktop;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        desktop = {screen->size().width(), screen->size().height()};
+    records.configPath = configPath;
+    loadSettings(records.settings, configPath, productInputFormats(), productOutputFormats(), desktop);
+    buildLanguageTable(records.language);
+    buildFormatTables(records.formats);
+}
+
+bool saveOnExit(WindowRecords& records, const MainWindow& window)
+{
+    WindowPlacement placement;
+    placement.maximised = window.isMaximized();
+    placement.minimised = window.isMinimized();
+    placement.x = window.x();
+    placement.y = window.y();
+    placement.width = window.width();
+    placement.height = window.height();
+    recordPlacement(records.settings, placement);
+    clearHistoryUnlessKept(records.settings);
+    return saveSettings(records.settings, records.configPath, productInputFormats(), productOutputFormats());
+}
+
+int runWindowMode(int argc, char** argv)
+{
+    InstanceLock lock(titleString());
+    if (!lock.held())
+        return 0;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(kFileBaseName.data(), kFileBaseName.size()));
+
+    WindowRecords records;
+    loadWindowRecords(records, dataFolder() + "config.ini");
+    WindowHooks hooks;
+    hooks.convert = [](MainWindow& main) { startBatch(main, {ownExecutable()}); };
+    MainWindow window(records, hooks);
+    FirstPaintReport firstPaint(std::getenv("QUILLMERE_FIRST_PAINT_FILE") ? std::getenv("QUILLMERE_FIRST_PAINT_FILE") : "");
+    if (std::getenv("QUILLMERE_FIRST_PAINT_FILE") != nullptr)
+        window.installEventFilter(&firstPaint);
+    window.start();
+    QApplication::exec();
+    saveOnExit(records, window);
+    return 0;
+}
+
+}  // namespace quill
