@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   hyperfine exiv2 libtiff-tools time valgrind
   libimage-exiftool-perl
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool imagemagick parallel
 )
 
 missing=()

@@ -79,6 +79,50 @@ struct Run {
     }
 };
 
+/// One slice of a run split over several processes: K of N.
+struct Shard {
+    int32_t index = 1;
+    int32_t count = 1;
+};
+
+std::optional<int32_t> wholeNumber(std::string_view text)
+{
+    if (text.empty() || text.size() > 6 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return static_cast<int32_t>(std::stol(std::string(text)));
+}
+
+/// "K/N" with 1 <= K <= N <= 100000; nothing when the text is not one.
+std::optional<Shard> shardOf(const std::string& text)
+{
+    if (text.empty())
+        return Shard{};
+    size_t slash = text.find('/');
+    if (slash == std::string::npos)
+        return std::nullopt;
+    auto index = wholeNumber(std::string_view(text).substr(0, slash));
+    auto count = wholeNumber(std::string_view(text).substr(slash + 1));
+    if (!index || !count || *index < 1 || *index > *count || *count > 100000)
+        return std::nullopt;
+    return Shard{*index, *count};
+}
+
+/// The files of this slice, in queue order, each numbered by its place in
+/// the whole queue so that the slices together name files as one run would.
+Queue sliceOf(const Queue& queue, const Shard& shard)
+{
+    if (shard.count == 1)
+        return queue;
+    Queue slice;
+    for (size_t position = static_cast<size_t>(shard.index - 1); position < queue.size();
+         position += static_cast<size_t>(shard.count)) {
+        slice.push_back(queue[position]);
+        slice.back().fixedCounter = static_cast<int32_t>(position + 1);
+    }
+    return slice;
+}
+
 /// Queues the input; the number of files added, or nothing when no worker
 /// thread could be started.
 std::optional<int32_t> queueInput(Run& run, const PreparedRun& prepared)
@@ -128,13 +172,14 @@ RunObserver debugLog()
 
 /// Runs the conversion on a thread of its own; on a terminal (neither quiet
 /// nor debug) this thread redraws one progress line until the run ends.
-std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, int32_t total)
+std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, const Queue& queue)
 {
+    const auto total = static_cast<int32_t>(queue.size());
     CommandLineRecords& records = run.records;
     RunOptions options;
     options.executable = ownExecutable();
     options.fileTimeLimit = fileTimeLimit();
-    BatchRun batch(records.settings, records.job, prepared, records.formats, records.inputs.entries,
+    BatchRun batch(records.settings, records.job, prepared, records.formats, queue,
                    run.debug ? debugLog() : RunObserver{}, options);
     run.interrupt.redirect(batch.progress().running);
     bool showProgress = !run.quiet && !run.debug && progressLineWanted();
@@ -176,6 +221,11 @@ int checkAndConvert(Run& run)
         return kExitError;
     }
     const PreparedRun& prepared = *preparation.run;
+    std::optional<Shard> shard = shardOf(records.settings.shard);
+    if (!shard) {
+        printLine("Error: Invalid shard value");
+        return kExitError;
+    }
 
     run.status("General", "Importing");
     std::optional<int32_t> total = queueInput(run, prepared);
@@ -189,11 +239,15 @@ int checkAndConvert(Run& run)
         return kExitIncomplete;
     }
 
+    // A slice's totals count its own files.
+    const Queue queue = sliceOf(records.inputs.entries, *shard);
+    total = static_cast<int32_t>(queue.size());
     run.status("General", "Converting");
-    std::optional<RunTotals> totals = convertQueued(run, prepared, *total);
+    std::optional<RunTotals> totals = convertQueued(run, prepared, queue);
     if (!totals)
         return kExitError;
-    if (totals->converted > 0 && !totals->stopped) {
+    // A slice may hold no file of a short queue: it has done all it was given.
+    if ((totals->converted > 0 || *total == 0) && !totals->stopped) {
         run.status("Msg", "Conversion complete");
         run.status("Msg", "Files converted", std::to_string(totals->converted), std::to_string(*total));
     } else {

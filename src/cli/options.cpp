@@ -176,6 +176,9 @@ const OptionRow kOptionTable[] = {
     // How many files convert at once; 0 lets the program choose.
     count("--JOBS", "Advanced", "Worker Threads", &S::workerThreads),
     {"--PROFILE", {}, {}, ValueKind::Profile, std::monostate{}},
+    // One slice of a run split over several processes or machines; checked
+    // when the run starts. Never stored.
+    {"--SHARD", {}, {}, ValueKind::Text, &S::shard},
 };
 
 // Bytes keep the low 8 bits of the number, as the configuration file does.

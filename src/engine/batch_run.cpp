@@ -490,7 +490,7 @@ private:
         size_t ahead = inFlight_.size();
         FileInFlight file;
         file.entry = entryIndex;
-        file.counter = run_.job.counter + static_cast<int32_t>(ahead);
+        file.counter = entry.fixedCounter ? entry.fixedCounter : run_.job.counter + static_cast<int32_t>(ahead);
         file.randomNumber = randomNumberAhead(ahead);
         inFlight_.push_back(std::move(file));
         ++run_.totals.started;
@@ -651,6 +651,9 @@ private:
     void commitFront()
     {
         FileInFlight& file = inFlight_.front();
+        // A slice of a split run numbers each file by its place in the whole queue.
+        if (int32_t fixed = run_.queue[file.entry].fixedCounter)
+            run_.job.counter = fixed;
         if (renderedWithStaleCounters(file))
             renderAgain(file);
         ConversionJob& job = run_.job;

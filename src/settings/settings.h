@@ -169,6 +169,7 @@ struct Settings {
 
     // Not stored in the file.
     std::string configPath;
+    std::string shard;  // "K/N": this run converts the K-th of every N queued files
 };
 
 }  // namespace quill
