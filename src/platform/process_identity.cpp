@@ -61,6 +61,12 @@ bool processHasEnded(pid_t pid, uint64_t startTime)
         return false;
     if (::kill(pid, 0) != 0 && errno == ESRCH)
         return true;
+    // A dead process that nobody reaped (an orphan where the first process
+    // of the container does not reap) still answers, as a zombie: it writes nothing more.
+    std::string stat = readSmallFile("/proc/" + std::to_string(pid) + "/stat");
+    size_t at = stat.rfind(')');
+    if (at != std::string::npos && at + 2 < stat.size() && (stat[at + 2] == 'Z' || stat[at + 2] == 'X'))
+        return true;
     // Another user's process answers EPERM: it exists. Its start time says
     // whether it is the one that named the file or a later one with its id.
     std::optional<uint64_t> start = processStartTime(pid);

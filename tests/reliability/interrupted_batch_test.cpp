@@ -122,7 +122,9 @@ INSTANTIATE_TEST_SUITE_P(Signals, InterruptedOnce,
                          ::testing::Values(InterruptCase{"CtrlCOneJob", SIGINT, true, "1"},
                                            InterruptCase{"CtrlCTwoJobs", SIGINT, true, "2"},
                                            InterruptCase{"SigintToTheBatchAlone", SIGINT, false, "2"},
-                                           InterruptCase{"SigtermToTheBatchAlone", SIGTERM, false, "2"}),
+                                           InterruptCase{"SigtermToTheBatchAlone", SIGTERM, false, "2"},
+                                           // timeout(1), a desktop logging out: render processes leave it to the batch
+                                           InterruptCase{"SigtermToTheGroup", SIGTERM, true, "2"}),
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(InterruptedTwice, EndsAtOnceAndTakesTheRenderProcessesAlong)
@@ -205,14 +207,73 @@ TEST(KilledBatch, AtRandomMomentsNeverLeavesAPartialOutputUnderAFinalName)
         scene.expectOnlyCompleteOutputs(narrowOutputs);
         staleTemporaries = temporaryNamesIn(scene.temp.file("out/")).size();
     }
+    // Right after the start, before or while the render processes start: none outlives the batch.
+    for (int delay : {0, 10, 20, 30, 40}) {
+        SCOPED_TRACE("killed after " + std::to_string(delay) + " ms");
+        Launch launch;
+        launch.arguments = scene.arguments("out/", wide);
+        RunningBatch batch(launch);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        batch.signalBatch(SIGKILL);
+        batch.wait(std::chrono::seconds(10));
+        EXPECT_TRUE(waitForGroupToEnd(batch)) << "a render process outlived its batch killed at the start";
+    }
     std::cout << "[ kill     ] " << kRuns << " killed runs left " << staleTemporaries
               << " hidden temporary files, no partial output" << std::endl;
-
     Launch next;
     next.arguments = scene.arguments("out/", wide);
     const Outcome run = runBatch(next);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(outputsIn(scene.temp.file("out/")) == scene.expected);
+    // The next run into the folder clears what the killed ones left.
+    EXPECT_EQ(temporaryNamesIn(scene.temp.file("out/")), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace quill::test
+
+namespace quill::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(InterruptedImport, ASignalDuringALongListImportStopsItAndPrintsTheTotals)
+{
+    TempFolder temp;
+    fs::create_directories(temp.file("out"));
+    makeDngs(temp, "", 2, 64, 48);
+    // 150,000 lines: distinct names that need a look at the disk each.
+    std::string list;
+    for (int i = 0; i < 150000; ++i)
+        list += temp.file("missing-" + std::to_string(i) + ".dng") + "\n";
+    writeFile(temp.file("list.txt"), list);
+    Launch launch;
+    launch.arguments = {"-i", temp.file("list.txt"), "-o", temp.file("out/")};
+    RunningBatch batch(launch);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    batch.signalGroup(SIGINT);
+    const Outcome& run = batch.wait(std::chrono::seconds(60));
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 2) << run.output;
+    EXPECT_EQ(run.errors, "");
+    EXPECT_NE(run.output.find("Conversion stopped"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("Conversion complete"), std::string::npos) << run.output;
+}
+
+TEST(Environment, ATextWatermarkDrawsOffscreenWhateverQtPlatformIsNamed)
+{
+    TempFolder temp;
+    fs::create_directories(temp.file("out"));
+    makeDngs(temp, "", 1, 200, 150);
+    for (const char* platform : {"xcb", "wayland", "no-such-platform"}) {
+        SCOPED_TRACE(platform);
+        Launch launch;
+        launch.arguments = {"-q", "-i", temp.file(""), "-o", temp.file("out/"), "--wm-text=%n%"};
+        launch.environment = {{"QT_QPA_PLATFORM", platform}, {"DISPLAY", ""}, {"WAYLAND_DISPLAY", ""}};
+        const Outcome run = runBatch(launch, std::chrono::minutes(1));
+        EXPECT_EQ(run.exitCode, 0) << run.output;
+        EXPECT_EQ(run.errors, "");
+    }
 }
 
 }  // namespace
