@@ -25,6 +25,7 @@ demo: build
 bench: build
 	bash bench/run.sh $(BUILD)
 	bash bench/parallel.sh $(BUILD)
+	bash bench/shard.sh $(BUILD)
 
 FUZZ_SECONDS ?= 60
 fuzz:

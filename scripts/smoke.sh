@@ -14,7 +14,7 @@ else
   "$build/tools/make_dng" "$work/in/generated.dng" --width 1200 --height 800 --preview --exif
 fi
 queued=$(find "$work/in" -type f | wc -l)
-"$build/src/quillmere" -i "$work/in" -o "$work/out" --raw-load-as=rgb48
+"$build/src/quillmere" -i "$work/in" -o "$work/out" --raw-load-as=48HS
 written=$(find "$work/out" -type f -name '*.tiff' | wc -l)
 echo "smoke: $written of $queued files converted"
 [ "$written" -eq "$queued" ]

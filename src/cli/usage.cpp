@@ -84,6 +84,7 @@ std::vector<std::string> usageLines(const std::string& programName, const Format
         "  -d, --debug               Print debug information to stdout",
         "  -p, --pause               Pause at exit",
         "  --jobs=NUM                Convert NUM files at once, 0 = automatic",
+        "  --shard=K/N               Convert only the K-th of every N queued files",
         "  -v, --version             Display version information and exit",
     };
 }

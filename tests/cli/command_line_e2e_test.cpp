@@ -57,6 +57,7 @@ std::vector<std::string> usageText(const std::string& name)
         "  -d, --debug               Print debug information to stdout",
         "  -p, --pause               Pause at exit",
         "  --jobs=NUM                Convert NUM files at once, 0 = automatic",
+        "  --shard=K/N               Convert only the K-th of every N queued files",
         "  -v, --version             Display version information and exit",
     };
 }
