@@ -69,22 +69,7 @@ bool readRun(const Message& message, RunState& run, const GuiStarter& startGui)
     return true;
 }
 
-// Test hooks, honoured by render processes only and never set by the program:
-// a file whose path contains the text of QUILLMERE_CRASH_ON crashes the process,
-// one whose path contains the text of QUILLMERE_STALL_ON never finishes. They let
-// tests prove that a decoder crash or hang costs that one file, never the batch.
-void simulateFaultFor(const std::string& path)
-{
-    const char* crashOn = std::getenv("QUILLMERE_CRASH_ON");
-    if (crashOn && *crashOn && path.find(crashOn) != std::string::npos) {
-        std::signal(SIGSEGV, SIG_DFL);
-        std::raise(SIGSEGV);
-    }
-    const char* stallOn = std::getenv("QUILLMERE_STALL_ON");
-    if (stallOn && *stallOn && path.find(stallOn) != std::string::npos)
-        for (;;)
-            ::pause();
-}
+FaultHook faultHook = nullptr;
 
 // The batch decides what becomes of the files in flight: Ctrl-C, a TERM to
 // the process group (timeout, a desktop logging out) and a hang-up reach every
@@ -145,7 +130,8 @@ RenderReply renderOne(RunState& run, const Message& message)
         return reply;
     }
     useDecodeThreads(request.decodeThreads);
-    simulateFaultFor(request.inputPath);
+    if (faultHook)
+        faultHook(request.inputPath);
     return renderFile(request, run.settings, run.job, run.formats, run.font ? &*run.font : nullptr);
 }
 
@@ -180,6 +166,8 @@ RenderReply renderFile(const RenderRequest& request, const Settings& settings, c
     reply.temporaryPath = temporary.release();
     return reply;
 }
+
+void setRenderFaultHook(FaultHook hook) { faultHook = hook; }
 
 int64_t renderMemoryShare(int64_t availableMemory, int jobs)
 {

@@ -29,6 +29,12 @@ inline constexpr const char* kMemoryShareVariable = "QUILLMERE_MEMORY_SHARE";
 /// job, never below 256 MiB (a camera file needs that much to decode at all).
 int64_t renderMemoryShare(int64_t availableMemory, int jobs);
 
+/// Called with each input path before it is rendered. Only the test build
+/// of the program installs one (to crash or hang on chosen files); the
+/// shipped program has none.
+using FaultHook = void (*)(const std::string& inputPath);
+void setRenderFaultHook(FaultHook hook);
+
 /// True when this process was started as a render process.
 bool isRenderServiceStart();
 

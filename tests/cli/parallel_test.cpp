@@ -842,7 +842,7 @@ TEST(BatchRunApi, AbortEndsTheFilesInHandAtOnceAndLeavesNoTemporaryFileOrProcess
     std::vector<FileResult> results;
     observer.fileDone = [&](const FileResult& result) { results.push_back(result); };
     // The time limit is far away: only the abort can end the stalled file.
-    BatchRun run(settings, job, tiffRun(out, 2), formats, queue, observer, {QUILL_BINARY, std::chrono::seconds(600)});
+    BatchRun run(settings, job, tiffRun(out, 2), formats, queue, observer, {QUILL_FAULTY_BINARY, std::chrono::seconds(600)});
     ASSERT_TRUE(run.start());
     while (!stalledStarted)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -69,7 +69,11 @@ public:
         for (auto& variable : variables)
             envp.push_back(variable.data());
         envp.push_back(nullptr);
-        std::string program = QUILL_BINARY;
+        // Files meant to crash or hang need the program built with the test hooks.
+        const bool faulty = std::any_of(launch.environment.begin(), launch.environment.end(), [](const auto& set) {
+            return set.first == "QUILLMERE_CRASH_ON" || set.first == "QUILLMERE_STALL_ON";
+        });
+        std::string program = faulty ? QUILL_FAULTY_BINARY : QUILL_BINARY;
         std::vector<std::string> arguments = launch.arguments;
         argv.push_back(program.data());
         for (auto& argument : arguments)
