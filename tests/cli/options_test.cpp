@@ -155,8 +155,8 @@ TEST(OptionTable, NamesAreUniqueUpperCaseLongOptions)
             EXPECT_FALSE(vocabulary(row.vocabulary).empty()) << row.name;
         }
     }
-    // The hundred-odd options plus the worker count and the profile.
-    EXPECT_EQ(names.size(), 107u);
+    // The hundred-odd options plus the worker count, the profile and the slice.
+    EXPECT_EQ(names.size(), 108u);
 }
 
 TEST(OptionTable, RowsNameTheSettingsFieldTheyWrite)
