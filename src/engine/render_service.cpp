@@ -117,6 +117,11 @@ void claimMemoryShare()
     if (share <= 0)
         return;
     setDecodeMemoryShare(share);
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer's shadow memory is private writable mappings too: a
+    // data limit would fail its own bookkeeping, not our decodes.
+    return;
+#endif
     int64_t threads = std::max(1u, std::thread::hardware_concurrency());
     (void)limitProcessMemory(share + (int64_t{64} << 20) + threads * (int64_t{8} << 20));
 }
