@@ -3,6 +3,7 @@
 #include "cli/option_values.h"
 #include "cli/profile.h"
 #include "cli/vocabularies.h"
+#include "settings/output_formats.h"
 
 #include <cctype>
 #include <charconv>
@@ -50,6 +51,11 @@ OptionRow toggle(std::string_view name, std::string_view group, std::string_view
     return {name, group, key, ValueKind::Switch, target, -1, value, effect};
 }
 
+OptionRow depthOption(const OutputFormatRow& row)
+{
+    return integer(row.depthOption, "Output", row.depthKey, row.depth);
+}
+
 // Side effects only turn enabling switches on; the watermark kind follows the
 // last watermark option given.
 constexpr SideEffect kRotate{&S::doImageRotation, 1};
@@ -73,41 +79,41 @@ const OptionRow kOptionTable[] = {
     keyword("--RAW-TONE-MAPPING", "Input", "RAW Tone Mapping", &S::rawToneMapping, 3),
     keyword("--TIFF-FRAME-LOADING", "Input", "TIFF Frame Loading", &S::tiffFrameLoading, 2),
 
-    integer("--BMP-BPP", "Output", "BMP BPP", &S::bmpBpp),
+    depthOption(outputFormatRow("bmp")),
     keyword("--BMP-COMPRESSION", "Output", "BMP Compression", &S::bmpCompression, 4),
     keyword("--BMP-COLOR-TABLE", "Output", "BMP Color Table", &S::bmpColorTable, 5),
-    integer("--DDS-BPP", "Output", "DDS BPP", &S::ddsBpp),
-    integer("--EXR-BPP", "Output", "EXR BPP", &S::exrBpp),
+    depthOption(outputFormatRow("dds")),
+    depthOption(outputFormatRow("exr")),
     keyword("--EXR-COMPRESSION", "Output", "EXR Compression", &S::exrCompression, 4),
-    integer("--GIF-BPP", "Output", "GIF BPP", &S::gifBpp),
-    integer("--HDR-BPP", "Output", "HDR BPP", &S::hdrBpp),
-    integer("--ICO-BPP", "Output", "ICO BPP", &S::icoBpp),
-    integer("--J2K-BPP", "Output", "J2K BPP", &S::j2kBpp),
-    integer("--JNG-BPP", "Output", "JNG BPP", &S::jngBpp),
-    integer("--JP2-BPP", "Output", "JP2 BPP", &S::jp2Bpp),
-    integer("--JPG-BPP", "Output", "JPG BPP", &S::jpgBpp),
+    depthOption(outputFormatRow("gif")),
+    depthOption(outputFormatRow("hdr")),
+    depthOption(outputFormatRow("ico")),
+    depthOption(outputFormatRow("j2k")),
+    depthOption(outputFormatRow("jng")),
+    depthOption(outputFormatRow("jp2")),
+    depthOption(outputFormatRow("jpg")),
     integer("--JPG-QUALITY", "Output", "JPG Quality", &S::jpgQuality),
     keyword("--JPG-CHROMA", "Output", "JPG Chroma", &S::jpgChroma, 7),
     keyword("--JPG-SAVE-AS", "Output", "JPG Save As", &S::jpgSaveAs, 8),
-    integer("--JXR-BPP", "Output", "JXR BPP", &S::jxrBpp),
-    integer("--PBM-BPP", "Output", "PBM BPP", &S::pbmBpp),
-    integer("--PCX-BPP", "Output", "PCX BPP", &S::pcxBpp),
-    integer("--PFM-BPP", "Output", "PFM BPP", &S::pfmBpp),
-    integer("--PGM-BPP", "Output", "PGM BPP", &S::pgmBpp),
-    integer("--PNG-BPP", "Output", "PNG BPP", &S::pngBpp),
+    depthOption(outputFormatRow("jxr")),
+    depthOption(outputFormatRow("pbm")),
+    depthOption(outputFormatRow("pcx")),
+    depthOption(outputFormatRow("pfm")),
+    depthOption(outputFormatRow("pgm")),
+    depthOption(outputFormatRow("png")),
     keyword("--PNG-COMPRESSION", "Output", "PNG Compression", &S::pngCompression, 4),
     toggle("--PNG-INTERLACED", "Output", "PNG Interlaced", &S::pngInterlaced, 1),
-    integer("--PPM-BPP", "Output", "PPM BPP", &S::ppmBpp),
-    integer("--PSD-BPP", "Output", "PSD BPP", &S::psdBpp),
-    integer("--TGA-BPP", "Output", "TGA BPP", &S::tgaBpp),
+    depthOption(outputFormatRow("ppm")),
+    depthOption(outputFormatRow("psd")),
+    depthOption(outputFormatRow("tga")),
     keyword("--TGA-COMPRESSION", "Output", "TGA Compression", &S::tgaCompression, 4),
-    integer("--TIFF-BPP", "Output", "TIFF BPP", &S::tiffBpp),
+    depthOption(outputFormatRow("tiff")),
     keyword("--TIFF-COMPRESSION", "Output", "TIFF Compression", &S::tiffCompression, 4),
     keyword("--TIFF-COLOR-MODE", "Output", "TIFF Color Mode", &S::tiffColorMode, 6),
-    integer("--WBMP-BPP", "Output", "WBMP BPP", &S::wbmpBpp),
-    integer("--WEBP-BPP", "Output", "WEBP BPP", &S::webpBpp),
+    depthOption(outputFormatRow("wbmp")),
+    depthOption(outputFormatRow("webp")),
     integer("--WEBP-QUALITY", "Output", "WEBP Quality", &S::webpQuality),
-    integer("--XPM-BPP", "Output", "XPM BPP", &S::xpmBpp),
+    depthOption(outputFormatRow("xpm")),
 
     keyword("--ROTATION-TYPE", "Transform", "Image Rotation Type", &S::imageRotationType, 9),
     integer("--ROTATION", "Transform", "Image Rotation", &S::imageRotation, kRotate),

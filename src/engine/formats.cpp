@@ -3,6 +3,7 @@
 // accepts (camera RAW) and writes (TIFF) out of the wider tables below.
 #include "engine/formats.h"
 
+#include "settings/output_formats.h"
 #include "text/language.h"
 
 #include <FreeImage.h>
@@ -13,37 +14,6 @@
 namespace quill {
 
 namespace {
-
-struct OutputRow {
-    const char* key;
-    FREE_IMAGE_FORMAT identifier;
-    const char* description;
-    const char* offeredDepths;
-};
-
-// The portable any-maps are written in their ASCII variants (FIF_PBM, not FIF_PBMRAW).
-constexpr OutputRow kOutputRows[] = {
-    {"bmp", FIF_BMP, "Windows or OS/2 Bitmap", "1,4,8,16,24,32"},
-    {"exr", FIF_EXR, "ILM OpenEXR", "96"},
-    {"gif", FIF_GIF, "Graphics Interchange Format", "8"},
-    {"hdr", FIF_HDR, "High Dynamic Range Image", "96"},
-    {"ico", FIF_ICO, "Windows Icon", "1,4,8,16,24,32"},
-    {"j2k", FIF_J2K, "JPEG-2000 Codestream", "8,24,32,48"},
-    {"jng", FIF_JNG, "JPEG Network Graphics", "24,32"},
-    {"jp2", FIF_JP2, "JPEG-2000 File Format", "8,24,32,48"},
-    {"jpg", FIF_JPEG, "JPEG File Format", "8,24"},
-    {"jxr", FIF_JXR, "JPEG XR Image Format", "1,8,16,24,32,48,96"},
-    {"pbm", FIF_PBM, "Portable Bitmap", "1"},
-    {"pfm", FIF_PFM, "Portable Floatmap", "96"},
-    {"pgm", FIF_PGM, "Portable Greymap", "8"},
-    {"png", FIF_PNG, "Portable Network Graphics", "1,4,8,24,32,48"},
-    {"ppm", FIF_PPM, "Portable Pixelmap", "24,48"},
-    {"tga", FIF_TARGA, "Truevision Targa", "8,16,24,32"},
-    {"tiff", FIF_TIFF, "Tagged Image File Format", "1,4,8,24,32,48,96"},
-    {"wbmp", FIF_WBMP, "Wireless Bitmap", "1"},
-    {"webp", FIF_WEBP, "Google WebP Image Format", "24,32"},
-    {"xpm", FIF_XPM, "X11 Pixmap Format", "24"},
-};
 
 // Extensions sharing a format key and a description sit on one row, blank-separated.
 struct InputRow {
@@ -155,9 +125,10 @@ const InputExtension* findInputExtension(const FormatTables& tables, std::string
 void buildFormatTables(FormatTables& tables)
 {
     tables.outputFormats.clear();
-    for (const OutputRow& row : kOutputRows)
-        tables.outputFormats.push_back(
-            {row.key, static_cast<int32_t>(row.identifier), row.description, row.offeredDepths});
+    for (const OutputFormatRow& row : kOutputFormatRows)
+        if (row.formatIdentifier != FIF_UNKNOWN)
+            tables.outputFormats.push_back({std::string(row.key), static_cast<int32_t>(row.formatIdentifier),
+                                            std::string(row.description), std::string(row.offeredDepths)});
 
     tables.inputExtensions.clear();
     for (const InputRow& row : kInputRows)

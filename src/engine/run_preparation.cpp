@@ -146,7 +146,7 @@ bool checkOutputSettings(Checker& checker, const FormatTables& formats, const Pr
 {
     const std::string& key = run.outputExtension;
     checker.list(ListingPoint::InputSettings, run.inputFormat);
-    const OutputSettings* output = outputSettingsFor(key);
+    const OutputFormatRow* output = findOutputFormatRow(key);
     const OutputFormat* format = findOutputFormat(formats, key);
     if (!output || !format)
         return checker.fail(RunCheck::InvalidConversionType, key);

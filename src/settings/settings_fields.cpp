@@ -2,6 +2,7 @@
 
 #include <type_traits>
 
+#include "settings/output_formats.h"
 #include "settings/preference_file.h"
 
 namespace quill {
@@ -39,6 +40,11 @@ constexpr SettingField output(std::string_view format, std::string_view key, Set
     return formatField(format, "Output", key, member);
 }
 
+constexpr SettingField outputDepth(const OutputFormatRow& row)
+{
+    return formatField(row.key, "Output", row.depthKey, row.depth);
+}
+
 constexpr SettingField kFields[] = {
     field("General", "CFG", &S::cfg),
     field("General", "Language", &S::language),
@@ -68,41 +74,41 @@ constexpr SettingField kFields[] = {
     input("raw", "RAW Tone Mapping", &S::rawToneMapping),
 
     field("Output", "Format", &S::outputFormat, R::FirstOutputFormat),
-    output("bmp", "BMP BPP", &S::bmpBpp),
+    outputDepth(outputFormatRow("bmp")),
     output("bmp", "BMP Compression", &S::bmpCompression),
     output("bmp", "BMP Color Table", &S::bmpColorTable),
-    output("dds", "DDS BPP", &S::ddsBpp),
-    output("exr", "EXR BPP", &S::exrBpp),
+    outputDepth(outputFormatRow("dds")),
+    outputDepth(outputFormatRow("exr")),
     output("exr", "EXR Compression", &S::exrCompression),
-    output("gif", "GIF BPP", &S::gifBpp),
-    output("hdr", "HDR BPP", &S::hdrBpp),
-    output("ico", "ICO BPP", &S::icoBpp),
-    output("j2k", "J2K BPP", &S::j2kBpp),
-    output("jng", "JNG BPP", &S::jngBpp),
-    output("jp2", "JP2 BPP", &S::jp2Bpp),
-    output("jpg", "JPG BPP", &S::jpgBpp),
+    outputDepth(outputFormatRow("gif")),
+    outputDepth(outputFormatRow("hdr")),
+    outputDepth(outputFormatRow("ico")),
+    outputDepth(outputFormatRow("j2k")),
+    outputDepth(outputFormatRow("jng")),
+    outputDepth(outputFormatRow("jp2")),
+    outputDepth(outputFormatRow("jpg")),
     output("jpg", "JPG Quality", &S::jpgQuality),
     output("jpg", "JPG Chroma", &S::jpgChroma),
     output("jpg", "JPG Save As", &S::jpgSaveAs),
-    output("jxr", "JXR BPP", &S::jxrBpp),
-    output("pbm", "PBM BPP", &S::pbmBpp),
-    output("pcx", "PCX BPP", &S::pcxBpp),
-    output("pfm", "PFM BPP", &S::pfmBpp),
-    output("pgm", "PGM BPP", &S::pgmBpp),
-    output("png", "PNG BPP", &S::pngBpp),
+    outputDepth(outputFormatRow("jxr")),
+    outputDepth(outputFormatRow("pbm")),
+    outputDepth(outputFormatRow("pcx")),
+    outputDepth(outputFormatRow("pfm")),
+    outputDepth(outputFormatRow("pgm")),
+    outputDepth(outputFormatRow("png")),
     output("png", "PNG Compression", &S::pngCompression),
     output("png", "PNG Interlaced", &S::pngInterlaced),
-    output("ppm", "PPM BPP", &S::ppmBpp),
-    output("psd", "PSD BPP", &S::psdBpp),
-    output("tga", "TGA BPP", &S::tgaBpp),
+    outputDepth(outputFormatRow("ppm")),
+    outputDepth(outputFormatRow("psd")),
+    outputDepth(outputFormatRow("tga")),
     output("tga", "TGA Compression", &S::tgaCompression),
-    output("tiff", "TIFF BPP", &S::tiffBpp),
+    outputDepth(outputFormatRow("tiff")),
     output("tiff", "TIFF Compression", &S::tiffCompression),
     output("tiff", "TIFF Color Mode", &S::tiffColorMode),
-    output("wbmp", "WBMP BPP", &S::wbmpBpp),
-    output("webp", "WEBP BPP", &S::webpBpp),
+    outputDepth(outputFormatRow("wbmp")),
+    outputDepth(outputFormatRow("webp")),
     output("webp", "WEBP Quality", &S::webpQuality),
-    output("xpm", "XPM BPP", &S::xpmBpp),
+    outputDepth(outputFormatRow("xpm")),
 
     field("Transform", "Do Image Rotation", &S::doImageRotation),
     field("Transform", "Image Rotation Type", &S::imageRotationType),
