@@ -12,6 +12,7 @@
 #include "inputs/folder_import.h"
 #include "inputs/input_list.h"
 #include "inputs/list_file.h"
+#include "settings/setting_codes.h"
 #include "settings/settings.h"
 #include "text/language.h"
 
@@ -211,7 +212,7 @@ int checkAndConvert(Run& run)
     CommandLineRecords& records = run.records;
     run.status("General", "Preparing");
     // Fonts need a GUI layer, which the command line keeps offscreen.
-    if (records.settings.doWatermark == 1)
+    if (is(records.settings.doWatermark, WatermarkType::Text))
         startOffscreenGui();
     ListingHook listing = run.debug ? settingsListing(records.settings, printLine) : ListingHook{};
     Preparation preparation =

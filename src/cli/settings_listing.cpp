@@ -3,6 +3,7 @@
 #include "cli/options.h"
 #include "cli/vocabularies.h"
 #include "engine/output_settings.h"
+#include "settings/setting_codes.h"
 
 #include <algorithm>
 #include <array>
@@ -121,7 +122,7 @@ void listOutputSettings(std::string_view key, const Settings& settings, const Li
 void listFrame(const Settings& settings, const LinePrinter& print)
 {
     list({"Frame: ", &S::doFrame, 14}, settings, print);
-    if (settings.doFrame != 1)
+    if (!is(settings.doFrame, FrameType::Solid))
         return;
     static constexpr ListedSetting lines[] = {
         {"Frame left: ", &S::solidLeft},
@@ -139,7 +140,7 @@ void listFrame(const Settings& settings, const LinePrinter& print)
 void listWatermark(const Settings& settings, const LinePrinter& print)
 {
     list({"Watermark: ", &S::doWatermark, 15}, settings, print);
-    if (settings.doWatermark == 1) {
+    if (is(settings.doWatermark, WatermarkType::Text)) {
         static constexpr ListedSetting lines[] = {
             {"Watermark text: ", &S::wmText},
             {"Watermark font: ", &S::wmFont},
@@ -161,7 +162,7 @@ void listWatermark(const Settings& settings, const LinePrinter& print)
               std::to_string(settings.wmTextYOffset));
         list({"Watermark rotation: ", &S::wmTextRotation}, settings, print);
         list({"Watermark size/mode: ", &S::wmTextSize, 21}, settings, print);
-    } else if (settings.doWatermark == 2) {
+    } else if (is(settings.doWatermark, WatermarkType::Image)) {
         static constexpr ListedSetting lines[] = {
             {"Watermark image: ", &S::wmImage},
             {"Watermark greyscale: ", &S::wmImageGreyscale},
@@ -180,7 +181,7 @@ void listNaming(const Settings& settings, const LinePrinter& print)
 {
     list({"Filename Mask: ", &S::filenameMask}, settings, print);
     list({"File Timestamp: ", &S::fileTimestamp, 22}, settings, print);
-    if (settings.fileTimestamp == 2)
+    if (is(settings.fileTimestamp, FileTimestamp::Custom))
         list({"Custom Timestamp: ", &S::customTimestamp}, settings, print);
     list({"Keep Subfolders: ", &S::keepSubfolders}, settings, print);
 }

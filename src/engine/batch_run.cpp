@@ -13,6 +13,7 @@
 #include "engine/worker.h"
 #include "platform/memory_limit.h"
 #include "platform/paths.h"
+#include "settings/setting_codes.h"
 
 #include <algorithm>
 #include <csignal>
@@ -210,7 +211,7 @@ void finishFlush(FileInFlight& file)
 
 bool watermarkShowsCounters(const Settings& settings)
 {
-    if (settings.doWatermark != 1)
+    if (!is(settings.doWatermark, WatermarkType::Text))
         return false;
     std::string text = settings.wmText;
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });

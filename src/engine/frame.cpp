@@ -6,6 +6,7 @@
 #include "engine/frame.h"
 
 #include "engine/layer.h"
+#include "settings/setting_codes.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -109,10 +110,10 @@ FrameBands frameBands(const Settings& settings, int width, int height)
 // the layer always matches it.
 Bitmap applyFrame(Bitmap image, int, int, const Settings& settings)
 {
-    if (!image || settings.doFrame == 0)
+    if (!image || is(settings.doFrame, FrameType::None))
         return image;
     image = asTwentyFourBits(std::move(image));
-    if (!image || settings.doFrame != 1)
+    if (!image || !is(settings.doFrame, FrameType::Solid))
         return image;
 
     const int width = static_cast<int>(FreeImage_GetWidth(image.get()));

@@ -3,6 +3,7 @@
 #include "engine/job_count.h"
 
 #include "platform/memory_limit.h"
+#include "settings/setting_codes.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -28,7 +29,7 @@ int64_t decodeMemoryEstimate(const std::string& path, const Settings& settings)
     if (error)
         return 0;
     int64_t pixels = bytes;
-    if (settings.rawLoadAs == 4)
+    if (is(settings.rawLoadAs, RawLoadAs::Rgb48HalfSize))
         pixels /= 4;  // the half-size decode
     // The decoder's four 16-bit channels, FreeImage's 48-bit copy and the
     // converted output.

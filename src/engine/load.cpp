@@ -12,6 +12,7 @@
 #include "engine/memory_share.h"
 #include "engine/truncation.h"
 #include "engine/upright.h"
+#include "settings/setting_codes.h"
 
 #include <cerrno>
 
@@ -21,11 +22,11 @@ namespace {
 
 int rawLoadFlags(int32_t rawLoadAs)
 {
-    switch (rawLoadAs) {
-    case 0: return RAW_PREVIEW;
-    case 3: return RAW_DISPLAY;
-    case 4: return RAW_HALFSIZE;
-    default: return RAW_DEFAULT;  // 5, and the pixel modes when their import failed
+    switch (codeOf<RawLoadAs>(rawLoadAs)) {
+    case RawLoadAs::Auto: return RAW_PREVIEW;
+    case RawLoadAs::Rgb24: return RAW_DISPLAY;
+    case RawLoadAs::Rgb48HalfSize: return RAW_HALFSIZE;
+    default: return RAW_DEFAULT;  // RGB48, and the pixel modes when their import failed
     }
 }
 
@@ -130,7 +131,7 @@ Bitmap loadInput(const std::string& path, const Settings& settings, FailureReaso
     silenceFreeImage();
     reason = FailureReason::none;
     Bitmap image;
-    const bool pixelMode = settings.rawLoadAs == 1 || settings.rawLoadAs == 2;
+    const bool pixelMode = is(settings.rawLoadAs, RawLoadAs::Rgb8) || is(settings.rawLoadAs, RawLoadAs::Rgb16);
     if (pixelMode)
         image = importRawPixels(path, settings.rawLoadAs, settings, &reason);
     if (reason != FailureReason::none)

@@ -3,6 +3,7 @@
 // after rotation, so the target applies to the image as it will be seen.
 
 #include "engine/geometry.h"
+#include "settings/setting_codes.h"
 
 #include <algorithm>
 #include <climits>
@@ -14,12 +15,12 @@ namespace {
 
 FREE_IMAGE_FILTER filterFor(int algorithm)
 {
-    switch (algorithm) {
-    case 0: return FILTER_BOX;
-    case 1: return FILTER_BILINEAR;
-    case 2: return FILTER_BSPLINE;
-    case 4: return FILTER_CATMULLROM;
-    case 5: return FILTER_LANCZOS3;
+    switch (codeOf<ResizeAlgorithm>(algorithm)) {
+    case ResizeAlgorithm::Box: return FILTER_BOX;
+    case ResizeAlgorithm::Bilinear: return FILTER_BILINEAR;
+    case ResizeAlgorithm::Bspline: return FILTER_BSPLINE;
+    case ResizeAlgorithm::CatmullRom: return FILTER_CATMULLROM;
+    case ResizeAlgorithm::Lanczos: return FILTER_LANCZOS3;
     default: return FILTER_BICUBIC;
     }
 }
@@ -54,7 +55,7 @@ Bitmap applyResize(Bitmap image, int width, int height, const Settings& settings
         return image;
     if (width == targetWidth && height == targetHeight)
         return image;
-    if (settings.imageResizeType == 1 && width < targetWidth && height < targetHeight)
+    if (is(settings.imageResizeType, ResizeType::LargeImages) && width < targetWidth && height < targetHeight)
         return image;
 
     int newWidth = targetWidth;

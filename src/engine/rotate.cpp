@@ -3,6 +3,7 @@
 // First of the editing steps, so resize works with the size after turning.
 
 #include "engine/geometry.h"
+#include "settings/setting_codes.h"
 
 namespace quill {
 
@@ -31,12 +32,12 @@ Bitmap applyRotation(Bitmap image, const Settings& settings)
             return image;
     }
 
-    if (settings.imageRotationType == 0) {
+    if (is(settings.imageRotationType, RotationType::Simple)) {
         RGBQUAD background = colourFromHex(settings.imageRotationBackColor);
         background.rgbReserved = 0;
         return Bitmap(FreeImage_Rotate(image.get(), angle, &background));
     }
-    if (settings.imageRotationType == 1)
+    if (is(settings.imageRotationType, RotationType::Advanced))
         return Bitmap(FreeImage_RotateEx(image.get(), angle, 0.0, 0.0, width / 2.0, height / 2.0, FALSE));
     return image;
 }

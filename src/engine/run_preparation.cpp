@@ -4,6 +4,7 @@
 #include "engine/output_settings.h"
 #include "engine/job_count.h"
 #include "platform/paths.h"
+#include "settings/setting_codes.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -201,11 +202,11 @@ bool checkWatermark(Checker& checker, FrontEnd frontEnd, std::optional<Watermark
 {
     const Settings& settings = checker.settings;
     checker.list(ListingPoint::Watermark);
-    if (settings.doWatermark == 1) {
+    if (is(settings.doWatermark, WatermarkType::Text)) {
         font = loadWatermarkFont(settings);
         if (!font)
             return checker.fail(RunCheck::InvalidWatermarkFont, settings.wmFont);
-    } else if (settings.doWatermark == 2) {
+    } else if (is(settings.doWatermark, WatermarkType::Image)) {
         if (frontEnd == FrontEnd::Window && settings.wmImage.empty())
             return checker.fail(RunCheck::EmptyWatermarkImage);
         if (!isNonEmptyFile(settings.wmImage))

@@ -3,6 +3,7 @@
 // pixels that will be written and not on the full sensor.
 
 #include "engine/load.h"
+#include "settings/setting_codes.h"
 
 namespace quill {
 
@@ -19,13 +20,13 @@ Bitmap applyToneMapping(Bitmap image, const Settings& settings)
 {
     // Only the two 48-bit decodes are tone mapped; an image that reached the
     // pipeline by the JPEG or pixel fallback is ordinary already and keeps its look.
-    if (!image || (settings.rawLoadAs != 4 && settings.rawLoadAs != 5) || !isHighDynamicRange(image.get()))
+    if (!image || !(is(settings.rawLoadAs, RawLoadAs::Rgb48HalfSize) || is(settings.rawLoadAs, RawLoadAs::Rgb48)) || !isHighDynamicRange(image.get()))
         return image;
-    switch (settings.rawToneMapping) {
-    case 1: return Bitmap(FreeImage_ConvertTo24Bits(image.get()));
-    case 2: return Bitmap(FreeImage_TmoDrago03(image.get(), 2.2, 0.0));
-    case 3: return Bitmap(FreeImage_TmoReinhard05(image.get(), 0.0, 0.0));
-    case 4: return Bitmap(FreeImage_TmoFattal02(image.get(), 0.5, 0.85));
+    switch (codeOf<ToneMapping>(settings.rawToneMapping)) {
+    case ToneMapping::Linear: return Bitmap(FreeImage_ConvertTo24Bits(image.get()));
+    case ToneMapping::AdaptiveLogarithmic: return Bitmap(FreeImage_TmoDrago03(image.get(), 2.2, 0.0));
+    case ToneMapping::DynamicRangeReduction: return Bitmap(FreeImage_TmoReinhard05(image.get(), 0.0, 0.0));
+    case ToneMapping::GradientDomain: return Bitmap(FreeImage_TmoFattal02(image.get(), 0.5, 0.85));
     default: return image;
     }
 }

@@ -8,6 +8,7 @@
 #include "engine/frame.h"
 #include "engine/layer.h"
 #include "engine/output_name.h"
+#include "settings/setting_codes.h"
 
 #include <QFontMetricsF>
 #include <QList>
@@ -24,9 +25,6 @@
 namespace quill {
 
 namespace {
-
-constexpr int textWatermark = 1;
-constexpr int pictureWatermark = 2;
 
 // Several lines are measured at no less than this, in pixels.
 constexpr int minimumLineExtent = 10;
@@ -91,10 +89,10 @@ int lineLeft(const Settings& settings, const TextBlock& block, int canvasWidth, 
     const int padding = settings.wmTextPadding;
     if (block.lines.size() == 1)
         return padding;
-    switch (settings.wmTextAlignment) {
-    case 1:
+    switch (codeOf<TextAlignment>(settings.wmTextAlignment)) {
+    case TextAlignment::Center:
         return static_cast<int>(std::lround((canvasWidth - lineWidth) / 2.0));  // half away from zero
-    case 2:
+    case TextAlignment::Right:
         return canvasWidth - lineWidth - padding;
     default:
         return padding;
@@ -284,15 +282,15 @@ struct Placement {
 Placement placementFor(const Settings& settings)
 {
     Placement placement;
-    if (settings.doWatermark == textWatermark) {
+    if (is(settings.doWatermark, WatermarkType::Text)) {
         placement = {settings.wmTextRotation, settings.wmTextPosition, settings.wmTextXOffset,
-                     settings.wmTextYOffset, settings.wmTextBoundary == 1};
+                     settings.wmTextYOffset, is(settings.wmTextBoundary, Boundary::Frame)};
     } else {
         placement = {settings.wmImageRotation, settings.wmImagePosition, settings.wmImageXOffset,
-                     settings.wmImageYOffset, settings.wmImageBoundary == 1};
+                     settings.wmImageYOffset, is(settings.wmImageBoundary, Boundary::Frame)};
     }
     // Only a frame that is drawn has an inside.
-    placement.insideFrame = placement.insideFrame && settings.doFrame == 1;
+    placement.insideFrame = placement.insideFrame && is(settings.doFrame, FrameType::Solid);
     if (placement.position > 8)
         placement.position = 8;  // unknown anchors fall back to the default, bottom right
     return placement;
@@ -371,16 +369,16 @@ Bitmap laidOver(Bitmap image, Bitmap layer, const Placement& placement, const Se
 Bitmap applyWatermark(Bitmap image, int, int, const Settings& settings, const ConversionJob& job,
                       const WatermarkFont* font)
 {
-    if (!image || settings.doWatermark == 0)
+    if (!image || is(settings.doWatermark, WatermarkType::None))
         return image;
     image = asTwentyFourBits(std::move(image));
     if (!image)
         return image;
 
     Bitmap layer;
-    if (settings.doWatermark == textWatermark && font)
+    if (is(settings.doWatermark, WatermarkType::Text) && font)
         layer = textLayer(settings, job, *font);
-    else if (settings.doWatermark == pictureWatermark)
+    else if (is(settings.doWatermark, WatermarkType::Image))
         layer = pictureLayer(settings);
     if (!layer)
         return image;  // no watermark, the conversion goes on

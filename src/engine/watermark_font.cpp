@@ -5,6 +5,8 @@
 // the system has, so it is refused rather than drawn in some other face.
 #include "engine/watermark_font.h"
 
+#include "settings/setting_codes.h"
+
 #include <QCoreApplication>
 #include <QFontInfo>
 #include <QGuiApplication>
@@ -154,10 +156,10 @@ std::optional<WatermarkFont> loadWatermarkFont(const Settings& settings)
     WatermarkFont font;
     font.family = *family;
     font.pointSize = settings.wmFontSize;
-    font.bold = settings.wmFontStyle == 1 || settings.wmFontStyle == 3;
-    font.italic = settings.wmFontStyle == 2 || settings.wmFontStyle == 3;
-    font.underline = settings.wmFontEffect == 1;
-    font.strikeOut = settings.wmFontEffect == 2;
+    font.bold = is(settings.wmFontStyle, FontStyle::Bold) || is(settings.wmFontStyle, FontStyle::BoldItalic);
+    font.italic = is(settings.wmFontStyle, FontStyle::Italic) || is(settings.wmFontStyle, FontStyle::BoldItalic);
+    font.underline = is(settings.wmFontEffect, FontEffect::Underline);
+    font.strikeOut = is(settings.wmFontEffect, FontEffect::Strikeout);
 
     // Qt must draw with the face fontconfig approved, not a substitute of its own.
     if (!sameFamily(QFontInfo(qtFont(font)).family().toStdString(), font.family))

@@ -3,6 +3,7 @@
 #include "engine/worker.h"
 
 #include "platform/paths.h"
+#include "settings/setting_codes.h"
 
 #include <algorithm>
 #include <chrono>
@@ -45,12 +46,12 @@ bool applyOutputTimestamp(const std::string& outputPath, const std::string& inpu
 {
     timespec times[2] {};
     times[0].tv_nsec = UTIME_OMIT;  // the access time stays
-    if (settings.fileTimestamp == 1) {
+    if (is(settings.fileTimestamp, FileTimestamp::Original)) {
         struct stat input {};
         if (::stat(inputPath.c_str(), &input) != 0)
             return false;
         times[1] = input.st_mtim;
-    } else if (settings.fileTimestamp == 2) {
+    } else if (is(settings.fileTimestamp, FileTimestamp::Custom)) {
         times[1].tv_sec = timeFromLocalSeconds(settings.customTimestamp);
     } else {
         return true;

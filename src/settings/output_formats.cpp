@@ -2,6 +2,8 @@
 // and quality settings.
 #include "settings/output_formats.h"
 
+#include "settings/setting_codes.h"
+
 namespace quill {
 
 int32_t tiffFlags(const Settings& settings)
@@ -12,7 +14,7 @@ int32_t tiffFlags(const Settings& settings)
     int32_t flags = 0;
     if (settings.tiffCompression >= 0 && settings.tiffCompression < 9)
         flags = compression[settings.tiffCompression];
-    if (settings.tiffColorMode == 1)
+    if (is(settings.tiffColorMode, TiffColorMode::Cmyk))
         flags |= TIFF_CMYK;
     return flags;
 }
@@ -50,12 +52,12 @@ int32_t exrFlags(const Settings& settings)
 
 int32_t bmpFlags(const Settings& settings)
 {
-    return settings.bmpCompression == 1 ? BMP_SAVE_RLE : BMP_DEFAULT;
+    return is(settings.bmpCompression, RleCompression::Rle) ? BMP_SAVE_RLE : BMP_DEFAULT;
 }
 
 int32_t tgaFlags(const Settings& settings)
 {
-    return settings.tgaCompression == 1 ? TARGA_SAVE_RLE : TARGA_DEFAULT;
+    return is(settings.tgaCompression, RleCompression::Rle) ? TARGA_SAVE_RLE : TARGA_DEFAULT;
 }
 
 int32_t jxrFlags(const Settings&)
