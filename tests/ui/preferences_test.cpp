@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -197,6 +198,40 @@ Settings unusualSettings(Settings settings)
     settings.keepSubfolders = 0;
     settings.workerThreads = 6;
     return settings;
+}
+
+TEST_F(PreferencesTest, FrameHoldsNinePagesAndEveryControlIsNamedAfterItsLabel)
+{
+    open();
+    EXPECT_EQ(dialog->size(), QSize(600, 350));
+    EXPECT_EQ(dialog->windowTitle(), "Preferences...");
+    EXPECT_EQ(dialog->pageList()->geometry(), QRect(10, 10, 120, 295));
+    std::vector<std::string> pages;
+    for (int page = 0; page < dialog->pageList()->topLevelItemCount(); ++page)
+        pages.push_back(dialog->pageList()->topLevelItem(page)->text(0).toStdString());
+    EXPECT_EQ(pages, (std::vector<std::string>{"General", "Interface", "Input", "Output", "Transform", "Adjustment",
+                                               "Frame", "Watermark", "Advanced"}));
+    for (QPushButton* button : {dialog->defaultsButton(), dialog->okButton(), dialog->cancelButton()})
+        EXPECT_EQ(button->geometry().size(), QSize(80, 25)) << button->text().toStdString();
+    EXPECT_EQ(row("Advanced:Worker Threads").label->text(), "Worker Threads:");
+    EXPECT_EQ(row("Advanced:Worker Threads").spin->maximum(), 64);
+    EXPECT_EQ(row("Adjustment:Dither Algorithm").list->itemText(0), "Floyd and Steinberg error diffusion");
+
+    for (QWidget* widget : dialog->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QComboBox*>(widget) || qobject_cast<QCheckBox*>(widget) ||
+                             qobject_cast<QAbstractSpinBox*>(widget) || qobject_cast<QSlider*>(widget) ||
+                             qobject_cast<QToolButton*>(widget) ||
+                             (qobject_cast<QLineEdit*>(widget) && !qobject_cast<QAbstractSpinBox*>(widget->parent()) &&
+                              !qobject_cast<QComboBox*>(widget->parent()));
+        if (control && !qobject_cast<QScrollBar*>(widget)) {
+            EXPECT_FALSE(widget->accessibleName().isEmpty()) << widget->metaObject()->className();
+        }
+    }
+    const PreferenceRow& quality = row("Output/jpg:Image Quality");
+    EXPECT_EQ(quality.spin->accessibleName(), "Image Quality");
+    EXPECT_EQ(quality.slider->accessibleName(), "Image Quality slider");
+    EXPECT_EQ(row("width").unit->accessibleName(), "Image Width unit");
+    EXPECT_EQ(row("font").button->accessibleName(), "Font chooser");
 }
 
 TEST_F(PreferencesTest, OkWithoutChangesKeepsEverySettingApartFromItsDerivations)
