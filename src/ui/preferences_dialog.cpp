@@ -135,7 +135,7 @@ void PreferencesDialog::buildFrame()
     white.setColor(QPalette::WindowText, Qt::black);
     header->setPalette(white);
     title_ = new QLabel(header);
-    title_->setGeometry(10, 5, 330, 20);
+    title_->setGeometry(10, 7, 330, 20);  // at (150, 17) in the window
     QFont bold = title_->font();
     bold.setPointSize(10);
     bold.setBold(true);

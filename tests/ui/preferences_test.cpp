@@ -15,6 +15,7 @@
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -90,7 +91,7 @@ public:
 
     bool dialogOpen() const { return dialog != nullptr && dialog->isVisible(); }
 
-    PreferencesDialog* dialog = nullptr;
+    QPointer<PreferencesDialog> dialog;  // gone once a closed dialog is deleted
     std::optional<QColor> chosenColour;
     std::optional<QFont> chosenFont;
     QString chosenFile;
