@@ -250,6 +250,21 @@ TEST_F(PreferencesTest, OkWithoutChangesKeepsEverySettingApartFromItsDerivations
     EXPECT_EQ(fieldTexts(records->settings), fieldTexts(expected));
 }
 
+TEST_F(PreferencesTest, OkKeepsCodesTheListsDoNotOffer)
+{
+    // Values from a hand-edited file or a profile: no item shows them, and
+    // storing "no item" would write a wrong code.
+    records->settings.wmTextSize = 1;
+    records->settings.tiffBpp = 16;
+    records->settings.imageWidthUnit = 7;
+    records->settings.rawToneMapping = 9;
+    const FieldTexts before = fieldTexts(records->settings);
+    open();
+    dialog->okButton()->click();
+    for (const char* key : {"Watermark/Text Size", "Output/TIFF BPP", "Transform/Image Width Unit", "Input/RAW Tone Mapping"})
+        EXPECT_EQ(fieldTexts(records->settings)[key], before.at(key)) << key;
+}
+
 TEST_F(PreferencesTest, ControlsEnableAndShowTheirDependentRows)
 {
     struct Rule {
@@ -402,6 +417,8 @@ TEST_F(PreferencesTest, OkStoresTheShownValuesWithTheirSpecialCases)
         {[](PreferencesTest& t) { t.row("customTimestamp").date->setDateTime(QDateTime(QDate(2030, 1, 2), QTime(3, 4), Qt::UTC)); },
          [](const Settings& s) { return std::to_string(s.customTimestamp); },
          std::to_string(QDateTime(QDate(2030, 1, 2), QTime(3, 4), Qt::UTC).toSecsSinceEpoch())},
+        {[](PreferencesTest& t) { t.row("customTimestamp").date->setDateTime(QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC)); },
+         [](const Settings& s) { return std::to_string(s.customTimestamp); }, "2147483647"},
         {[](PreferencesTest& t) { t.row("fontColor").list->setCurrentIndex(2); },
          [](const Settings& s) { return s.wmFontColor; }, "FF0000"},
     };
@@ -444,6 +461,12 @@ TEST_F(PreferencesTest, DefaultsAsksAndOnlyYesStoresAndSaves)
     EXPECT_EQ(fieldTexts(records->settings), before);
     EXPECT_FALSE(isRegularFile(records->configPath));
 
+    // The window shows size 3; picking 2 (the default) here and then
+    // Defaults still brings the toolbar to the default size.
+    records->windowState.appearanceChange = 2;
+    window->applyPreferences();
+    ASSERT_EQ(window->mainToolBar()->iconSize(), QSize(48, 48));
+    row("uiSize").list->setCurrentIndex(2);
     answerYes = true;
     dialog->defaultsButton()->click();
     EXPECT_FALSE(dialogOpen());
@@ -511,6 +534,15 @@ TEST_F(PreferencesTest, ColourRowsAndListsNameTheirColours)
     EXPECT_EQ(back.field->text(), "804000");
     EXPECT_EQ(row("backColor").list->itemText(0), "Black");
     EXPECT_EQ(row("backColor").list->count(), 9);
+    dialog->cancelButton()->click();
+    QApplication::processEvents();
+
+    records->settings.wmBackColors.clear();  // an empty history gets no empty first entry
+    open();
+    chosenColour = QColor(0x12, 0x3A, 0xBC);
+    row("backColor").button->click();
+    EXPECT_EQ(records->settings.wmBackColors, "123ABC");
+    EXPECT_EQ(row("backColor").list->count(), 1);
 }
 
 TEST_F(PreferencesTest, FontAndImageChoosersFillTheirRows)
