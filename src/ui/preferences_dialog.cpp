@@ -109,9 +109,25 @@ PreferencesDialog::PreferencesDialog(MainWindow& main, PreferenceChoosers choose
     buildFrame();
     for (const PageSpec& page : preferencePages())
         buildPage(page);
+    buildButtons();  // after the pages, so Tab reaches the page's rows first
     fill();
     connectRules();
     applyRules();
+}
+
+void PreferencesDialog::buildButtons()
+{
+    WindowRecords& records = main_.records();
+    defaultsButton_ = new QPushButton(records.text("Dialog", "Defaults"), this);
+    defaultsButton_->setGeometry(10, 315, 80, 25);
+    okButton_ = new QPushButton(records.text("Dialog", "OK"), this);
+    okButton_->setGeometry(420, 315, 80, 25);
+    okButton_->setDefault(true);
+    cancelButton_ = new QPushButton(records.text("Dialog", "Cancel"), this);
+    cancelButton_->setGeometry(510, 315, 80, 25);
+    connect(defaultsButton_, &QPushButton::clicked, this, [this] { resetToDefaults(); });
+    connect(okButton_, &QPushButton::clicked, this, [this] { accept(); });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { reject(); });
 }
 
 void PreferencesDialog::buildFrame()
@@ -143,17 +159,6 @@ void PreferencesDialog::buildFrame()
 
     pages_ = new QStackedWidget(this);
     pages_->setGeometry(140, 50, kPageWidth, kPageHeight);
-
-    defaultsButton_ = new QPushButton(records.text("Dialog", "Defaults"), this);
-    defaultsButton_->setGeometry(10, 315, 80, 25);
-    okButton_ = new QPushButton(records.text("Dialog", "OK"), this);
-    okButton_->setGeometry(420, 315, 80, 25);
-    okButton_->setDefault(true);
-    cancelButton_ = new QPushButton(records.text("Dialog", "Cancel"), this);
-    cancelButton_->setGeometry(510, 315, 80, 25);
-    connect(defaultsButton_, &QPushButton::clicked, this, [this] { resetToDefaults(); });
-    connect(okButton_, &QPushButton::clicked, this, [this] { accept(); });
-    connect(cancelButton_, &QPushButton::clicked, this, [this] { reject(); });
 }
 
 QWidget* PreferencesDialog::buildArea(QWidget* parent, int scrollHeight, QRect place)
@@ -186,7 +191,7 @@ void PreferencesDialog::addRows(const std::vector<RowSpec>& specs, QWidget* area
 
 void PreferencesDialog::buildPage(const PageSpec& spec)
 {
-    auto* page = new QWidget;
+    auto* page = new QWidget(pages_);
     pages_->addWidget(page);
     const std::string name(spec.key);
     QWidget* area = buildArea(page, spec.scrollHeight, QRect(0, 0, kPageWidth, kPageHeight));

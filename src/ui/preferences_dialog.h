@@ -64,6 +64,7 @@ public:
 
 private:
     void buildFrame();
+    void buildButtons();
     void buildPage(const PageSpec& page);
     QWidget* buildArea(QWidget* parent, int scrollHeight, QRect place);
     void addRows(const std::vector<RowSpec>& specs, QWidget* area, const std::string& prefix);

@@ -228,6 +228,18 @@ TEST_F(PreferencesTest, FrameHoldsNinePagesAndEveryControlIsNamedAfterItsLabel)
             EXPECT_FALSE(widget->accessibleName().isEmpty()) << widget->metaObject()->className();
         }
     }
+    // Tab leads from the page list into the page's rows, then to the buttons.
+    dialog->activateWindow();
+    dialog->pageList()->setFocus();
+    std::vector<std::string> reached;
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        auto* button = qobject_cast<QPushButton*>(focus);
+        reached.push_back((button != nullptr ? button->text() : focus->accessibleName()).toStdString());
+    }
+    EXPECT_EQ(reached, (std::vector<std::string>{"Language", "Check for Updates", "Save Window's Coords", "Defaults", "OK"}));
+
     const PreferenceRow& quality = row("Output/jpg:Image Quality");
     EXPECT_EQ(quality.spin->accessibleName(), "Image Quality");
     EXPECT_EQ(quality.slider->accessibleName(), "Image Quality slider");
