@@ -280,6 +280,7 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"File Timestamp", "File Timestamp:"},
     {"Custom Timestamp", "Custom Timestamp:"},
     {"Keep Subfolders", "Keep Subfolders:"},
+    {"Worker Threads", "Worker Threads:"},
     // texts that differ from their keys
     {"Title", "Preferences..."},
     {"Save window position", "Save Window's Coords:"},

@@ -6,12 +6,21 @@
 #include <QIcon>
 #include <QPixmap>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace quill {
 
 inline constexpr std::string_view kBuiltInTheme = "handdrawn";
+
+struct ThemeEntry {
+    std::string name;         // as `Interface`/`UI Theme` stores it
+    std::string displayName;  // as the preferences list shows it
+};
+
+/// The themes the window can show; today the built-in one.
+std::vector<ThemeEntry> availableThemes();
 
 /// Every image name of the button, menu and toolbar sets.
 const std::vector<std::string_view>& imageNames();

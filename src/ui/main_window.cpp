@@ -6,6 +6,7 @@
 #include "ui/images.h"
 #include "ui/input_chooser.h"
 #include "ui/input_list_model.h"
+#include "ui/name_filters.h"
 #include "ui/output_history.h"
 
 #include <QAction>
@@ -81,32 +82,6 @@ QString withoutColon(QString text)
     if (text.endsWith(':'))
         text.chop(1);
     return text;
-}
-
-// "desc|*.a;*.b|...|All Files (*.*)|*.*" as Qt name filters. Camera files
-// often carry upper-case extensions, which Linux file systems tell apart, so
-// each pattern is offered in both cases.
-QStringList nameFilters(const std::string& filter)
-{
-    const QStringList fields = QString::fromStdString(filter).split('|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < fields.size(); i += 2) {
-        QString description = fields[i];
-        QStringList patterns;
-        for (const QString& pattern : fields[i + 1].split(';', Qt::SkipEmptyParts)) {
-            if (pattern == "*.*") {
-                patterns << "*";
-                continue;
-            }
-            patterns << pattern;
-            if (pattern.toUpper() != pattern)
-                patterns << pattern.toUpper();
-        }
-        if (description.endsWith(" (*.*)"))
-            description.chop(6);
-        filters << description + " (" + patterns.join(' ') + ")";
-    }
-    return filters;
 }
 
 // A container that lays its controls out by the window's resize rules.
@@ -381,6 +356,39 @@ void MainWindow::fillOutputFormatBox()
         if (item >= 0 && index >= 0 && static_cast<size_t>(index) < records_.formats.outputFormatList.size())
             records_.settings.outputFormat = records_.formats.outputFormatList[static_cast<size_t>(index)];
     });
+}
+
+void MainWindow::applyPreferences()
+{
+    int32_t& change = records_.windowState.appearanceChange;
+    if (change == 1 || change == 2) {
+        const int pixels = iconSizeFor(records_.settings.uiSize);
+        toolBar_->setIconSize(QSize(pixels, pixels));
+        if (change == 1)
+            reapplyImages();
+        change = 0;
+        QTimer::singleShot(0, this, [this] { layoutControls(); });
+    }
+    const auto& formats = records_.formats.outputFormatList;
+    for (int item = 0; item < formatBox_->count(); ++item) {
+        const int index = formatBox_->itemData(item).toInt();
+        const bool same = index >= 0 && static_cast<size_t>(index) < formats.size() &&
+                          formats[static_cast<size_t>(index)] == records_.settings.outputFormat;
+        if (same)
+            formatBox_->setCurrentIndex(item);
+    }
+    if (folderBox_->count() != records_.settings.outFoldersNumber)
+        refillOutputFolderBox();
+}
+
+void MainWindow::reapplyImages()
+{
+    for (const CommandRow& row : commandTable())
+        actions_[row.command]->setIcon(builtInIcon(row.image));
+    for (int item = 0; item < folderBox_->count(); ++item)
+        folderBox_->setItemIcon(item, builtInIcon("FavFolder"));
+    for (int item = 0; item < formatBox_->count(); ++item)
+        formatBox_->setItemIcon(item, builtInIcon("New"));
 }
 
 void MainWindow::start()

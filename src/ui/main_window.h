@@ -78,6 +78,11 @@ public:
     /// Offers `folder` to the history and refills the box when it changed.
     void rememberOutputFolderAndRefill(const std::string& folder);
     void refillOutputFolderBox();
+    /// After the preferences were stored: the look follows the appearance
+    /// change (then reset to 0), the format box selects `Output`/`Format`,
+    /// and the folder box is refilled when its count differs from
+    /// `Out Folders Number`.
+    void applyPreferences();
     /// Re-enables the commands and the window after a conversion or a dialog.
     void setBusy(bool busy);
     /// Opens the input chooser (command 4).
@@ -98,6 +103,7 @@ private:
     void buildControls();
     void layoutControls();
     void fillOutputFormatBox();
+    void reapplyImages();
     void newList();
     void copySelection();
     void deleteSelection();

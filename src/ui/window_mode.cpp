@@ -10,6 +10,7 @@
 #include "ui/main_window.h"
 #include "ui/output_history.h"
 #include "ui/placement.h"
+#include "ui/preferences_dialog.h"
 #include "ui/window_records.h"
 
 #include <QApplication>
@@ -88,6 +89,7 @@ int runWindowMode(int argc, char** argv)
     loadWindowRecords(records, dataFolder() + "config.ini");
     WindowHooks hooks;
     hooks.convert = [](MainWindow& main) { startBatch(main, {ownExecutable()}); };
+    hooks.preferences = [](MainWindow& main) { openPreferences(main); };
     MainWindow window(records, hooks);
     FirstPaintReport firstPaint(std::getenv("QUILLMERE_FIRST_PAINT_FILE") ? std::getenv("QUILLMERE_FIRST_PAINT_FILE") : "");
     if (std::getenv("QUILLMERE_FIRST_PAINT_FILE") != nullptr)

@@ -1,0 +1,16 @@
+// Chooser filter strings ("description|*.a;*.b|...") as Qt name filters.
+#pragma once
+
+#include <QStringList>
+
+#include <string>
+
+namespace quill {
+
+/// Pairs of description and patterns become "description (patterns)". Files
+/// from cameras and other systems often carry upper-case extensions, which
+/// Linux file systems tell apart, so each pattern is offered in both cases;
+/// "*.*" becomes "*" and a description's own " (*.*)" is dropped.
+QStringList nameFilters(const std::string& filter);
+
+}  // namespace quill

@@ -1,0 +1,621 @@
+// The preferences dialog as a user meets it: filled from the settings, its
+// rules between controls, sliders and spins in step, the choosers, and what
+// OK, Defaults and Cancel store.
+#include "platform/paths.h"
+#include "settings/config_file.h"
+#include "settings/defaults.h"
+#include "settings/settings_fields.h"
+#include "ui/colour_items.h"
+#include "ui/images.h"
+#include "ui/preferences_dialog.h"
+#include "ui_fixture.h"
+
+#include <QAbstractSpinBox>
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest/QTest>
+
+namespace quill::test {
+namespace {
+
+using FieldTexts = std::map<std::string, std::string>;
+
+FieldTexts fieldTexts(const Settings& settings)
+{
+    FieldTexts texts;
+    for (const SettingField& field : settingFields())
+        texts[std::string(field.group) + "/" + std::string(field.key)] = fieldText(settings, field);
+    return texts;
+}
+
+class PreferencesTest : public WindowTest {
+public:
+    void SetUp() override
+    {
+        makeWindow([this](WindowHooks& hooks) {
+            hooks.preferences = [this](MainWindow& main) { dialog = openPreferences(main, choosers()); };
+        });
+    }
+
+    PreferenceChoosers choosers()
+    {
+        PreferenceChoosers answers;
+        answers.colour = [this](QWidget*, const QColor&) { return chosenColour; };
+        answers.font = [this](QWidget*, const QFont&) { return chosenFont; };
+        answers.openFile = [this](QWidget*, const QString& title, const QString&, const QStringList& filters) {
+            fileChooserTitle = title;
+            fileFilters = filters;
+            return chosenFile;
+        };
+        answers.askYesNo = [this](QWidget*, const QString& title, const QString& text) {
+            question = title + "|" + text;
+            return answerYes;
+        };
+        return answers;
+    }
+
+    PreferencesDialog* open(Command command = Command::Preferences)
+    {
+        window->runCommand(command);
+        QApplication::processEvents();
+        return dialog;
+    }
+
+    const PreferenceRow& row(const std::string& id)
+    {
+        const PreferenceRow* found = dialog->row(id);
+        EXPECT_NE(found, nullptr) << id;
+        return *found;
+    }
+
+    void typeInto(QWidget* field, const QString& text)
+    {
+        field->setFocus();
+        if (auto* spin = qobject_cast<QAbstractSpinBox*>(field))
+            spin->selectAll();
+        if (auto* line = qobject_cast<QLineEdit*>(field))
+            line->selectAll();
+        QTest::keyClicks(field, text);
+    }
+
+    bool dialogOpen() const { return dialog != nullptr && dialog->isVisible(); }
+
+    QPointer<PreferencesDialog> dialog;  // gone once a closed dialog is deleted
+    std::optional<QColor> chosenColour;
+    std::optional<QFont> chosenFont;
+    QString chosenFile;
+    QString fileChooserTitle;
+    QStringList fileFilters;
+    QString question;
+    bool answerYes = false;
+};
+
+// A record with a value other than the default on every page.
+Settings unusualSettings(Settings settings)
+{
+    settings.updateRange = 4;
+    settings.saveWindowPosition = 0;
+    settings.uiSize = 3;
+    settings.ddsLoadAs = 2;
+    settings.gifFrameLoading = 3;
+    settings.icoFrameLoading = 1;
+    settings.tiffFrameLoading = 4;
+    settings.psdColorMode = 2;
+    settings.rawLoadAs = 2;
+    settings.rawHeaderSize = 16;
+    settings.rawImageWidth = 640;
+    settings.rawImageHeight = 480;
+    settings.rawToneMapping = 3;
+    settings.bmpBpp = 8;
+    settings.bmpCompression = 1;
+    settings.exrCompression = 4;
+    settings.jpgBpp = 8;
+    settings.jpgQuality = 42;
+    settings.jpgChroma = 3;
+    settings.jpgSaveAs = 3;
+    settings.pngCompression = 2;
+    settings.pngInterlaced = 1;
+    settings.tiffBpp = 48;
+    settings.tiffCompression = 6;
+    settings.tiffColorMode = 1;
+    settings.webpQuality = 77;
+    settings.doImageRotation = 1;
+    settings.imageRotationType = 1;
+    settings.imageRotation = 270;
+    settings.imageRotationBackColor = "12AB34";
+    settings.doImageResize = 1;
+    settings.imageWidth = 50;
+    settings.imageWidthUnit = 1;
+    settings.imageHeight = 300;
+    settings.keepAspectRatio = 0;
+    settings.imageResizeType = 1;
+    settings.imageResizeAlgorithm = 5;
+    settings.doImageFlipHorizontal = 1;
+    settings.doImageFlipVertical = 1;
+    settings.doImageColorCorrection = 1;
+    settings.imageBrightness = -40;
+    settings.imageContrast = 25;
+    settings.imageGamma = 1.5f;
+    settings.imageInvert = 1;
+    settings.doImageGreyscale = 1;
+    settings.doImageThreshold = 1;
+    settings.imageThreshold = 200;
+    settings.doImageDither = 1;
+    settings.imageDitherAlgorithm = 6;
+    settings.doFrame = 1;
+    settings.solidLeft = 3;
+    settings.solidRight = 4;
+    settings.solidTop = 5;
+    settings.solidBottom = 6;
+    settings.solidLeftColor = "FF0000";
+    settings.solidRightColor = "00FF00";
+    settings.solidTopColor = "0000FF";
+    settings.solidBottomColor = "ABCDEF";
+    settings.solidOpacity = 128;
+    settings.doWatermark = 2;
+    settings.wmText = "Proof %eol% copy";
+    settings.wmFonts = "DejaVu Sans,Liberation Serif";
+    settings.wmFont = "Liberation Serif";
+    settings.wmFontSize = 22;
+    settings.wmFontLeading = 3;
+    settings.wmFontColor = "FF8000";
+    settings.wmFontStyle = 3;
+    settings.wmFontEffect = 2;
+    settings.wmTextAntialiasing = 1;
+    settings.wmTextAlignment = 2;
+    settings.wmTextPadding = 7;
+    settings.wmTextOpacity = 100;
+    settings.wmBackColor = "0000FF";
+    settings.wmBackOpacity = 60;
+    settings.wmTextBoundary = 1;
+    settings.wmTextPosition = 4;
+    settings.wmTextXOffset = 11;
+    settings.wmTextYOffset = 12;
+    settings.wmTextRotation = 45;
+    settings.wmImage = "/photos/mark.png";
+    settings.wmImageGreyscale = 1;
+    settings.wmImageOpacity = 90;
+    settings.wmImageBoundary = 1;
+    settings.wmImagePosition = 2;
+    settings.wmImageXOffset = 13;
+    settings.wmImageYOffset = 14;
+    settings.wmImageRotation = 90;
+    settings.filenameMask = "%filename%-%n%.%ext%";
+    settings.fileTimestamp = 2;
+    settings.customTimestamp = 1600000000;
+    settings.outFoldersHistory = 0;
+    settings.outFoldersNumber = 9;
+    settings.keepSubfolders = 0;
+    settings.workerThreads = 6;
+    return settings;
+}
+
+TEST_F(PreferencesTest, FrameHoldsNinePagesAndEveryControlIsNamedAfterItsLabel)
+{
+    open();
+    EXPECT_EQ(dialog->size(), QSize(600, 350));
+    EXPECT_EQ(dialog->windowTitle(), "Preferences...");
+    EXPECT_EQ(dialog->pageList()->geometry(), QRect(10, 10, 120, 295));
+    std::vector<std::string> pages;
+    for (int page = 0; page < dialog->pageList()->topLevelItemCount(); ++page)
+        pages.push_back(dialog->pageList()->topLevelItem(page)->text(0).toStdString());
+    EXPECT_EQ(pages, (std::vector<std::string>{"General", "Interface", "Input", "Output", "Transform", "Adjustment",
+                                               "Frame", "Watermark", "Advanced"}));
+    for (QPushButton* button : {dialog->defaultsButton(), dialog->okButton(), dialog->cancelButton()})
+        EXPECT_EQ(button->geometry().size(), QSize(80, 25)) << button->text().toStdString();
+    EXPECT_EQ(row("Advanced:Worker Threads").label->text(), "Worker Threads:");
+    EXPECT_EQ(row("Advanced:Worker Threads").spin->maximum(), 64);
+    EXPECT_EQ(row("Adjustment:Dither Algorithm").list->itemText(0), "Floyd and Steinberg error diffusion");
+
+    for (QWidget* widget : dialog->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QComboBox*>(widget) || qobject_cast<QCheckBox*>(widget) ||
+                             qobject_cast<QAbstractSpinBox*>(widget) || qobject_cast<QSlider*>(widget) ||
+                             qobject_cast<QToolButton*>(widget) ||
+                             (qobject_cast<QLineEdit*>(widget) && !qobject_cast<QAbstractSpinBox*>(widget->parent()) &&
+                              !qobject_cast<QComboBox*>(widget->parent()));
+        if (control && !qobject_cast<QScrollBar*>(widget)) {
+            EXPECT_FALSE(widget->accessibleName().isEmpty()) << widget->metaObject()->className();
+        }
+    }
+    // Tab leads from the page list into the page's rows, then to the buttons.
+    dialog->activateWindow();
+    dialog->pageList()->setFocus();
+    std::vector<std::string> reached;
+    for (int i = 0; i < 5; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* focus = QApplication::focusWidget();
+        auto* button = qobject_cast<QPushButton*>(focus);
+        reached.push_back((button != nullptr ? button->text() : focus->accessibleName()).toStdString());
+    }
+    EXPECT_EQ(reached, (std::vector<std::string>{"Language", "Check for Updates", "Save Window's Coords", "Defaults", "OK"}));
+
+    const PreferenceRow& quality = row("Output/jpg:Image Quality");
+    EXPECT_EQ(quality.spin->accessibleName(), "Image Quality");
+    EXPECT_EQ(quality.slider->accessibleName(), "Image Quality slider");
+    EXPECT_EQ(row("width").unit->accessibleName(), "Image Width unit");
+    EXPECT_EQ(row("font").button->accessibleName(), "Font chooser");
+}
+
+TEST_F(PreferencesTest, OkWithoutChangesKeepsEverySettingApartFromItsDerivations)
+{
+    records->settings = unusualSettings(records->settings);
+    records->settings.language = "de";
+    records->settings.doImageColorCorrection = 0;  // derived again from brightness and the rest
+    Settings expected = records->settings;
+    expected.language = "en";
+    expected.doImageColorCorrection = 1;
+    open();
+    ASSERT_TRUE(dialogOpen());
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    EXPECT_FALSE(dialogOpen());
+    EXPECT_EQ(fieldTexts(records->settings), fieldTexts(expected));
+}
+
+TEST_F(PreferencesTest, OkKeepsCodesTheListsDoNotOffer)
+{
+    // Values from a hand-edited file or a profile: no item shows them, and
+    // storing "no item" would write a wrong code.
+    records->settings.wmTextSize = 1;
+    records->settings.tiffBpp = 16;
+    records->settings.imageWidthUnit = 7;
+    records->settings.rawToneMapping = 9;
+    const FieldTexts before = fieldTexts(records->settings);
+    open();
+    dialog->okButton()->click();
+    for (const char* key : {"Watermark/Text Size", "Output/TIFF BPP", "Transform/Image Width Unit", "Input/RAW Tone Mapping"})
+        EXPECT_EQ(fieldTexts(records->settings)[key], before.at(key)) << key;
+}
+
+TEST_F(PreferencesTest, ControlsEnableAndShowTheirDependentRows)
+{
+    struct Rule {
+        const char* decider;  // a check box (0/1) or a list (item)
+        int choice;
+        std::vector<const char*> rows;
+        bool enabled;
+    };
+    const std::vector<Rule> rules{
+        {"rawLoadAs", 0, {"rawHeader", "rawWidth", "rawHeight", "rawTone"}, false},
+        {"rawLoadAs", 1, {"rawHeader", "rawWidth", "rawHeight"}, true},
+        {"rawLoadAs", 2, {"rawHeader", "rawWidth", "rawHeight"}, true},
+        {"rawLoadAs", 2, {"rawTone"}, false},
+        {"rawLoadAs", 3, {"rawHeader", "rawWidth", "rawHeight", "rawTone"}, false},
+        {"rawLoadAs", 4, {"rawHeader", "rawWidth", "rawHeight"}, false},
+        {"rawLoadAs", 4, {"rawTone"}, true},
+        {"rawLoadAs", 5, {"rawTone"}, true},
+        {"rotation", 1, {"rotationType", "rotationAngle", "rotationBack"}, true},
+        {"rotation", 0, {"rotationType", "rotationAngle", "rotationBack"}, false},
+        {"resize", 1, {"width", "height", "keepAspect", "resizeType", "resizeAlgorithm"}, true},
+        {"resize", 0, {"width", "height", "keepAspect", "resizeType", "resizeAlgorithm"}, false},
+        {"threshold", 1, {"thresholdLevel"}, true},
+        {"threshold", 0, {"thresholdLevel"}, false},
+        {"dither", 1, {"ditherAlgorithm"}, true},
+        {"dither", 0, {"ditherAlgorithm"}, false},
+        {"timestamp", 2, {"customTimestamp"}, true},
+        {"timestamp", 1, {"customTimestamp"}, false},
+        {"timestamp", 0, {"customTimestamp"}, false},
+    };
+    open();
+    for (const Rule& rule : rules) {
+        SCOPED_TRACE(std::string(rule.decider) + " " + std::to_string(rule.choice));
+        const PreferenceRow& decider = row(rule.decider);
+        if (decider.check != nullptr)
+            decider.check->setChecked(rule.choice != 0);
+        else
+            decider.list->setCurrentIndex(rule.choice);
+        for (const char* id : rule.rows)
+            for (QWidget* widget : row(id).widgets())
+                EXPECT_EQ(widget->isEnabled(), rule.enabled) << id;
+    }
+    row("resize").check->setChecked(false);
+    EXPECT_TRUE(dialog->pages()->widget(4)->findChildren<QCheckBox*>().back()->isEnabled()) << "flips stay enabled";
+
+    struct Shown {
+        const char* selector;
+        int choice;
+        std::vector<std::pair<const char*, const char*>> subPages;  // page, key
+        std::vector<bool> visible;
+    };
+    const std::vector<Shown> shown{
+        {"frameType", 1, {{"Frame", "1"}}, {true}},
+        {"frameType", 0, {{"Frame", "1"}}, {false}},
+        {"watermarkType", 0, {{"Watermark", "1"}, {"Watermark", "2"}}, {false, false}},
+        {"watermarkType", 1, {{"Watermark", "1"}, {"Watermark", "2"}}, {true, false}},
+        {"watermarkType", 2, {{"Watermark", "1"}, {"Watermark", "2"}}, {false, true}},
+        {"inputFormat", 0, {{"Input", "raw"}, {"Input", "tiff"}, {"Input", "gif"}}, {true, false, false}},
+        {"outputFormat", 0, {{"Output", "tiff"}, {"Output", "jpg"}, {"Output", "png"}}, {true, false, false}},
+    };
+    for (const Shown& rule : shown) {
+        SCOPED_TRACE(std::string(rule.selector) + " " + std::to_string(rule.choice));
+        row(rule.selector).list->setCurrentIndex(rule.choice);
+        for (size_t i = 0; i < rule.subPages.size(); ++i)
+            EXPECT_EQ(!dialog->subPage(rule.subPages[i].first, rule.subPages[i].second)->isHidden(), rule.visible[i])
+                << rule.subPages[i].second;
+    }
+    EXPECT_EQ(row("inputFormat").list->count(), 1);
+    EXPECT_EQ(row("outputFormat").list->itemText(0), "TIFF");
+    // The size lists offer only "Fixed", so the scale rows stay hidden.
+    for (const char* id : {"textScale", "imageScale"})
+        EXPECT_TRUE(row(id).slider->isHidden()) << id;
+
+    for (int page = 0; page < kPreferencePageCount; ++page) {
+        dialog->pageList()->setCurrentItem(dialog->pageList()->topLevelItem(page));
+        EXPECT_EQ(dialog->pages()->currentIndex(), page);
+        EXPECT_EQ(dialog->pageTitle()->text(), dialog->pageList()->topLevelItem(page)->text(0));
+    }
+}
+
+TEST_F(PreferencesTest, SpinsClampTypedNumbersAndMoveTheirSliders)
+{
+    struct Typing {
+        const char* row;
+        const char* typed;
+        const char* shown;
+        int slider;
+    };
+    const std::vector<Typing> cases{
+        {"Output/jpg:Image Quality", "150", "100", 100},
+        {"Output/jpg:Image Quality", "0", "1", 1},
+        {"brightness", "-30", "-30", 70},
+        {"brightness", "250", "100", 200},
+        {"contrast", "-999", "-100", 0},
+        {"gamma", "1.5", "1.50", 150},
+        {"gamma", "0", "0.01", 1},
+        {"gamma", "12", "9.99", 999},
+        {"Frame/1:Opacity", "0", "1", 1},
+        {"Watermark/1:Rotation Angle", "400", "360", 360},
+        {"Advanced:Worker Threads", "99", "64", 64},
+    };
+    open();
+    for (const Typing& typing : cases) {
+        SCOPED_TRACE(std::string(typing.row) + " " + typing.typed);
+        const PreferenceRow& target = row(typing.row);
+        typeInto(target.spin, typing.typed);
+        dialog->pageList()->setFocus();  // editing ends
+        EXPECT_EQ(target.spin->text(), typing.shown);
+        EXPECT_EQ(target.slider->value(), typing.slider);
+    }
+
+    struct Sliding {
+        const char* row;
+        int position;
+        const char* shown;
+    };
+    for (const Sliding& sliding : std::vector<Sliding>{{"brightness", 30, "-70"}, {"gamma", 250, "2.50"},
+                                                       {"thresholdLevel", 17, "17"}}) {
+        row(sliding.row).slider->setValue(sliding.position);
+        EXPECT_EQ(row(sliding.row).spin->text(), sliding.shown) << sliding.row;
+    }
+}
+
+TEST_F(PreferencesTest, OkStoresTheShownValuesWithTheirSpecialCases)
+{
+    struct Stored {
+        std::function<void(PreferencesTest&)> change;
+        std::function<std::string(const Settings&)> setting;
+        std::string expected;
+    };
+    const std::vector<Stored> cases{
+        {[](PreferencesTest& t) { t.row("Output/tiff:Bits Per Pixel").list->setCurrentText("24"); },
+         [](const Settings& s) { return std::to_string(s.tiffBpp); }, "24"},
+        {[](PreferencesTest& t) { t.row("Output/tiff:Bits Per Pixel").list->setCurrentIndex(0); },
+         [](const Settings& s) { return std::to_string(s.tiffBpp); }, "0"},
+        {[](PreferencesTest& t) { t.typeInto(t.row("gamma").spin, "1.5"); },
+         [](const Settings& s) { return std::to_string(s.imageGamma) + " " + std::to_string(s.doImageColorCorrection); },
+         std::to_string(1.5f) + " 1"},
+        {[](PreferencesTest& t) { t.row("invert").check->setChecked(false); },
+         [](const Settings& s) { return std::to_string(s.doImageColorCorrection); }, "0"},
+        {[](PreferencesTest& t) { t.row("text").field->setText("  two\tlines\r\n "); },
+         [](const Settings& s) { return s.wmText; }, "twolines"},
+        {[](PreferencesTest& t) { t.row("mask").field->setText("\t%filename%.%ext% "); },
+         [](const Settings& s) { return s.filenameMask; }, "%filename%.%ext%"},
+        {[](PreferencesTest& t) { t.row("rotationBack").field->setText("12345"); },
+         [](const Settings& s) { return s.imageRotationBackColor; }, "000000"},
+        {[](PreferencesTest& t) { t.row("rotationBack").field->setText("abcdef"); },
+         [](const Settings& s) { return s.imageRotationBackColor; }, "ABCDEF"},
+        {[](PreferencesTest& t) { t.typeInto(t.row("rawWidth").field, ""); },
+         [](const Settings& s) { return std::to_string(s.rawImageWidth); }, "0"},
+        {[](PreferencesTest& t) { t.row("customTimestamp").date->setDateTime(QDateTime(QDate(2030, 1, 2), QTime(3, 4), Qt::UTC)); },
+         [](const Settings& s) { return std::to_string(s.customTimestamp); },
+         std::to_string(QDateTime(QDate(2030, 1, 2), QTime(3, 4), Qt::UTC).toSecsSinceEpoch())},
+        {[](PreferencesTest& t) { t.row("customTimestamp").date->setDateTime(QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC)); },
+         [](const Settings& s) { return std::to_string(s.customTimestamp); }, "2147483647"},
+        {[](PreferencesTest& t) { t.row("fontColor").list->setCurrentIndex(2); },
+         [](const Settings& s) { return s.wmFontColor; }, "FF0000"},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(i);
+        records->settings.imageInvert = 1;
+        records->settings.imageGamma = 1.0f;
+        open();
+        ASSERT_TRUE(dialogOpen());
+        cases[i].change(*this);
+        dialog->okButton()->click();
+        EXPECT_EQ(cases[i].setting(records->settings), cases[i].expected);
+        QApplication::processEvents();
+    }
+}
+
+TEST_F(PreferencesTest, OkSavesTheConfigurationFile)
+{
+    open();
+    row("Output/tiff:Compression").list->setCurrentIndex(6);
+    row("Advanced:Worker Threads").spin->setValue(3);
+    dialog->okButton()->click();
+    Settings read;
+    ASSERT_TRUE(loadSettings(read, records->configPath));
+    EXPECT_EQ(read.tiffCompression, 6);
+    EXPECT_EQ(read.workerThreads, 3);
+}
+
+TEST_F(PreferencesTest, DefaultsAsksAndOnlyYesStoresAndSaves)
+{
+    records->settings = unusualSettings(records->settings);
+    records->settings.recentOutFolders = "/tmp/a\t/tmp/b";
+    const FieldTexts before = fieldTexts(records->settings);
+
+    answerYes = false;
+    open();
+    dialog->defaultsButton()->click();
+    EXPECT_EQ(question, "Reset to Defaults|Are you sure you want to reset all your settings to the default values?");
+    EXPECT_TRUE(dialogOpen());
+    EXPECT_EQ(fieldTexts(records->settings), before);
+    EXPECT_FALSE(isRegularFile(records->configPath));
+
+    // The window shows size 3; picking 2 (the default) here and then
+    // Defaults still brings the toolbar to the default size.
+    records->windowState.appearanceChange = 2;
+    window->applyPreferences();
+    ASSERT_EQ(window->mainToolBar()->iconSize(), QSize(48, 48));
+    row("uiSize").list->setCurrentIndex(2);
+    answerYes = true;
+    dialog->defaultsButton()->click();
+    EXPECT_FALSE(dialogOpen());
+    Settings defaults;
+    applyDefaults(defaults, false);
+    EXPECT_EQ(records->settings.jpgQuality, defaults.jpgQuality);
+    EXPECT_EQ(records->settings.keepAspectRatio, 1) << "the window's defaults, not the command line's";
+    EXPECT_EQ(records->settings.recentOutFolders, "");
+    EXPECT_EQ(records->settings.uiSize, defaults.uiSize);
+    Settings read;
+    ASSERT_TRUE(loadSettings(read, records->configPath));
+    EXPECT_EQ(read.tiffCompression, defaults.tiffCompression);
+    EXPECT_EQ(read.workerThreads, 0);
+    EXPECT_EQ(records->windowState.appearanceChange, 0) << "applied and reset";
+    EXPECT_EQ(window->mainToolBar()->iconSize(), QSize(32, 32));
+}
+
+TEST_F(PreferencesTest, CancelEscapeAndCloseStoreNothingButKeepAChosenHistoryColour)
+{
+    const std::vector<std::function<void(PreferencesDialog*)>> closings{
+        [](PreferencesDialog* d) { d->cancelButton()->click(); },
+        [](PreferencesDialog* d) { QTest::keyClick(d, Qt::Key_Escape); },
+        [](PreferencesDialog* d) { d->close(); },
+    };
+    for (size_t i = 0; i < closings.size(); ++i) {
+        SCOPED_TRACE(i);
+        open();
+        ASSERT_TRUE(dialogOpen());
+        FieldTexts expected = fieldTexts(records->settings);
+        expected["Watermark/Font Colors"] = Settings{}.wmFontColors + ",123ABC";  // added once, kept
+        chosenColour = QColor(0x12, 0x3A, 0xBC);
+        row("fontColor").button->click();
+        EXPECT_EQ(row("fontColor").list->currentText(), "Color #123ABC");
+        row("Output/jpg:Image Quality").spin->setValue(12);
+        row("uiSize").list->setCurrentIndex(0);
+        row("resize").check->setChecked(true);
+        closings[i](dialog);
+        QApplication::processEvents();
+        EXPECT_FALSE(dialogOpen());
+        EXPECT_EQ(fieldTexts(records->settings), expected);
+        EXPECT_FALSE(isRegularFile(records->configPath));
+        EXPECT_TRUE(window->isEnabled());
+    }
+}
+
+TEST_F(PreferencesTest, ColourRowsAndListsNameTheirColours)
+{
+    struct Naming {
+        const char* hex;
+        const char* name;
+    };
+    for (const Naming& naming : std::vector<Naming>{
+             {"123ABC", "Color #123ABC"}, {"FF0000", "Red"}, {"804000", "Brown"}, {"C0C0C0", "Silver"},
+             {"8000FF", "Violet"}, {"000001", "Color #000001"}})
+        EXPECT_EQ(colourItemName(colourValueFromHex(naming.hex), *records), naming.name);
+
+    open();
+    const PreferenceRow& back = row("rotationBack");
+    row("rotation").check->setChecked(true);
+    chosenColour = QColor(0x80, 0x40, 0x00);
+    back.button->click();
+    EXPECT_EQ(back.field->text(), "804000");
+    chosenColour.reset();  // cancelled
+    back.button->click();
+    EXPECT_EQ(back.field->text(), "804000");
+    EXPECT_EQ(row("backColor").list->itemText(0), "Black");
+    EXPECT_EQ(row("backColor").list->count(), 9);
+    dialog->cancelButton()->click();
+    QApplication::processEvents();
+
+    records->settings.wmBackColors.clear();  // an empty history gets no empty first entry
+    open();
+    chosenColour = QColor(0x12, 0x3A, 0xBC);
+    row("backColor").button->click();
+    EXPECT_EQ(records->settings.wmBackColors, "123ABC");
+    EXPECT_EQ(row("backColor").list->count(), 1);
+}
+
+TEST_F(PreferencesTest, FontAndImageChoosersFillTheirRows)
+{
+    open();
+    QFont font;
+    font.setFamily("Liberation, Mono");
+    font.setPointSize(20);
+    font.setBold(true);
+    font.setItalic(true);
+    chosenFont = font;
+    row("font").button->click();
+    EXPECT_EQ(row("font").list->currentText(), "Liberation Mono");
+    EXPECT_EQ(records->settings.wmFonts, Settings{}.wmFonts + ",Liberation Mono") << "at once";
+    EXPECT_EQ(row("fontSize").field->text(), "20");
+    EXPECT_EQ(row("fontStyle").list->currentIndex(), 3);
+
+    chosenFile = "/photos/logo.png";
+    row("image").field->setText("  /photos/ ");
+    row("image").button->click();
+    EXPECT_EQ(fileChooserTitle, "Select Watermark Image");
+    EXPECT_EQ(fileFilters.size(), 5);
+    EXPECT_TRUE(fileFilters.front().startsWith("All Supported Files (*.png *.PNG *.bmp"));
+    EXPECT_EQ(fileFilters.back(), "All Files (*)");
+    EXPECT_EQ(row("image").field->text(), chosenFile);
+    dialog->okButton()->click();
+    EXPECT_EQ(records->settings.wmFont, "Liberation Mono");
+    EXPECT_EQ(records->settings.wmImage, "/photos/logo.png");
+}
+
+TEST_F(PreferencesTest, OutputFormatOptionsOpensOnTheOutputPageBothTimes)
+{
+    EXPECT_TRUE(window->action(Command::Preferences)->isEnabled());
+    EXPECT_TRUE(window->action(Command::OutputFormatOptions)->isEnabled());
+    open(Command::OutputFormatOptions);
+    EXPECT_EQ(dialog->pages()->currentIndex(), kOutputPage);
+    EXPECT_EQ(dialog->pageTitle()->text(), "Output");
+    EXPECT_EQ(QApplication::activeModalWidget(), dialog) << "the main window takes no input meanwhile";
+    dialog->pageList()->setCurrentItem(dialog->pageList()->topLevelItem(0));
+    dialog->cancelButton()->click();
+    QApplication::processEvents();
+    open(Command::Preferences);
+    EXPECT_EQ(dialog->pages()->currentIndex(), kOutputPage);
+}
+
+TEST_F(PreferencesTest, OkAppliesTheLookAndTheFolderHistoryToTheMainWindow)
+{
+    records->settings.recentOutFolders = "/tmp/a\t/tmp/b\t/tmp/c\t/tmp/d\t/tmp/e";
+    window->refillOutputFolderBox();
+    ASSERT_EQ(window->outputFolderBox()->count(), 5);
+    open();
+    row("uiSize").list->setCurrentIndex(4);
+    row("Advanced:Out Folders Number").spin->setValue(2);
+    EXPECT_EQ(row("theme").list->currentText(), "Hand-drawn");
+    dialog->okButton()->click();
+    QApplication::processEvents();
+    EXPECT_EQ(window->mainToolBar()->iconSize(), QSize(64, 64));
+    EXPECT_EQ(records->windowState.appearanceChange, 0);
+    EXPECT_EQ(window->outputFolderBox()->count(), 2);
+    EXPECT_EQ(records->settings.uiTheme, kBuiltInTheme);
+}
+
+}  // namespace
+}  // namespace quill::test
