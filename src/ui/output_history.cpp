@@ -1,5 +1,7 @@
 #include "ui/output_history.h"
 
+#include "settings/setting_codes.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -83,7 +85,7 @@ HistoryItems historyItems(const Settings& settings, const std::string& currentFo
 
 void clearHistoryUnlessKept(Settings& settings)
 {
-    if (settings.outFoldersHistory == 0)
+    if (is(settings.outFoldersHistory, OutFoldersHistory::CleanOnExit))
         settings.recentOutFolders.clear();
 }
 

@@ -3,6 +3,7 @@
 #include "settings/config_file.h"
 #include "settings/defaults.h"
 #include "settings/preference_file.h"
+#include "settings/setting_codes.h"
 #include "ui/colour_items.h"
 #include "ui/main_window.h"
 #include "ui/name_filters.h"
@@ -287,10 +288,10 @@ void PreferencesDialog::applyRules()
     }
 
     const int loadAs = row("rawLoadAs")->list->currentIndex();
-    const bool pixelImport = loadAs == 1 || loadAs == 2;  // RGB8, RGB16
+    const bool pixelImport = is(loadAs, RawLoadAs::Rgb8) || is(loadAs, RawLoadAs::Rgb16);
     for (const char* id : {"rawHeader", "rawWidth", "rawHeight"})
         row(id)->setEnabled(pixelImport);
-    row("rawTone")->setEnabled(loadAs == 4 || loadAs == 5);  // RGB48HS, RGB48
+    row("rawTone")->setEnabled(is(loadAs, RawLoadAs::Rgb48HalfSize) || is(loadAs, RawLoadAs::Rgb48));
 
     const bool rotation = row("rotation")->check->isChecked();
     for (const char* id : {"rotationType", "rotationAngle", "rotationBack"})
@@ -302,7 +303,7 @@ void PreferencesDialog::applyRules()
     row("ditherAlgorithm")->setEnabled(row("dither")->check->isChecked());
     row("textScale")->setVisible(row("textSize")->list->currentIndex() == 1);
     row("imageScale")->setVisible(row("imageSize")->list->currentIndex() == 1);
-    row("customTimestamp")->setEnabled(row("timestamp")->list->currentIndex() == 2);
+    row("customTimestamp")->setEnabled(is(row("timestamp")->list->currentIndex(), FileTimestamp::Custom));
 }
 
 const PreferenceRow* PreferencesDialog::row(const std::string& id) const
