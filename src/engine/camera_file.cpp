@@ -43,8 +43,8 @@ std::unique_ptr<QuietLibRaw> quietLibRaw()
 }
 
 // LibRaw reads the bytes FreeImage's loader reads, through a stream that, like
-// FreeImage's, has no file name (so no companion file is looked up either).
-// A file that could not be read fails as LibRaw's own open would.
+// FreeImage's, has no file name: nothing beside the file is read either. A
+// file that could not be read fails as LibRaw's own open of it would.
 int openWithLibRaw(LibRaw& raw, const MappedFile& input)
 {
     if (!input.isOpen())
