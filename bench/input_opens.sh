@@ -4,12 +4,12 @@
 # Every camera fixture and a generated DNG with a JPEG preview, in the default
 # mode (embedded preview) and the full 48-bit decode, with the debug log on.
 #   bench/input_opens.sh BUILD_DIR [FIXTURE_DIR]
-# FIXTURE_DIR defaults to /work/shared/fixtures/raw; without it only the DNG is used.
+# FIXTURE_DIR defaults to ../shared/fixtures/raw beside the checkout; without it only the DNG is used.
 set -euo pipefail
 
 source "$(dirname "$0")/common.sh"
 build_folder "$1"
-fixtures=${2:-/work/shared/fixtures/raw}
+fixtures=${2:-$(dirname "$0")/../../shared/fixtures/raw}
 quillmere="$build/src/quillmere"
 make_dng="$build/tools/make_dng"
 require_built "$quillmere" "$make_dng"
