@@ -21,6 +21,7 @@ mkdir -p "$work/in"
 "$make_dng" "$work/in/generated.dng" --preview --exif --gps >/dev/null
 inputs=("$work/in/generated.dng")
 if [ -d "$fixtures" ]; then
+  fixtures=$(cd "$fixtures" && pwd)  # the program names its inputs by absolute paths
   for file in "$fixtures"/*; do
     [ -f "$file" ] && [ "${file##*.}" != md ] && inputs+=("$file")
   done
