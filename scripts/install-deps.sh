@@ -11,7 +11,7 @@ packages=(
   libgtest-dev googletest
   fonts-liberation fontconfig libfontconfig-dev
   clang libclang-rt-14-dev
-  hyperfine exiv2 libtiff-tools time valgrind
+  hyperfine exiv2 libtiff-tools time valgrind strace
   libimage-exiftool-perl
   xvfb xauth xdotool imagemagick parallel
 )

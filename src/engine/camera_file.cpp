@@ -42,6 +42,17 @@ std::unique_ptr<QuietLibRaw> quietLibRaw()
     return std::make_unique<QuietLibRaw>();
 }
 
+// LibRaw reads the bytes FreeImage's loader reads, through a stream that, like
+// FreeImage's, has no file name: nothing beside the file is read either. A
+// file that could not be read fails as LibRaw's own open of it would.
+int openWithLibRaw(LibRaw& raw, const MappedFile& input)
+{
+    if (!input.isOpen())
+        return LIBRAW_IO_ERROR;
+    // LibRaw only reads the buffer it is given.
+    return raw.open_buffer(const_cast<unsigned char*>(input.data()), input.size());
+}
+
 struct PixelSize {
     int64_t width = 0, height = 0;
     int64_t area() const { return width * height; }
@@ -120,11 +131,11 @@ int64_t previewBytes(LibRaw& raw)
 
 }  // namespace
 
-DecodeForecast forecastCameraDecode(const std::string& path, CameraDecode decode)
+DecodeForecast forecastCameraDecode(const MappedFile& input, CameraDecode decode)
 {
     DecodeForecast forecast;
     auto raw = quietLibRaw();
-    const int opened = raw->open_file(path.c_str());
+    const int opened = openWithLibRaw(*raw, input);
     if (opened != LIBRAW_SUCCESS) {
         if (opened != LIBRAW_FILE_UNSUPPORTED)
             forecast.claim = DecodeForecast::Claim::damaged;
@@ -144,11 +155,11 @@ DecodeForecast forecastCameraDecode(const std::string& path, CameraDecode decode
     return forecast;
 }
 
-CameraFileFacts inspectCameraFile(const std::string& path, bool withPreview)
+CameraFileFacts inspectCameraFile(const MappedFile& input, bool withPreview)
 {
     CameraFileFacts facts;
     auto raw = quietLibRaw();
-    if (raw->open_file(path.c_str()) != LIBRAW_SUCCESS)
+    if (openWithLibRaw(*raw, input) != LIBRAW_SUCCESS)
         return facts;
     facts.readable = true;
     facts.orientation = orientationFromFlip(raw->imgdata.sizes.flip);

@@ -3,7 +3,9 @@
 // Kept apart from FreeImage's header, whose integer typedefs clash with LibRaw's.
 #pragma once
 
-#include <string>
+#include "platform/mapped_file.h"
+
+#include <cstdint>
 
 namespace quill {
 
@@ -16,7 +18,7 @@ struct CameraFileFacts {
 };
 
 /// Reads the orientation and, when `withPreview`, the kind of embedded preview.
-CameraFileFacts inspectCameraFile(const std::string& path, bool withPreview);
+CameraFileFacts inspectCameraFile(const MappedFile& input, bool withPreview);
 
 /// The four things FreeImage's RAW loader can make of a camera file.
 enum class CameraDecode { preview, display, halfSize, full };
@@ -36,6 +38,6 @@ struct DecodeForecast {
 
 /// Opens the file's header with LibRaw (and reads the embedded preview's size
 /// when the decode returns the preview) without decoding any pixel.
-DecodeForecast forecastCameraDecode(const std::string& path, CameraDecode decode);
+DecodeForecast forecastCameraDecode(const MappedFile& input, CameraDecode decode);
 
 }  // namespace quill

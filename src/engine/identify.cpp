@@ -252,9 +252,4 @@ ContentKind contentKindOf(std::string_view firstBytes)
     return ContentKind::unknown;
 }
 
-ContentKind contentKind(const std::string& path)
-{
-    return contentKindOf(readFirstBytes(path, kContentSampleBytes));
-}
-
 }  // namespace quill

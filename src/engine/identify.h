@@ -26,7 +26,4 @@ constexpr size_t kContentSampleBytes = 4096;
 /// The kind of content from up to kContentSampleBytes of its start.
 ContentKind contentKindOf(std::string_view firstBytes);
 
-/// The same, reading the file; `unknown` when it cannot be read.
-ContentKind contentKind(const std::string& path);
-
 }  // namespace quill

@@ -9,6 +9,7 @@
 #include "engine/freeimage_messages.h"
 #include "engine/camera_file.h"
 #include "engine/identify.h"
+#include "engine/input_file.h"
 #include "engine/memory_share.h"
 #include "engine/truncation.h"
 #include "engine/upright.h"
@@ -34,11 +35,11 @@ int rawLoadFlags(int32_t rawLoadAs)
 // writes into them (FreeImage reads them with JPEG_EXIFROTATE). A bitmap
 // preview comes out as the sensor stored it, and a preview whose own EXIF
 // names another orientation than the camera file is turned by the wrong one.
-Bitmap previewUpright(Bitmap preview, const std::string& path)
+Bitmap previewUpright(Bitmap preview, const MappedFile& input)
 {
     // Only previews that came from the JPEG carry EXIF; a decode carries none.
     const bool fromJpeg = FreeImage_GetMetadataCount(FIMD_EXIF_MAIN, preview.get()) > 0;
-    CameraFileFacts facts = inspectCameraFile(path, !fromJpeg);
+    CameraFileFacts facts = inspectCameraFile(input, !fromJpeg);
     if (!facts.readable)
         return preview;
     if (fromJpeg) {
@@ -66,16 +67,16 @@ CameraDecode decodeFor(int flags)
 
 // A load that failed with the allocator's ENOMEM ran out of memory, whatever
 // else was wrong with the file.
-Bitmap loadNoting(FREE_IMAGE_FORMAT format, const std::string& path, int flags, FailureReason& reason)
+Bitmap loadNoting(FREE_IMAGE_FORMAT format, const MappedFile& input, int flags, FailureReason& reason)
 {
     errno = 0;
-    Bitmap image(FreeImage_Load(format, path.c_str(), flags));
+    Bitmap image = loadFromMemory(format, input, flags);
     if (!image && errno == ENOMEM)
         reason = FailureReason::memoryShareExceeded;
     return image;
 }
 
-Bitmap loadCameraRaw(const std::string& path, int32_t rawLoadAs, const DecodeForecast& forecast,
+Bitmap loadCameraRaw(const MappedFile& input, int32_t rawLoadAs, const DecodeForecast& forecast,
                      FailureReason& reason)
 {
     const int flags = rawLoadFlags(rawLoadAs);
@@ -86,79 +87,85 @@ Bitmap loadCameraRaw(const std::string& path, int32_t rawLoadAs, const DecodeFor
     // A decode of a file cut short fills the missing part with grey or
     // garbage; an embedded preview LibRaw could read whole is still the picture.
     if (forecast.claim == DecodeForecast::Claim::readable && !forecast.fromPreview &&
-        (forecast.dataCutOff || containerCutShort(path))) {
+        (forecast.dataCutOff || containerCutShort(input))) {
         reason = FailureReason::damagedData;
         return {};
     }
-    Bitmap image = loadNoting(FIF_RAW, path, flags, reason);
+    Bitmap image = loadNoting(FIF_RAW, input, flags, reason);
     if (image && flags == RAW_PREVIEW)
-        image = previewUpright(std::move(image), path);
+        image = previewUpright(std::move(image), input);
     return image;
 }
 
 // The JPEG's header tells its size: a JPEG that would not fit is refused unread.
-Bitmap loadJpeg(const std::string& path, FailureReason& reason)
+Bitmap loadJpeg(const MappedFile& input, FailureReason& reason)
 {
-    if (FreeImage_GetFileType(path.c_str(), 0) == FIF_JPEG) {
-        Bitmap header(FreeImage_Load(FIF_JPEG, path.c_str(), FIF_LOAD_NOPIXELS));
+    if (freeImageTypeOf(input) == FIF_JPEG) {
+        Bitmap header = loadFromMemory(FIF_JPEG, input, FIF_LOAD_NOPIXELS);
         const int64_t pixels = header ? int64_t(FreeImage_GetWidth(header.get())) * FreeImage_GetHeight(header.get()) : 0;
         if (!fitsDecodeMemoryShare(pixels * 4)) {  // up to four channels before conversion to RGB
             reason = FailureReason::memoryShareExceeded;
             return {};
         }
     }
-    return loadNoting(FIF_JPEG, path, JPEG_ACCURATE | JPEG_EXIFROTATE, reason);
+    return loadNoting(FIF_JPEG, input, JPEG_ACCURATE | JPEG_EXIFROTATE, reason);
 }
 
 // Why a file that LibRaw or a signature claims gave no image.
-FailureReason claimedButUnreadable(const std::string& path, const DecodeForecast& forecast, ContentKind kind)
+FailureReason claimedButUnreadable(const MappedFile& input, const DecodeForecast& forecast, ContentKind kind)
 {
     if (forecast.claim == DecodeForecast::Claim::readable)
         return FailureReason::damagedData;  // LibRaw reads the header, the data lets it down
     if (kind == ContentKind::camera)
-        return forecast.claim == DecodeForecast::Claim::damaged || containerCutShort(path)
+        return forecast.claim == DecodeForecast::Claim::damaged || containerCutShort(input)
                    ? FailureReason::damagedData
                    : FailureReason::notDecodable;  // a container LibRaw does not support
-    if (FreeImage_GetFileType(path.c_str(), 0) == FIF_JPEG)
+    if (freeImageTypeOf(input) == FIF_JPEG)
         return FailureReason::damagedData;
     return FailureReason::notDecodable;
 }
 
 }  // namespace
 
-Bitmap loadInput(const std::string& path, const Settings& settings, FailureReason& reason)
+Bitmap loadInput(const MappedFile& input, const Settings& settings, FailureReason& reason)
 {
     silenceFreeImage();
     reason = FailureReason::none;
     Bitmap image;
     const bool pixelMode = is(settings.rawLoadAs, RawLoadAs::Rgb8) || is(settings.rawLoadAs, RawLoadAs::Rgb16);
     if (pixelMode)
-        image = importRawPixels(path, settings.rawLoadAs, settings, &reason);
+        image = importRawPixels(input, settings.rawLoadAs, settings, &reason);
     if (reason != FailureReason::none)
         return {};
     const DecodeForecast forecast =
-        image ? DecodeForecast{} : forecastCameraDecode(path, decodeFor(rawLoadFlags(settings.rawLoadAs)));
+        image ? DecodeForecast{} : forecastCameraDecode(input, decodeFor(rawLoadFlags(settings.rawLoadAs)));
     if (!image)
-        image = loadCameraRaw(path, settings.rawLoadAs, forecast, reason);
+        image = loadCameraRaw(input, settings.rawLoadAs, forecast, reason);
     if (!image && reason == FailureReason::none)
-        image = loadJpeg(path, reason);
+        image = loadJpeg(input, reason);
     if (reason != FailureReason::none)
         return {};
     if (!image) {
         // Pixel data has no signature: whatever LibRaw or a signature claims,
         // or text, is no picture when no decoder read it.
-        const ContentKind kind = contentKind(path);
+        const ContentKind kind = contentKindOf(input.bytes());
         if (forecast.claim == DecodeForecast::Claim::readable || kind != ContentKind::unknown) {
-            reason = claimedButUnreadable(path, forecast, kind);
+            reason = claimedButUnreadable(input, forecast, kind);
             return {};
         }
-        image = importRawPixels(path, 2, settings, &reason);
+        image = importRawPixels(input, 2, settings, &reason);
         if (!image && reason == FailureReason::none)
             reason = FailureReason::notDecodable;
     }
     // The pixels are upright now; metadata copied from here must say so.
     markUpright(image.get());
     return image;
+}
+
+Bitmap loadInput(const std::string& path, const Settings& settings, FailureReason& reason)
+{
+    const MappedFile input(path);
+    return loadInput(input, settings, reason);
 }
 
 Bitmap loadInput(const std::string& path, const Settings& settings)

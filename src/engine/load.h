@@ -4,6 +4,7 @@
 
 #include "engine/bitmap.h"
 #include "engine/failure_reason.h"
+#include "platform/mapped_file.h"
 #include "settings/settings.h"
 
 #include <string>
@@ -14,7 +15,11 @@ namespace quill {
 /// and `reason` then says why. The pixels come out upright (the scene as the
 /// camera was held). The last attempt, the pixel import, only takes content
 /// that no decoder and no signature recognises: a camera file that cannot be
-/// decoded fails rather than turning into noise.
+/// decoded fails rather than turning into noise. Every attempt reads the one
+/// mapping of the file.
+Bitmap loadInput(const MappedFile& input, const Settings& settings, FailureReason& reason);
+
+/// The same, opening the file at `path`.
 Bitmap loadInput(const std::string& path, const Settings& settings, FailureReason& reason);
 
 /// The same, when the reason does not matter.
@@ -22,6 +27,10 @@ Bitmap loadInput(const std::string& path, const Settings& settings);
 
 /// Imports the file as headerless pixel data: mode 1 = 8 bits, mode 2 = 16 bits 5-6-5.
 /// A buffer beyond the decode memory share is refused, and `reason` (when given) says so.
+Bitmap importRawPixels(const MappedFile& input, int mode, const Settings& settings,
+                       FailureReason* reason = nullptr);
+
+/// The same, opening the file at `path`.
 Bitmap importRawPixels(const std::string& path, int mode, const Settings& settings,
                        FailureReason* reason = nullptr);
 

@@ -202,10 +202,13 @@ void readResolution(const Exiv2::ExifData& exif, SourceMetadata& metadata)
     }
 }
 
-void readWithExiv2(const std::string& path, SourceMetadata& metadata)
+void readWithExiv2(const MappedFile& source, SourceMetadata& metadata)
 {
+    if (!source.isOpen())
+        return;
     try {
-        auto image = Exiv2::ImageFactory::open(path, false);
+        // Exiv2 reads the bytes in place; it copies nothing it only reads.
+        auto image = Exiv2::ImageFactory::open(source.data(), static_cast<long>(source.size()));
         if (!image.get())
             return;
         image->readMetadata();
@@ -536,13 +539,19 @@ Resolution outputResolution(FIBITMAP* image, const SourceMetadata& metadata, boo
     return {2835, 2835, 72.0, 72.0};
 }
 
-SourceMetadata readSourceMetadata(const std::string& sourcePath, FIBITMAP* decoded)
+SourceMetadata readSourceMetadata(const MappedFile& source, FIBITMAP* decoded)
 {
     silenceImageLibraries();
     SourceMetadata metadata;
-    readWithExiv2(sourcePath, metadata);
+    readWithExiv2(source, metadata);
     readFromDecoder(decoded, metadata);
     return metadata;
+}
+
+SourceMetadata readSourceMetadata(const std::string& sourcePath, FIBITMAP* decoded)
+{
+    const MappedFile source(sourcePath);
+    return readSourceMetadata(source, decoded);
 }
 
 bool writeTiffMetadata(const std::string& tiffPath, const SourceMetadata& metadata,

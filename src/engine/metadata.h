@@ -5,6 +5,8 @@
 // they are.
 #pragma once
 
+#include "platform/mapped_file.h"
+
 #include <FreeImage.h>
 
 #include <cstdint>
@@ -62,6 +64,9 @@ Resolution outputResolution(FIBITMAP* image, const SourceMetadata& metadata, boo
 /// Reads the source file's EXIF, GPS, IPTC and XMP with Exiv2; tags FreeImage
 /// decoded into `decoded` (the metadata holder) fill what the file lacks or
 /// what Exiv2 cannot read. Never fails: an unreadable source gives less.
+SourceMetadata readSourceMetadata(const MappedFile& source, FIBITMAP* decoded);
+
+/// The same, opening the file at `sourcePath`.
 SourceMetadata readSourceMetadata(const std::string& sourcePath, FIBITMAP* decoded);
 
 /// Adds the metadata to a TIFF written by FreeImage: descriptive tags in the

@@ -10,6 +10,7 @@
 #include "engine/failure_reason.h"
 #include "engine/frame.h"
 #include "engine/geometry.h"
+#include "engine/input_file.h"
 #include "engine/load.h"
 #include "engine/metadata.h"
 #include "engine/output_name.h"
@@ -43,7 +44,9 @@ RenderedImage renderSteps(ConversionJob& job, const Settings& settings, const Fo
 {
     RenderedImage rendered;
     FailureReason reason = FailureReason::none;
-    Bitmap image = loadInput(job.inputPath, settings, reason);
+    // Opened once: the loaders, the checks and the metadata all read this mapping.
+    const MappedFile input(job.inputPath);
+    Bitmap image = loadInput(input, settings, reason);
     if (!image) {
         rendered.error = failureText(reason == FailureReason::none ? FailureReason::notDecodable : reason);
         return rendered;
@@ -60,8 +63,8 @@ RenderedImage renderSteps(ConversionJob& job, const Settings& settings, const Fo
     Bitmap holder(FreeImage_AllocateT(FIT_BITMAP, 10, 10, 8, 0, 0, 0));
     if (holder)
         FreeImage_CloneMetadata(holder.get(), image.get());
-    rendered.metadata = readSourceMetadata(job.inputPath, holder ? holder.get() : image.get());
-    const bool ordinaryImage = FreeImage_GetFileType(job.inputPath.c_str(), 0) == FIF_JPEG;
+    rendered.metadata = readSourceMetadata(input, holder ? holder.get() : image.get());
+    const bool ordinaryImage = freeImageTypeOf(input) == FIF_JPEG;
     rendered.resolution = outputResolution(image.get(), rendered.metadata, ordinaryImage);
 
     image = applyRotation(std::move(image), settings);

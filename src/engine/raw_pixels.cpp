@@ -8,9 +8,10 @@
 #include "engine/freeimage_messages.h"
 #include "engine/memory_share.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <fstream>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -37,17 +38,16 @@ PixelLayout layoutFor(int mode)
 
 }  // namespace
 
-Bitmap importRawPixels(const std::string& path, int mode, const Settings& settings, FailureReason* reason)
+Bitmap importRawPixels(const MappedFile& input, int mode, const Settings& settings, FailureReason* reason)
 {
     if (mode != 1 && mode != 2)
         return {};
     silenceFreeImage();
     const PixelLayout layout = layoutFor(mode);
 
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    if (!file)
+    if (!input.isOpen())
         return {};
-    const std::streamoff length = file.tellg();
+    const auto length = static_cast<int64_t>(input.size());
     const int64_t header = settings.rawHeaderSize;
     if (length <= 0 || header < 0 || header >= length)
         return {};
@@ -83,8 +83,7 @@ Bitmap importRawPixels(const std::string& path, int mode, const Settings& settin
         return {};
     }
     const uint64_t wanted = std::min<uint64_t>(bufferSize, static_cast<uint64_t>(dataSize));
-    file.seekg(header);
-    file.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(wanted));
+    std::memcpy(pixels.data(), input.data() + header, static_cast<size_t>(wanted));
 
     Bitmap image(FreeImage_ConvertFromRawBits(pixels.data(), static_cast<int>(width), static_cast<int>(height),
                                               static_cast<int>(pitch), layout.bitsPerPixel, layout.redMask,
@@ -92,6 +91,12 @@ Bitmap importRawPixels(const std::string& path, int mode, const Settings& settin
     if (!image && reason)  // the size is valid: only memory can be missing
         *reason = FailureReason::memoryShareExceeded;
     return image;
+}
+
+Bitmap importRawPixels(const std::string& path, int mode, const Settings& settings, FailureReason* reason)
+{
+    const MappedFile input(path);
+    return importRawPixels(input, mode, settings, reason);
 }
 
 }  // namespace quill

@@ -1,15 +1,18 @@
 // Checks a camera container's own offsets against the file's length. TIFF
 // containers are walked with libtiff: every directory of the main chain and
 // its sub-directories (where DNG keeps the raw data), every strip and tile.
+// libtiff reads the file's bytes in memory, as it would read a mapped file.
 #include "engine/truncation.h"
 
 #include "engine/metadata.h"
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <fstream>
+#include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace quill {
@@ -56,10 +59,64 @@ bool directoryBeyond(TIFF* tiff, uint64_t length, int& budget)
     return false;
 }
 
-bool tiffCutShort(const std::string& path, uint64_t length)
+// The file's bytes as libtiff's client procedures see them: read-only, and
+// mapped, so libtiff reads straight from them.
+struct TiffSource {
+    const unsigned char* data;
+    uint64_t size;
+    uint64_t at = 0;
+};
+
+tmsize_t readSource(thandle_t handle, void* buffer, tmsize_t count)
+{
+    auto* source = static_cast<TiffSource*>(handle);
+    if (count < 0 || source->at >= source->size)
+        return 0;
+    const uint64_t taken = std::min<uint64_t>(uint64_t(count), source->size - source->at);
+    std::memcpy(buffer, source->data + source->at, taken);
+    source->at += taken;
+    return tmsize_t(taken);
+}
+
+tmsize_t refuseWrite(thandle_t, void*, tmsize_t)
+{
+    return -1;
+}
+
+toff_t seekSource(thandle_t handle, toff_t offset, int whence)
+{
+    auto* source = static_cast<TiffSource*>(handle);
+    const uint64_t base = whence == SEEK_CUR ? source->at : whence == SEEK_END ? source->size : 0;
+    source->at = base + offset;  // past the end is allowed, as with a file
+    return source->at;
+}
+
+int closeSource(thandle_t)
+{
+    return 0;
+}
+
+toff_t sizeOfSource(thandle_t handle)
+{
+    return static_cast<TiffSource*>(handle)->size;
+}
+
+int mapSource(thandle_t handle, void** base, toff_t* size)
+{
+    auto* source = static_cast<TiffSource*>(handle);
+    *base = const_cast<unsigned char*>(source->data);
+    *size = source->size;
+    return 1;
+}
+
+void unmapSource(thandle_t, void*, toff_t) {}
+
+bool tiffCutShort(const MappedFile& input, uint64_t length)
 {
     silenceImageLibraries();
-    std::unique_ptr<TIFF, TiffClose> tiff(TIFFOpen(path.c_str(), "r"));
+    TiffSource source{input.data(), input.size()};
+    std::unique_ptr<TIFF, TiffClose> tiff(TIFFClientOpen("input", "r", &source, readSource, refuseWrite, seekSource,
+                                                         closeSource, sizeOfSource, mapSource, unmapSource));
     if (!tiff)
         return false;  // nothing to tell: a first directory past the end is checked before
     int budget = kLargestDirectoryCount;
@@ -81,20 +138,19 @@ uint32_t read32(const unsigned char* at, bool littleEndian)
 
 }  // namespace
 
-bool containerCutShort(const std::string& path)
+bool containerCutShort(const MappedFile& input)
 {
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    const std::streamoff length = file ? static_cast<std::streamoff>(file.tellg()) : 0;
-    unsigned char head[14] = {}, tail[4] = {};
-    if (length < 16 || !file.seekg(0).read(reinterpret_cast<char*>(head), sizeof head) ||
-        !file.seekg(length - 4).read(reinterpret_cast<char*>(tail), sizeof tail))
+    const auto length = static_cast<int64_t>(input.size());
+    if (!input.isOpen() || length < 16)
         return false;
+    const unsigned char* head = input.data();
+    const unsigned char* tail = input.data() + length - 4;
     const bool little = head[0] == 'I' && head[1] == 'I';
     if (!little && !(head[0] == 'M' && head[1] == 'M'))
         return false;
     const unsigned magic = little ? head[2] | head[3] << 8 : head[3] | head[2] << 8;
     if (magic == 42)
-        return read32(head + 4, little) >= uint64_t(length) || tiffCutShort(path, uint64_t(length));
+        return read32(head + 4, little) >= uint64_t(length) || tiffCutShort(input, uint64_t(length));
     // CIFF keeps its root directory's offset, counted from the heap, in the last four bytes.
     if (std::string(reinterpret_cast<const char*>(head) + 6, 8) == "HEAPCCDR")
         return int64_t(read32(head + 2, little)) + read32(tail, little) >= length;

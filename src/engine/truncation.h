@@ -3,13 +3,13 @@
 // takes the next file's bytes; the loader refuses it instead.
 #pragma once
 
-#include <string>
+#include "platform/mapped_file.h"
 
 namespace quill {
 
 /// True when a TIFF-based file (DNG, NEF, KDC, ...) places a directory or the
 /// data of one of its images beyond its end, or a CIFF file (CRW) its root
 /// directory. False for anything else, and for files that cannot be read.
-bool containerCutShort(const std::string& path);
+bool containerCutShort(const MappedFile& input);
 
 }  // namespace quill

@@ -549,15 +549,21 @@ std::vector<pid_t> renderProcesses()
     return children;
 }
 
-/// True when the process has the file open.
-bool hasOpen(pid_t pid, const std::string& path)
+/// True when the process has the file open or mapped (a render maps its input).
+bool isReading(pid_t pid, const std::string& path)
 {
+    const std::string process = "/proc/" + std::to_string(pid);
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+    for (const auto& entry : fs::directory_iterator(process + "/fd", error)) {
         std::error_code readError;
         if (fs::read_symlink(entry.path(), readError).string() == path)
             return true;
     }
+    std::ifstream maps(process + "/maps");
+    for (std::string line; std::getline(maps, line);)
+        if (line.size() > path.size() && line.compare(line.size() - path.size(), path.size(), path) == 0 &&
+            line[line.size() - path.size() - 1] == ' ')
+            return true;
     return false;
 }
 
@@ -580,7 +586,7 @@ TEST(ParallelBatch, ARenderProcessThatDiesCostsOnlyItsFile)
         std::thread assassin([&] {
             while (!finished && killed == 0) {
                 for (pid_t pid : renderProcesses())
-                    if (hasOpen(pid, inputs.paths[2]) && ::kill(pid, SIGKILL) == 0)
+                    if (isReading(pid, inputs.paths[2]) && ::kill(pid, SIGKILL) == 0)
                         killed = pid;
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
