@@ -566,8 +566,10 @@ private:
             left = std::max<int64_t>(left, 0);
             timeoutMs = timeoutMs < 0 ? static_cast<int>(left) : std::min(timeoutMs, static_cast<int>(left));
         }
-        // While the oldest file is flushing, look back soon to commit it.
-        if (flushPending(inFlight_.front()))
+        // The oldest file has its reply, so only its flush holds it back: look
+        // back soon to commit it. Asking whether the flush is still pending
+        // here could see it end just now and leave nothing to wake the poll.
+        if (inFlight_.front().reply)
             timeoutMs = timeoutMs < 0 ? kFlushCheckMs : std::min(timeoutMs, kFlushCheckMs);
         // A stop asked while paused or a window's abort must not wait for a decode.
         fds.push_back({run_.wakeFd, POLLIN, 0});
