@@ -2,6 +2,8 @@
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
+# Paths inside the checkout hash as relative ones, so every clone shares the cache.
+export CCACHE_BASEDIR := $(CURDIR)
 
 .PHONY: all build test demo bench fuzz sanitize deps clean
 
