@@ -4,6 +4,7 @@ JOBS ?= 2
 CMAKE_FLAGS ?=
 # Paths inside the checkout hash as relative ones, so every clone shares the cache.
 export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
 
 .PHONY: all build test demo bench fuzz sanitize deps clean
 
