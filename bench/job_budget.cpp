@@ -3,7 +3,7 @@
 //   job_budget RAW_LOAD_AS FILE...
 // prints "jobs N", "largest BYTES" (one decode of the largest file, estimated)
 // and "free BYTES" (the memory free now; the budget is half of it).
-#include "engine/job_count.h"
+#include "engine/batch/job_count.h"
 
 #include <algorithm>
 #include <cstdio>

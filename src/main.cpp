@@ -5,7 +5,7 @@
 #include "cli/command_line.h"
 #include "cli/offscreen_gui.h"
 #include "engine/formats.h"
-#include "engine/render_service.h"
+#include "engine/batch/render_service.h"
 #include "inputs/input_list.h"
 #include "settings/settings.h"
 #include "text/language.h"

@@ -2,7 +2,7 @@
 
 #include "cli/options.h"
 #include "cli/vocabularies.h"
-#include "engine/output_settings.h"
+#include "engine/run/output_settings.h"
 #include "settings/setting_codes.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 // so the listing ends where a run fails.
 #pragma once
 
-#include "engine/run_preparation.h"
+#include "engine/run/run_preparation.h"
 #include "settings/settings.h"
 
 #include <functional>

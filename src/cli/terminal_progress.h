@@ -4,7 +4,7 @@
 // same as in a pipe or a file, where nothing of it appears.
 #pragma once
 
-#include "engine/progress.h"
+#include "engine/run/progress.h"
 
 #include <chrono>
 #include <cstdint>

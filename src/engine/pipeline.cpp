@@ -5,16 +5,16 @@
 // only when FreeImage could not allocate the new one.
 #include "engine/pipeline.h"
 
-#include "engine/colour.h"
-#include "engine/depth.h"
-#include "engine/failure_reason.h"
-#include "engine/frame.h"
-#include "engine/geometry.h"
-#include "engine/input_file.h"
-#include "engine/load.h"
-#include "engine/metadata.h"
-#include "engine/output_name.h"
-#include "engine/watermark.h"
+#include "engine/steps/colour.h"
+#include "engine/steps/depth.h"
+#include "engine/run/failure_reason.h"
+#include "engine/steps/frame.h"
+#include "engine/steps/geometry.h"
+#include "engine/io/input_file.h"
+#include "engine/io/load.h"
+#include "engine/io/metadata.h"
+#include "engine/run/output_name.h"
+#include "engine/steps/watermark.h"
 #include "platform/paths.h"
 
 #include <new>

@@ -5,8 +5,8 @@
 
 #include "app/job.h"
 #include "engine/formats.h"
-#include "engine/save.h"
-#include "engine/watermark_font.h"
+#include "engine/io/save.h"
+#include "engine/steps/watermark_font.h"
 #include "settings/settings.h"
 
 #include <string>

@@ -2,9 +2,9 @@
 #include "inputs/folder_import.h"
 
 #include "app/job.h"
-#include "engine/progress.h"
+#include "engine/run/progress.h"
 #include "inputs/input_list.h"
-#include "engine/progress.h"
+#include "engine/run/progress.h"
 #include "platform/paths.h"
 
 #include <dirent.h>

@@ -5,7 +5,7 @@
 // The list has no lock: while a worker fills it, nobody else reads or changes it.
 #pragma once
 
-#include "engine/queue.h"
+#include "engine/run/queue.h"
 
 #include <cstddef>
 #include <string>

@@ -4,10 +4,10 @@
 #include "inputs/list_file.h"
 
 #include "app/job.h"
-#include "engine/progress.h"
+#include "engine/run/progress.h"
 #include "inputs/folder_import.h"
 #include "inputs/input_list.h"
-#include "engine/progress.h"
+#include "engine/run/progress.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

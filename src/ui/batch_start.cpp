@@ -1,6 +1,6 @@
 #include "ui/batch_start.h"
 
-#include "engine/batch_run.h"
+#include "engine/batch/batch_run.h"
 #include "ui/input_list_model.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"

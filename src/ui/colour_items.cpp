@@ -1,6 +1,6 @@
 #include "ui/colour_items.h"
 
-#include "engine/geometry.h"
+#include "engine/steps/geometry.h"
 #include "ui/window_records.h"
 
 #include <QPainter>

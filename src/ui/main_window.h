@@ -4,7 +4,7 @@
 // and shortcut alike.
 #pragma once
 
-#include "engine/progress.h"
+#include "engine/run/progress.h"
 #include "inputs/input_list.h"
 #include "ui/commands.h"
 #include "ui/window_records.h"

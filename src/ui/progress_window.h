@@ -3,7 +3,7 @@
 // stopping, and ends with a summary and an enabled OK button.
 #pragma once
 
-#include "engine/progress.h"
+#include "engine/run/progress.h"
 
 #include <QDialog>
 

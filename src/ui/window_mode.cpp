@@ -1,7 +1,7 @@
 #include "ui/window_mode.h"
 
 #include "app/version.h"
-#include "engine/batch_run.h"
+#include "engine/batch/batch_run.h"
 #include "platform/paths.h"
 #include "settings/config_file.h"
 #include "settings/defaults.h"

@@ -2,7 +2,7 @@
 // debug lines, what gets queued from folders and list files, where outputs
 // land, and the exit codes.
 #include "cli_helpers.h"
-#include "engine/identify.h"
+#include "engine/io/identify.h"
 
 #include <gtest/gtest.h>
 

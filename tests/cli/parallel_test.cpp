@@ -5,13 +5,13 @@
 #include "cli_helpers.h"
 
 #include "app/job.h"
-#include "engine/depth.h"
+#include "engine/steps/depth.h"
 #include "engine/formats.h"
-#include "engine/batch_run.h"
-#include "engine/output_settings.h"
+#include "engine/batch/batch_run.h"
+#include "engine/run/output_settings.h"
 #include "inputs/input_list.h"
 #include "engine/pipeline.h"
-#include "engine/watermark_font.h"
+#include "engine/steps/watermark_font.h"
 
 #include <FreeImage.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "engine/colour.h"
+#include "engine/steps/colour.h"
 
 #include "test_images.h"
 

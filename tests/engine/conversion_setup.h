@@ -3,9 +3,9 @@
 #pragma once
 
 #include "app/job.h"
-#include "engine/depth.h"
+#include "engine/steps/depth.h"
 #include "engine/formats.h"
-#include "engine/batch_run.h"
+#include "engine/batch/batch_run.h"
 #include "engine/pipeline.h"
 #include "support/support.h"
 

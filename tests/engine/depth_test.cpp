@@ -1,4 +1,4 @@
-#include "engine/depth.h"
+#include "engine/steps/depth.h"
 
 #include "test_images.h"
 

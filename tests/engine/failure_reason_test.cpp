@@ -1,7 +1,7 @@
 // Why a file failed, in the words the batch prints after "Reason: ".
 #include "engine/conversion_setup.h"
-#include "engine/failure_reason.h"
-#include "engine/save.h"
+#include "engine/run/failure_reason.h"
+#include "engine/io/save.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/geometry.h"
+#include "engine/steps/geometry.h"
 
 #include "test_images.h"
 

@@ -1,4 +1,4 @@
-#include "engine/identify.h"
+#include "engine/io/identify.h"
 
 #include "support/support.h"
 

@@ -2,8 +2,8 @@
 // their reason instead of turning into noise; decodes beyond the memory share
 // are refused before their pixels exist; a process memory cap fails the file,
 // not the process.
-#include "engine/load.h"
-#include "engine/memory_share.h"
+#include "engine/io/load.h"
+#include "engine/io/memory_share.h"
 #include "platform/memory_limit.h"
 
 #include "support/support.h"

@@ -1,6 +1,6 @@
-#include "engine/freeimage_messages.h"
-#include "engine/load.h"
-#include "engine/upright.h"
+#include "engine/io/freeimage_messages.h"
+#include "engine/io/load.h"
+#include "engine/io/upright.h"
 
 #include "support/support.h"
 #include "test_images.h"

@@ -2,7 +2,7 @@
 // camera files, written into TIFF files and read back with Exiv2.
 #include "engine/conversion_setup.h"
 
-#include "engine/metadata.h"
+#include "engine/io/metadata.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>

@@ -1,4 +1,4 @@
-#include "engine/output_name.h"
+#include "engine/run/output_name.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // How many files a batch renders at once, what one decode is expected to
 // need, and the fallback to converting in this process when no render
 // process can be started.
-#include "engine/depth.h"
-#include "engine/batch_run.h"
-#include "engine/job_count.h"
+#include "engine/steps/depth.h"
+#include "engine/batch/batch_run.h"
+#include "engine/batch/job_count.h"
 #include "support/support.h"
 
 #include <FreeImage.h>

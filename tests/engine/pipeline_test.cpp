@@ -2,7 +2,7 @@
 // files and generated DNGs in, TIFF files out, read back with FreeImage and Exiv2.
 #include "engine/conversion_setup.h"
 
-#include "engine/metadata.h"
+#include "engine/io/metadata.h"
 
 #include <gtest/gtest.h>
 

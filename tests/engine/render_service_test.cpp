@@ -2,7 +2,7 @@
 // a pipe, and the run, request and reply messages carried by them. A render
 // process must see exactly the settings of the run, or its files come out
 // different from those of a one-at-a-time run.
-#include "engine/render_service.h"
+#include "engine/batch/render_service.h"
 #include "platform/channel.h"
 #include "settings/settings_fields.h"
 

@@ -1,6 +1,6 @@
 // Temporary output files name the process that holds them; what a killed
 // process left is removed later, and nothing else ever is.
-#include "engine/save.h"
+#include "engine/io/save.h"
 #include "engine/test_images.h"
 #include "platform/process_identity.h"
 #include "support/support.h"

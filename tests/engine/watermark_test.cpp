@@ -1,7 +1,7 @@
-#include "engine/watermark.h"
+#include "engine/steps/watermark.h"
 
 #include "engine/test_images.h"
-#include "engine/watermark_font.h"
+#include "engine/steps/watermark_font.h"
 #include "support/support.h"
 
 #include <FreeImage.h>

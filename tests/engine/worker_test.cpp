@@ -2,8 +2,8 @@
 // mirrored subfolders, output dates and its debug log.
 #include "engine/conversion_setup.h"
 
-#include "engine/identify.h"
-#include "engine/worker.h"
+#include "engine/io/identify.h"
+#include "engine/run/worker.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "app/job.h"
 #include "engine/formats.h"
-#include "engine/progress.h"
+#include "engine/run/progress.h"
 #include "inputs/input_list.h"
 #include "support/support.h"
 

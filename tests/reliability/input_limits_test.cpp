@@ -4,7 +4,7 @@
 // failure aborts the child) instead of passing by luck on a large machine.
 #include "reliability_support.h"
 
-#include "engine/load.h"
+#include "engine/io/load.h"
 #include "settings/config_file.h"
 #include "settings/preference_file.h"
 

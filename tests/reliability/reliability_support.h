@@ -5,7 +5,7 @@
 #pragma once
 
 #include "engine/bitmap.h"
-#include "engine/metadata.h"
+#include "engine/io/metadata.h"
 #include "support/support.h"
 
 #include <gtest/gtest.h>

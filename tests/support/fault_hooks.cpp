@@ -2,7 +2,7 @@
 // on a file whose path contains the text of QUILLMERE_CRASH_ON and never
 // finishes one whose path contains the text of QUILLMERE_STALL_ON. They let
 // tests prove that a decoder crash or hang costs that one file, never the batch.
-#include "engine/render_service.h"
+#include "engine/batch/render_service.h"
 
 #include <csignal>
 #include <cstdlib>

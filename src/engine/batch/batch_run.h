@@ -1,0 +1,106 @@
+// One conversion run, as both front ends start it. A run owns copies of the
+// settings, the job's run fields and the queue, so a front end may change its
+// own records while the run goes on. Files are rendered side by side (render
+// processes, or this process when none can start) and named, committed,
+// counted and reported strictly in queue order.
+#pragma once
+
+#include "app/job.h"
+#include "engine/formats.h"
+#include "engine/run/progress.h"
+#include "engine/run/queue.h"
+#include "engine/run/run_preparation.h"
+#include "settings/settings.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quill {
+
+/// What became of one queued file.
+struct FileResult {
+    size_t queueIndex = 0;      // position in the run's queue, from 0
+    std::string inputPath;
+    std::string relativeSubfolder;
+    bool converted = false;
+    std::string outputPath;     // the name written; empty when nothing was written
+    std::string reason;         // why it failed, in plain words; empty when converted
+    int32_t counter = 0;        // the %n% and %rnd% values it was named with
+    int32_t randomNumber = 0;
+    int32_t finalWidth = 0;     // after rotation and resize
+    int32_t finalHeight = 0;
+    int32_t frameNumber = 0;    // the frame written (%frame%)
+    int32_t sourceDepth = 0;    // bits per pixel as decoded
+    int32_t targetDepth = 0;    // bits per pixel written
+};
+
+struct RunTotals {
+    int32_t queued = 0;
+    int32_t started = 0;
+    int32_t converted = 0;
+    bool stopped = false;       // stop() or abort() ended the run early
+    int32_t unhealthyRenderExits = 0;  // render processes that ended with an error of their own
+    int32_t nextCounter = 0;      // %n% and %rnd% of the next success, for the
+    int32_t nextRandomNumber = 0; // front end to carry on into its next run
+};
+
+/// Called on the run's own thread, one call at a time, files in queue order.
+/// The window forwards them to the GUI thread; the command line prints.
+struct RunObserver {
+    std::function<void(size_t queueIndex, const std::string& inputPath)> fileStarted;
+    std::function<void(const FileResult& result)> fileDone;
+    std::function<void(const RunTotals& totals)> finished;
+};
+
+struct RunOptions {
+    std::string executable;  // started as the render processes; empty: render in this process
+    std::chrono::seconds fileTimeLimit{600};  // a file that takes longer fails
+    ProgressRecord* progress = nullptr;  // a record the front end polls; none: the run's own
+};
+
+/// The debug log's lines for one file: "Processing: ", "File Format: ", then
+/// "[OK] Saving As: " or "[ERROR] Unable to convert the file!" and "Reason: ".
+std::vector<std::string> debugLogLines(const FileResult& result);
+
+/// The running executable (/proc/self/exe), for RunOptions::executable.
+std::string ownExecutable();
+
+class BatchRun {
+public:
+    /// Copies everything it reads. `prepared` comes from prepareRun; the job
+    /// supplies the counter and random number the first file starts from.
+    BatchRun(const Settings& settings, const ConversionJob& job, const PreparedRun& prepared,
+             const FormatTables& formats, Queue queue, RunObserver observer, RunOptions options);
+    ~BatchRun();  // aborts a run still going, then joins
+    BatchRun(const BatchRun&) = delete;
+    BatchRun& operator=(const BatchRun&) = delete;
+
+    /// Starts the run on a thread of its own; false when no thread could start.
+    bool start();
+    /// Converts on the calling thread until the run ends.
+    void runHere();
+    /// No new file starts; the files in hand are finished and committed.
+    void stop();
+    /// The files in hand end at once: render processes are killed and no
+    /// temporary file is left behind.
+    void abort();
+    /// Waits for the run's thread to end.
+    void join();
+
+    /// Polled by the window (15 ms) and the terminal progress line; the
+    /// `paused` flag holds the next file back while a question is open.
+    ProgressRecord& progress();
+    /// Valid once the run has ended.
+    RunTotals totals() const;
+
+    struct State;  // the run's own records; defined beside the conversion
+
+private:
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace quill
