@@ -14,6 +14,7 @@ packages=(
   hyperfine exiv2 libtiff-tools time valgrind strace
   libimage-exiftool-perl
   xvfb xauth xdotool imagemagick parallel
+  dpkg-dev file desktop-file-utils appstream man-db shared-mime-info
 )
 
 missing=()

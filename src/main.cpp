@@ -29,6 +29,6 @@ int main(int argc, char** argv)
     quill::CommandLineRecords records{settings, job, formats, inputs, language};
     const quill::CommandLineResult result = quill::enterCommandLine(arguments, records);
     if (result.outcome == quill::CommandLineOutcome::WindowMode)
-        return quill::runWindowMode(argc, argv);
+        return quill::runWindowMode(argc, argv, result.openPaths);
     return result.outcome == quill::CommandLineOutcome::Finished ? result.exitCode : quill::kExitSuccess;
 }

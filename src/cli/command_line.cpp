@@ -5,6 +5,7 @@
 #include "cli/console.h"
 #include "cli/option_values.h"
 #include "cli/options.h"
+#include "cli/thumbnail.h"
 #include "cli/usage.h"
 #include "engine/formats.h"
 #include "inputs/input_list.h"
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <filesystem>
 #include <iterator>
 #include <thread>
 
@@ -61,7 +63,7 @@ void capJobCount(Settings& settings, std::vector<std::string>& warnings)
 void noteIgnoredArgument(const ArgumentList& arguments, size_t index, const std::string& name,
                          std::vector<std::string>& warnings)
 {
-    static const std::string firstOnly[] = {"-H", "-?", "--HELP", "-V", "--VERSION", "-U", "-T"};
+    static const std::string firstOnly[] = {"-H", "-?", "--HELP", "-V", "--VERSION", "-U", "-T", "--THUMBNAIL"};
     const std::string argument = trimmedArgument(arguments, index);
     if (argument.empty())
         return;
@@ -111,6 +113,28 @@ ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Se
     return parsed;
 }
 
+std::vector<std::string> windowOpenPaths(const ArgumentList& arguments)
+{
+    std::vector<std::string> paths;
+    for (size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        if (argument.empty())
+            continue;
+        if (argument.starts_with('-')) {
+            // The short path options take the next argument as their value.
+            const std::string name = optionName(arguments, index);
+            if (name == "-I" || name == "-O" || name == "-C")
+                ++index;
+            continue;
+        }
+        // The running window that receives them has a folder of its own.
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(argument, error);
+        paths.push_back(error ? argument : absolute.lexically_normal().string());
+    }
+    return paths;
+}
+
 CommandLineResult enterCommandLine(const ArgumentList& arguments, CommandLineRecords& records)
 {
     CommandLineResult result;
@@ -134,6 +158,10 @@ CommandLineResult enterCommandLine(const ArgumentList& arguments, CommandLineRec
     if (first == "-T") {
         result.outcome = CommandLineOutcome::Screenshots;
         result.screenshotFolder = optionValue(arguments, 1);
+        return result;
+    }
+    if (first == "--THUMBNAIL") {
+        result.exitCode = runThumbnailMode(arguments);
         return result;
     }
     if (first == "-V" || first == "--VERSION") {
@@ -160,6 +188,7 @@ CommandLineResult enterCommandLine(const ArgumentList& arguments, CommandLineRec
     if (!records.job.commandLineMode) {
         // Window mode loads its configuration over everything parsed here.
         result.outcome = CommandLineOutcome::WindowMode;
+        result.openPaths = windowOpenPaths(arguments);
         return result;
     }
     setConsoleTitle(titleString());

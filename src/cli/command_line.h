@@ -23,6 +23,7 @@ struct CommandLineResult {
     CommandLineOutcome outcome = CommandLineOutcome::Finished;
     int exitCode = kExitSuccess;
     std::string screenshotFolder;  // Screenshots only: the second argument's value
+    std::vector<std::string> openPaths;  // WindowMode only: files and folders to queue
 };
 
 /// What parsing the options produced besides the job and the settings.
@@ -41,6 +42,12 @@ inline constexpr int32_t kMostJobsPerCore = 8;
 /// error. Unknown names and bare words are ignored, with a warning; a job
 /// count above kMostJobsPerCore per core is lowered to that, with a warning.
 ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Settings& settings);
+
+/// The files and folders a start without an input option names, as a file
+/// manager passes those it opens with the program: every argument that is no
+/// option and no option's value, made absolute against the current folder.
+/// No setting is taken from such a start.
+std::vector<std::string> windowOpenPaths(const ArgumentList& arguments);
 
 /// The command-line entry over records the caller owns. Resets the job, sets
 /// the command-line defaults and builds the language table first.

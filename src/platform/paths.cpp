@@ -27,6 +27,25 @@ std::string programFolder()
     return withTrailingSlash(exe.parent_path().string());
 }
 
+// The relative paths come from the install layout the build was configured
+// with; any prefix works, since nothing is absolute.
+#ifndef QUILL_DATA_FROM_PROGRAM
+#define QUILL_DATA_FROM_PROGRAM "../share/quillmere/"
+#endif
+#ifndef QUILL_DOC_FROM_PROGRAM
+#define QUILL_DOC_FROM_PROGRAM "../share/doc/quillmere/"
+#endif
+
+std::string installedDataFolder()
+{
+    return programFolder() + QUILL_DATA_FROM_PROGRAM;
+}
+
+std::string installedDocFolder()
+{
+    return programFolder() + QUILL_DOC_FROM_PROGRAM;
+}
+
 std::string dataFolder()
 {
     std::string base;

@@ -10,6 +10,13 @@ namespace quill {
 /// Folder of the running executable, ending with "/".
 std::string programFolder();
 
+/// The installed program's shared files (theme packs, resources):
+/// <prefix>/share/quillmere/, found from the program's folder; ends with "/".
+std::string installedDataFolder();
+
+/// The installed program's documents (the user manual): <prefix>/share/doc/quillmere/.
+std::string installedDocFolder();
+
 /// $XDG_CONFIG_HOME/Varnetta/quillmere/ (or ~/.config/...), created when missing.
 std::string dataFolder();
 

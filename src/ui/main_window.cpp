@@ -480,10 +480,10 @@ void MainWindow::runHook(const std::function<void(MainWindow&)>& hook)
 
 void MainWindow::openManual()
 {
-    const std::string base = programFolder();
-    std::string manual = base + "quillmere.html";
+    // Beside the program in the build tree, in the documents when installed.
+    std::string manual = programFolder() + "quillmere.html";
     if (!isRegularFile(manual))
-        manual = base + "../share/quillmere/quillmere.html";
+        manual = installedDocFolder() + "quillmere.html";
     hooks_.openUrl(QUrl::fromLocalFile(QString::fromStdString(manual)));
 }
 

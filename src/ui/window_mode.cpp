@@ -8,12 +8,14 @@
 #include "ui/batch_start.h"
 #include "ui/instance_lock.h"
 #include "ui/main_window.h"
+#include "ui/open_with.h"
 #include "ui/output_history.h"
 #include "ui/placement.h"
 #include "ui/preferences_dialog.h"
 #include "ui/window_records.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QScreen>
 #include <QTimer>
 
@@ -77,13 +79,20 @@ bool saveOnExit(WindowRecords& records, const MainWindow& window)
     return saveSettings(records.settings, records.configPath, productInputFormats(), productOutputFormats());
 }
 
-int runWindowMode(int argc, char** argv)
+int runWindowMode(int argc, char** argv, const std::vector<std::string>& openPaths)
 {
     InstanceLock lock(titleString());
-    if (!lock.held())
+    if (!lock.held()) {
+        // The running window queues what this start was given; either way
+        // this start ends at once, silently.
+        if (!openPaths.empty())
+            (void)handToRunningWindow(openWithSocketPath(lock.path()), openPaths);
         return 0;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kFileBaseName.data(), kFileBaseName.size()));
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(kFileBaseName.data(), kFileBaseName.size()));
+    QApplication::setWindowIcon(QIcon(":/icons/quillmere.svg"));
 
     WindowRecords records;
     loadWindowRecords(records, dataFolder() + "config.ini");
@@ -95,6 +104,10 @@ int runWindowMode(int argc, char** argv)
     if (std::getenv("QUILLMERE_FIRST_PAINT_FILE") != nullptr)
         window.installEventFilter(&firstPaint);
     window.start();
+    OpenWithServer openWith(openWithSocketPath(lock.path()),
+                            [&window](std::vector<std::string> paths) { receiveOpenedPaths(window, std::move(paths)); });
+    if (!openPaths.empty())
+        window.addPaths(openPaths);
     QApplication::exec();
     saveOnExit(records, window);
     return 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace quill {
 
@@ -11,8 +12,9 @@ class MainWindow;
 struct WindowRecords;
 
 /// The whole window front end; returns the process exit code (0). A second
-/// window start while one is open ends here at once, silently.
-int runWindowMode(int argc, char** argv);
+/// window start while one is open ends here at once, silently, after handing
+/// `openPaths` to that window; a first start queues them in its own.
+int runWindowMode(int argc, char** argv, const std::vector<std::string>& openPaths = {});
 
 /// Loads config.ini (the defaults when it is missing), builds the language
 /// and format tables. Needs a QGuiApplication for the desktop size.
