@@ -38,7 +38,7 @@ bash -c "source '$share/bash-completion/completions/quillmere' && complete -p qu
 # The MIME types as a desktop's database would hold them.
 mkdir -p "$work/mime/packages"
 cp /usr/share/mime/packages/freedesktop.org.xml "$share/mime/packages/quillmere.xml" "$work/mime/packages/"
-update-mime-database "$work/mime"
+update-mime-database "$work/mime" 2>/dev/null
 grep -q '^image/x-hasselblad-3fr:\*\.3fr$' "$work/mime/globs"
 grep -q '^image/x-hasselblad-3fr image/x-dcraw$' "$work/mime/subclasses"
 
@@ -50,10 +50,11 @@ mkdir -p "$work/in" "$work/out"
 "$root/usr/bin/quillmere" --thumbnail=128 "$work/in/sample.dng" "$work/thumbnail.png"
 [ -s "$work/thumbnail.png" ]
 
-# F1 in the installed window opens the installed manual; a stand-in for the
-# desktop's opener records what it is asked to open.
+# The installed window shows its icon, and F1 opens the installed manual; a
+# stand-in for the desktop's opener records what it is asked to open.
 if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
   mkdir -p "$work/bin" "$work/run" "$work/config"
+  chmod 700 "$work/run"
   printf '#!/bin/sh\necho "$1" > "%s/opened"\n' "$work" > "$work/bin/xdg-open"
   chmod +x "$work/bin/xdg-open"
   XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config" PATH="$work/bin:$PATH" \
@@ -62,9 +63,11 @@ if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
       "$1" & pid=$!
       window=$(timeout 20 xdotool search --sync --onlyvisible --name "Varnetta Quillmere" | head -n 1)
       [ -n "$window" ] || { kill $pid; exit 1; }
+      xprop -id "$window" _NET_WM_ICON | grep -q "Icon (16 x 16)" || echo "no window icon" > "$2/failed"
       xdotool windowfocus --sync "$window" key F1
       for i in $(seq 100); do [ -s "$2/opened" ] && break; sleep 0.1; done
       kill $pid; wait $pid 2>/dev/null || true' sh "$root/usr/bin/quillmere" "$work"
+  [ ! -e "$work/failed" ] || { cat "$work/failed"; exit 1; }
   opened=$(cat "$work/opened" 2>/dev/null || true)
   case "$opened" in
     *"$root/usr/bin/../share/doc/quillmere/quillmere.html"|*"$root/usr/share/doc/quillmere/quillmere.html") ;;

@@ -23,6 +23,12 @@
 #include <cstdlib>
 #include <fstream>
 
+// Resources of a static library are registered by hand, outside any namespace.
+static void registerApplicationIcon()
+{
+    Q_INIT_RESOURCE(quillmere_icon);
+}
+
 namespace quill {
 namespace {
 
@@ -92,6 +98,7 @@ int runWindowMode(int argc, char** argv, const std::vector<std::string>& openPat
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kFileBaseName.data(), kFileBaseName.size()));
     QGuiApplication::setDesktopFileName(QString::fromUtf8(kFileBaseName.data(), kFileBaseName.size()));
+    registerApplicationIcon();
     QApplication::setWindowIcon(QIcon(":/icons/quillmere.svg"));
 
     WindowRecords records;
