@@ -295,23 +295,22 @@ std::string completionScript()
             words[option.name] = option.words;
     }
     std::ostringstream script;
+    // Readline breaks words at "=", so a value is completed as a word of its
+    // own; the option it belongs to is read from the line before the cursor.
     script << "# bash completion for quillmere, made from its option table\n"
               "_quillmere()\n{\n"
-              "    local cur prev\n"
-              "    cur=${COMP_WORDS[COMP_CWORD]}\n"
-              "    prev=${COMP_WORDS[COMP_CWORD-1]}\n"
-              "    case $prev in\n"
-              "        -i|-o|-I|-O|-T|-t) compopt -o filenames; COMPREPLY=($(compgen -f -- \"$cur\")); return;;\n"
+              "    local line=${COMP_LINE:0:COMP_POINT}\n"
+              "    local token=${line##*[[:space:]]}\n"
+              "    local prev=${COMP_WORDS[COMP_CWORD-1]}\n"
+              "    [[ $token == *=* ]] || case $prev in\n"
+              "        -i|-o|-I|-O|-T|-t) compopt -o filenames; COMPREPLY=($(compgen -f -- \"$token\")); return;;\n"
               "    esac\n"
-              "    if [[ $COMP_LINE == *--thumbnail=* && $cur != -* ]]; then\n"
-              "        compopt -o filenames; COMPREPLY=($(compgen -f -- \"$cur\")); return\n"
-              "    fi\n"
-              "    if [[ $cur == --*=* ]]; then\n"
-              "        local option=${cur%%=*} value=${cur#*=}\n"
+              "    if [[ $token == --*=* ]]; then\n"
+              "        local option=${token%%=*} value=${token#*=}\n"
               "        option=${option,,}\n"
               "        case $option in\n";
     for (const auto& [name, list] : words) {
-        script << "            " << name << ") COMPREPLY=($(compgen -P \"$option=\" -W \"";
+        script << "            " << name << ") COMPREPLY=($(compgen -W \"";
         for (size_t i = 0; i < list.size(); ++i)
             script << (i ? " " : "") << list[i];
         script << "\" -- \"${value,,}\"));;\n";
@@ -319,20 +318,20 @@ std::string completionScript()
     script << "            ";
     for (size_t i = 0; i < paths.size(); ++i)
         script << (i ? "|" : "") << paths[i];
-    script << ") compopt -o filenames; COMPREPLY=($(compgen -P \"$option=\" -f -- \"$value\"));;\n"
+    script << ") compopt -o filenames; COMPREPLY=($(compgen -f -- \"$value\"));;\n"
               "        esac\n"
               "        return\n"
               "    fi\n"
-              "    if [[ $cur == -* ]]; then\n"
+              "    if [[ $token == -* && $line != *--thumbnail=* ]]; then\n"
               "        COMPREPLY=($(compgen -W \"";
     for (size_t i = 0; i < all.size(); ++i)
         script << (i ? " " : "") << all[i];
-    script << "\" -- \"$cur\"))\n"
+    script << "\" -- \"$token\"))\n"
               "        [[ ${COMPREPLY[0]} == *= ]] && compopt -o nospace\n"
               "        return\n"
               "    fi\n"
               "    compopt -o filenames\n"
-              "    COMPREPLY=($(compgen -f -- \"$cur\"))\n"
+              "    COMPREPLY=($(compgen -f -- \"$token\"))\n"
               "}\n"
               "complete -F _quillmere quillmere\n";
     return script.str();
