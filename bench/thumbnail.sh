@@ -13,6 +13,9 @@ require_tools hyperfine
 [ -f "$crw" ] || { echo "bench/thumbnail.sh: $crw is missing (the RAW fixtures)" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+thumbnailer="$build/packaging/quillmere-thumbnailer"
+require_built "$thumbnailer"
 hyperfine --warmup 3 --runs 30 -N \
-  -n "thumbnail 128" "$quillmere --thumbnail=128 $crw $work/t128.png" \
-  -n "thumbnail 256" "$quillmere --thumbnail=256 $crw $work/t256.png"
+  -n "thumbnailer 128" "$thumbnailer 128 $crw $work/t128.png" \
+  -n "thumbnailer 256" "$thumbnailer 256 $crw $work/t256.png" \
+  -n "quillmere --thumbnail=256" "$quillmere --thumbnail=256 $crw $work/q256.png"

@@ -103,7 +103,8 @@ const FixedOption kFixedOptions[] = {
     {"--thumbnail=SIZE INPUT OUTPUT", "--thumbnail=", true,
      "Write the embedded preview of the camera file INPUT, upright and fitted in SIZE x SIZE "
      "pixels, as the PNG file OUTPUT, as file managers ask thumbnailers to; nothing is printed "
-     "(first argument only)."},
+     "(first argument only). File managers start quillmere-thumbnailer SIZE INPUT OUTPUT, "
+     "which does the same with fewer libraries to load."},
     {"-T FOLDER", "-T", true, "Write the publicity screenshots into FOLDER (first argument only)."},
     {"-U", "-U", false, "Show the uninstall page (first argument only)."},
 };

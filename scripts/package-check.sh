@@ -20,7 +20,7 @@ if dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -Eq 'preinst|postinst|prerm|po
   echo "the package has maintainer scripts"; exit 1
 fi
 share="$root/usr/share"
-for file in bin/quillmere share/doc/quillmere/quillmere.html share/doc/quillmere/README.md \
+for file in bin/quillmere bin/quillmere-thumbnailer share/doc/quillmere/quillmere.html share/doc/quillmere/README.md \
             share/man/man1/quillmere.1 share/applications/quillmere.desktop \
             share/mime/packages/quillmere.xml share/metainfo/com.varnetta.quillmere.metainfo.xml \
             share/thumbnailers/quillmere.thumbnailer share/bash-completion/completions/quillmere \
@@ -49,6 +49,12 @@ mkdir -p "$work/in" "$work/out"
 [ -s "$work/out/sample.tiff" ] || { echo "the installed program converted nothing"; exit 1; }
 "$root/usr/bin/quillmere" --thumbnail=128 "$work/in/sample.dng" "$work/thumbnail.png"
 [ -s "$work/thumbnail.png" ]
+# As the thumbnailer entry starts it.
+command=$(sed -n 's/^Exec=//p' "$share/thumbnailers/quillmere.thumbnailer")
+sample="$work/in/sample.dng" entry="$work/entry.png"
+command=${command//%s/128}; command=${command//%i/$sample}; command=${command//%o/$entry}
+PATH="$root/usr/bin:$PATH" $command
+[ -s "$work/entry.png" ]
 
 # The installed window shows its icon, and F1 opens the installed manual; a
 # stand-in for the desktop's opener records what it is asked to open.

@@ -1,7 +1,6 @@
 #include "cli/thumbnail.h"
 
 #include "cli/batch.h"
-#include "engine/batch/render_service.h"
 #include "engine/io/memory_share.h"
 #include "engine/io/thumbnail.h"
 #include "platform/memory_limit.h"
@@ -41,7 +40,7 @@ bool readSize(const std::string& text, int& size)
     }
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     ::alarm(kThumbnailSeconds);
-    setDecodeMemoryShare(renderMemoryShare(availableMemory(), 1));
+    setDecodeMemoryShare(availableMemory());  // the one decode may take what is free
     ::_exit(writeThumbnail(input, size, temporary) ? 0 : 1);
 }
 

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 namespace quill::test {
 namespace {
@@ -44,16 +45,22 @@ TEST(Thumbnail, RealCrwPreviewFitsTheSquare)
     const std::string crw = fixtureFolder().empty() ? "" : fixtureFolder() + "CRW_0305.CRW";
     if (crw.empty() || !std::filesystem::exists(crw))
         GTEST_SKIP() << "RAW fixtures not found at " << QUILL_FIXTURES;
-    TempFolder out;
-    const RunResult run = runQuillmere({"--thumbnail=128", crw, out.file("t.png")}, out.path());
-    ASSERT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.output + run.errors, "");
-    Picture picture;
-    ASSERT_TRUE(readPng(out.file("t.png"), picture));
-    // The preview is 640 x 480.
-    EXPECT_EQ(picture.width, 128u);
-    EXPECT_EQ(picture.height, 96u);
-    EXPECT_EQ(filesIn(out), std::vector<std::string>{"t.png"});
+    // The program's mode and the file managers' lighter thumbnailer alike.
+    const std::pair<std::string, std::vector<std::string>> starts[] = {
+        {QUILL_BINARY, {"--thumbnail=128", crw}}, {QUILL_THUMBNAILER, {"128", crw}}};
+    for (auto [program, arguments] : starts) {
+        TempFolder out;
+        arguments.push_back(out.file("t.png"));
+        const RunResult run = runProgram(program, arguments, out.path());
+        ASSERT_EQ(run.exitCode, 0) << program;
+        EXPECT_EQ(run.output + run.errors, "");
+        Picture picture;
+        ASSERT_TRUE(readPng(out.file("t.png"), picture)) << program;
+        // The preview is 640 x 480.
+        EXPECT_EQ(picture.width, 128u);
+        EXPECT_EQ(picture.height, 96u);
+        EXPECT_EQ(filesIn(out), std::vector<std::string>{"t.png"});
+    }
 }
 
 struct OrientationCase {
@@ -118,6 +125,9 @@ TEST(Thumbnail, FailsWithExitOneAndLeavesNothing)
         EXPECT_EQ(run.output + run.errors, "") << arguments[1];
         EXPECT_FALSE(std::filesystem::exists(folder.file("t.png"))) << arguments[1];
     }
+    const RunResult lighter = runProgram(QUILL_THUMBNAILER, {"128", folder.file("notes.crw"), folder.file("t.png")});
+    EXPECT_EQ(lighter.exitCode, 1);
+    EXPECT_EQ(lighter.output + lighter.errors, "");
     EXPECT_EQ(filesIn(folder).size(), 3u);  // the inputs only: no temporary left behind
 }
 
