@@ -12,6 +12,7 @@
 #include "ui/output_history.h"
 #include "ui/placement.h"
 #include "ui/preferences_dialog.h"
+#include "ui/preview_window.h"
 #include "ui/window_records.h"
 
 #include <QApplication>
@@ -91,11 +92,14 @@ int runWindowMode(int argc, char** argv)
     WindowHooks hooks;
     hooks.convert = [](MainWindow& main) { startBatch(main, {ownExecutable()}); };
     hooks.preferences = [](MainWindow& main) { openPreferences(main); };
+    hooks.preview = [](MainWindow& main) { togglePreview(main, ownExecutable()); };
     MainWindow window(records, hooks);
     FirstPaintReport firstPaint(std::getenv("QUILLMERE_FIRST_PAINT_FILE") ? std::getenv("QUILLMERE_FIRST_PAINT_FILE") : "");
     if (std::getenv("QUILLMERE_FIRST_PAINT_FILE") != nullptr)
         window.installEventFilter(&firstPaint);
     window.start();
+    if (records.settings.previewOpen)
+        togglePreview(window, ownExecutable());
     QApplication::exec();
     saveOnExit(records, window);
     return 0;
