@@ -39,18 +39,10 @@ int heightOf(const Bitmap& image)
     return image ? static_cast<int>(FreeImage_GetHeight(image.get())) : 0;
 }
 
-RenderedImage renderSteps(ConversionJob& job, const Settings& settings, const FormatTables& formats,
-                          const WatermarkFont* watermarkFont)
+RenderedImage renderSteps(Bitmap image, const MappedFile& input, ConversionJob& job, const Settings& settings,
+                          const FormatTables& formats, const WatermarkFont* watermarkFont)
 {
     RenderedImage rendered;
-    FailureReason reason = FailureReason::none;
-    // Opened once: the loaders, the checks and the metadata all read this mapping.
-    const MappedFile input(job.inputPath);
-    Bitmap image = loadInput(input, settings, reason);
-    if (!image) {
-        rendered.error = failureText(reason == FailureReason::none ? FailureReason::notDecodable : reason);
-        return rendered;
-    }
     job.sourceDepth = static_cast<int32_t>(FreeImage_GetBPP(image.get()));
     rendered.sourceDepth = job.sourceDepth;
     if (widthOf(image) == 0 || heightOf(image) == 0) {
@@ -118,7 +110,29 @@ RenderedImage renderImage(ConversionJob& job, const Settings& settings, const Fo
     silenceImageLibraries();
     // Memory that runs out fails this file, never the process.
     try {
-        return renderSteps(job, settings, formats, watermarkFont);
+        // Opened once: the loaders, the checks and the metadata all read this mapping.
+        const MappedFile input(job.inputPath);
+        FailureReason reason = FailureReason::none;
+        Bitmap image = loadInput(input, settings, reason);
+        if (!image) {
+            RenderedImage failed;
+            failed.error = failureText(reason == FailureReason::none ? FailureReason::notDecodable : reason);
+            return failed;
+        }
+        return renderSteps(std::move(image), input, job, settings, formats, watermarkFont);
+    } catch (const std::bad_alloc&) {
+        RenderedImage failed;
+        failed.error = failureText(FailureReason::memoryShareExceeded);
+        return failed;
+    }
+}
+
+RenderedImage renderLoadedImage(Bitmap image, const MappedFile& input, ConversionJob& job, const Settings& settings,
+                                const FormatTables& formats, const WatermarkFont* watermarkFont)
+{
+    silenceImageLibraries();
+    try {
+        return renderSteps(std::move(image), input, job, settings, formats, watermarkFont);
     } catch (const std::bad_alloc&) {
         RenderedImage failed;
         failed.error = failureText(FailureReason::memoryShareExceeded);

@@ -7,6 +7,7 @@
 #include "engine/formats.h"
 #include "engine/io/save.h"
 #include "engine/steps/watermark_font.h"
+#include "platform/mapped_file.h"
 #include "settings/settings.h"
 
 #include <string>
@@ -20,6 +21,11 @@ namespace quill {
 /// A text watermark needs the run's `watermarkFont`; without one it is left out.
 RenderedImage renderImage(ConversionJob& job, const Settings& settings, const FormatTables& formats,
                           const WatermarkFont* watermarkFont = nullptr);
+
+/// The same steps for an image the caller decoded from `input` (the file of
+/// the job's input path), as loadInput gives it.
+RenderedImage renderLoadedImage(Bitmap image, const MappedFile& input, ConversionJob& job, const Settings& settings,
+                                const FormatTables& formats, const WatermarkFont* watermarkFont = nullptr);
 
 /// Output folder, the relative subfolder when subfolders are kept, and the
 /// name made from the template for the job's current file.

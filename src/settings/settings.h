@@ -22,6 +22,11 @@ struct Settings {
     int32_t windowY = 100;
     int32_t windowWidth = 510;
     int32_t windowHeight = 330;
+    uint8_t previewOpen = 0;        // the preview window was open at exit
+    int32_t previewX = 620;
+    int32_t previewY = 100;
+    int32_t previewWidth = 480;
+    int32_t previewHeight = 420;
     // [Interface]
     std::string uiTheme = "handdrawn";
     int32_t uiSize = 2;

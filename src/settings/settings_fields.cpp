@@ -57,6 +57,11 @@ constexpr SettingField kFields[] = {
     windowField("Height", &S::windowHeight),
     windowField("X", &S::windowX, R::CentredX),
     windowField("Y", &S::windowY, R::CentredY),
+    windowField("Preview", &S::previewOpen),
+    windowField("Preview X", &S::previewX),
+    windowField("Preview Y", &S::previewY),
+    windowField("Preview Width", &S::previewWidth),
+    windowField("Preview Height", &S::previewHeight),
 
     field("Interface", "UI Theme", &S::uiTheme),
     field("Interface", "UI Size", &S::uiSize),

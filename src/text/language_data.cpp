@@ -39,6 +39,7 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"Visit Homepage", "Visit the Program's Homepage"},
     {"Check For New Version", "Check For a New Version"},
     {"About", "About..."},
+    {"Preview", "Preview"},
 
     // main window labels and status texts
     {"_GROUP_", "General"},
@@ -366,6 +367,20 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"From", "From:"},
     {"To", "To:"},
     {"Search", "Search"},
+
+    // the preview window
+    {"_GROUP_", "Preview"},
+    {"Title", "Preview"},
+    {"Full Quality", "Full quality"},
+    {"Before", "Before"},
+    {"Actual Pixels", "100 %"},
+    {"No File", "Select a file in the list to see it as it will be converted."},
+    {"Rendering", "Rendering..."},
+    {"Failed", "This file cannot be previewed: %s1%"},
+    {"Approximate", "approximate"},
+    {"Exact", "exact"},
+    {"Info", "%s1%  -  %s2% pixels, %s3% bits (%s4%)"},
+    {"Loaded", "%s1% as loaded  -  %s2% pixels (%s3%)"},
 
     // the uninstall page
     {"_GROUP_", "Uninstall"},

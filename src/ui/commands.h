@@ -25,6 +25,7 @@ enum class Command {
     VisitHomepage = 22,
     CheckForUpdates = 23,
     About = 24,
+    Preview = 25,          // the live preview window
 };
 
 }  // namespace quill

@@ -51,7 +51,7 @@ const std::vector<std::string_view>& imageNames()
     static const std::vector<std::string_view> names{
         "Convert", "InFiles", "InFolder", "New", "Add", "OutFolder", "OutFormat", "FavFolder",
         "ImportFiles", "ExportFiles", "Exit", "Copy", "Delete", "SelectAll", "Error",
-        "Preferences", "CustomConverter", "Help", "Email", "Web", "Updates", "About"};
+        "Preferences", "CustomConverter", "Help", "Email", "Web", "Updates", "About", "Preview"};
     return names;
 }
 

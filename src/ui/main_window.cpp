@@ -62,6 +62,7 @@ const std::vector<CommandRow>& commandTable()
         {Command::Convert, "Convert", "Convert", QKeySequence(Qt::Key_F5)},
         {Command::CustomConverter, "CustomConverter", "Custom Converter", {}},
         {Command::Preferences, "Preferences", "Preferences", {}},
+        {Command::Preview, "Preview", "Preview", QKeySequence(Qt::Key_F6)},
         {Command::Help, "Help", "Manual", QKeySequence(Qt::Key_F1)},
         {Command::SendFeedback, "Email", "Send Feedback", {}},
         {Command::VisitHomepage, "Web", "Visit Homepage", {}},
@@ -166,6 +167,7 @@ void MainWindow::buildActions()
     addAction(actions_[Command::Exit]);
     addAction(actions_[Command::Convert]);
     addAction(actions_[Command::Help]);
+    addAction(actions_[Command::Preview]);
     auto hookOf = [this](Command command) -> const std::function<void(MainWindow&)>* {
         switch (command) {
         case Command::Preferences:
@@ -176,6 +178,7 @@ void MainWindow::buildActions()
         case Command::ImportList: return &hooks_.importList;
         case Command::ExportList: return &hooks_.exportList;
         case Command::Convert: return &hooks_.convert;
+        case Command::Preview: return &hooks_.preview;
         default: return nullptr;
         }
     };
@@ -206,7 +209,7 @@ void MainWindow::buildMenus()
     addMenu("File", {int(New), -1, int(AddInputFiles), int(SelectOutputFolder), -1, int(ImportList),
                      int(ExportList), -1, int(Exit)});
     addMenu("Edit", {int(Copy), int(Delete), -1, int(SelectAll)});
-    addMenu("Converter", {int(Convert), -1, int(CustomConverter), -1, int(Preferences)});
+    addMenu("Converter", {int(Convert), -1, int(CustomConverter), -1, int(Preferences), -1, int(Preview)});
     addMenu("Help", {int(Help), -1, int(SendFeedback), int(VisitHomepage), int(CheckForUpdates), -1,
                      int(About)});
     listMenu_ = new QMenu(this);
@@ -456,6 +459,7 @@ void MainWindow::runCommand(Command command)
         break;
     case Command::CustomConverter: runHook(hooks_.customConverter); break;
     case Command::About: runHook(hooks_.about); break;
+    case Command::Preview: runHook(hooks_.preview); break;
     case Command::CheckForUpdates: runHook(hooks_.checkForUpdates); break;
     case Command::Help: openManual(); break;
     case Command::SendFeedback: {

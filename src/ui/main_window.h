@@ -43,6 +43,7 @@ struct WindowHooks {
     std::function<void(MainWindow&)> automaticUpdateCheck;  // once, after the window is shown
     std::function<void(MainWindow&)> importList;       // list files
     std::function<void(MainWindow&)> exportList;
+    std::function<void(MainWindow&)> preview;          // shows or hides the preview window
     /// Starts a conversion of the list (validation, progress window).
     std::function<void(MainWindow&)> convert;
     /// Documents, web and "mailto:" addresses; the desktop's handler by default.

@@ -8,9 +8,11 @@
 #include "ui/main_window.h"
 #include "ui/name_filters.h"
 #include "ui/preference_binding.h"
+#include "ui/preview_window.h"
 #include "ui/window_records.h"
 
 #include <QCheckBox>
+#include <QDateTimeEdit>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFileDialog>
@@ -25,6 +27,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QToolButton>
@@ -114,6 +117,51 @@ PreferencesDialog::PreferencesDialog(MainWindow& main, PreferenceChoosers choose
     fill();
     connectRules();
     applyRules();
+    connectDraft();
+}
+
+Settings PreferencesDialog::draftSettings()
+{
+    // The rows store into the window's records; what they store is taken
+    // as the draft and the stored settings put back.
+    WindowRecords& records = main_.records();
+    const Settings stored = records.settings;
+    for (const PreferenceRow& each : rows_)
+        storeRow(each, records);
+    Settings draft = records.settings;
+    records.settings = stored;
+    return draft;
+}
+
+void PreferencesDialog::connectDraft()
+{
+    // The preview follows every change; it waits for a pause itself.
+    auto changed = [this] {
+        if (PreviewWindow* preview = openPreview(main_)) {
+            const Settings draft = draftSettings();
+            preview->showDraft(&draft);
+        }
+    };
+    for (const PreferenceRow& row : rows_) {
+        for (QComboBox* list : {row.list, row.unit})
+            if (list != nullptr)
+                connect(list, &QComboBox::currentIndexChanged, this, changed);
+        if (row.check != nullptr)
+            connect(row.check, &QCheckBox::toggled, this, changed);
+        if (row.field != nullptr)
+            connect(row.field, &QLineEdit::textChanged, this, changed);
+        if (row.slider != nullptr)
+            connect(row.slider, &QSlider::valueChanged, this, changed);
+        if (row.spin != nullptr)
+            connect(row.spin, &QSpinBox::valueChanged, this, changed);
+        if (row.date != nullptr)
+            connect(row.date, &QDateTimeEdit::dateTimeChanged, this, changed);
+    }
+    // OK stores the draft, Cancel drops it: either way the stored settings hold.
+    connect(this, &QDialog::finished, this, [this] {
+        if (PreviewWindow* preview = openPreview(main_))
+            preview->showDraft(nullptr);
+    });
 }
 
 void PreferencesDialog::buildButtons()

@@ -4,6 +4,7 @@
 // font and colour histories, which take a chosen font or colour at once.
 #pragma once
 
+#include "settings/settings.h"
 #include "ui/preference_rows.h"
 
 #include <QColor>
@@ -57,6 +58,9 @@ public:
     /// The sub-page of a selector page ("Input"/"raw", "Frame"/"1"), or nullptr.
     QWidget* subPage(const std::string& page, const std::string& key) const;
 
+    /// The settings as the controls show them now, stored nowhere.
+    Settings draftSettings();
+
     /// OK: stores every control, saves, applies to the main window, closes.
     void accept() override;
     /// Asks, then stores the defaults, saves, applies and closes.
@@ -70,6 +74,7 @@ private:
     void addRows(const std::vector<RowSpec>& specs, QWidget* area, const std::string& prefix);
     void fill();
     void connectRules();
+    void connectDraft();
     void applyRules();
     void showPage(int page);
     void chooseColour(const PreferenceRow& row);

@@ -2,6 +2,7 @@
 
 #include "app/version.h"
 #include "engine/batch/batch_run.h"
+#include "platform/child_process.h"
 #include "platform/paths.h"
 #include "settings/config_file.h"
 #include "settings/defaults.h"
@@ -12,6 +13,7 @@
 #include "ui/output_history.h"
 #include "ui/placement.h"
 #include "ui/preferences_dialog.h"
+#include "ui/preview_window.h"
 #include "ui/window_records.h"
 
 #include <QApplication>
@@ -106,6 +108,7 @@ int runWindowMode(int argc, char** argv, const std::vector<std::string>& openPat
     WindowHooks hooks;
     hooks.convert = [](MainWindow& main) { startBatch(main, {ownExecutable()}); };
     hooks.preferences = [](MainWindow& main) { openPreferences(main); };
+    hooks.preview = [](MainWindow& main) { togglePreview(main, ownExecutable()); };
     MainWindow window(records, hooks);
     FirstPaintReport firstPaint(std::getenv("QUILLMERE_FIRST_PAINT_FILE") ? std::getenv("QUILLMERE_FIRST_PAINT_FILE") : "");
     if (std::getenv("QUILLMERE_FIRST_PAINT_FILE") != nullptr)
@@ -115,6 +118,8 @@ int runWindowMode(int argc, char** argv, const std::vector<std::string>& openPat
                             [&window](std::vector<std::string> paths) { receiveOpenedPaths(window, std::move(paths)); });
     if (!openPaths.empty())
         window.addPaths(openPaths);
+    if (records.settings.previewOpen)
+        togglePreview(window, ownExecutable());
     QApplication::exec();
     saveOnExit(records, window);
     return 0;

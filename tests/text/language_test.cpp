@@ -96,9 +96,9 @@ TEST(LanguageData, EveryBuiltInEntryIsFoundByItsKeyInAnyCase) {
 
 TEST(LanguageData, GroupsComeInOrderWithTheirNumberOfEntries) {
     const std::vector<std::pair<std::string, int>> expected = {
-        {"MENU", 28},       {"GENERAL", 10}, {"MSG", 41},
+        {"MENU", 29},       {"GENERAL", 10}, {"MSG", 41},
         {"DIALOG", 18},     {"PREFERENCES", 224}, {"ABOUT", 4},
-        {"CUSTOM-CONVERTER", 4}, {"UNINSTALL", 3},
+        {"CUSTOM-CONVERTER", 4}, {"PREVIEW", 11}, {"UNINSTALL", 3},
     };
     const LanguageTable table = builtTable();
     std::vector<std::pair<std::string, int>> actual;
@@ -240,7 +240,7 @@ TEST(LanguageBuild, RebuildingReplacesTheEarlierTable) {
     EXPECT_EQ(lookupText(table, "Menu", "File"), kNoStringError);
 
     buildLanguageTable(table);
-    EXPECT_EQ(table.groups.size(), 9u);
+    EXPECT_EQ(table.groups.size(), 10u);
     EXPECT_EQ(lookupText(table, "Msg", "Error"), "Error");
     EXPECT_EQ(lookupText(table, "Menu", "File"), "File");
 }

@@ -9,7 +9,9 @@
 #include "settings/settings_fields.h"
 
 #include <csignal>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <dlfcn.h>
 #include <cstdlib>
 #include <limits>
@@ -140,6 +142,25 @@ RenderReply renderOne(RunState& run, const Message& message)
     return renderFile(request, run.settings, run.job, run.formats, run.font ? &*run.font : nullptr);
 }
 
+PreviewReply previewOne(const RunState& run, const Message& message)
+{
+    PreviewRequest request;
+    if (!parsePreviewRequest(message, request)) {
+        PreviewReply reply;
+        reply.error = "malformed request";
+        return reply;
+    }
+    if (faultHook)
+        faultHook(request.inputPath);
+    ConversionJob job = run.job;
+    job.inputPath = request.inputPath;
+    job.relativeSubfolder = request.relativeSubfolder;
+    job.counter = request.counter;
+    job.randomNumber = request.randomNumber;
+    return previewReplyFor(renderPreview(job, run.settings, run.formats, run.font ? &*run.font : nullptr,
+                                         request.options));
+}
+
 }  // namespace
 
 bool isRenderServiceStart()
@@ -195,6 +216,16 @@ int runRenderService(const GuiStarter& startGui)
     if (!first || !readRun(*first, run, startGui))
         return 1;
     while (auto request = receiveMessage(in)) {
+        if (!request->empty() && request->front() == "run") {
+            if (!readRun(*request, run, startGui))
+                return 1;
+            continue;
+        }
+        if (!request->empty() && request->front() == "preview") {
+            if (!sendMessage(out, previewReplyMessage(previewOne(run, *request))))
+                return 1;
+            continue;
+        }
         RenderReply reply = renderOne(run, *request);
         if (!sendMessage(out, replyMessage(reply))) {
             if (!reply.temporaryPath.empty())
@@ -296,6 +327,96 @@ bool parseReply(const Message& message, RenderReply& reply)
     reply.targetDepth = numberFrom(message[5]);
     reply.error = message[6];
     return !reply.rendered || !reply.temporaryPath.empty();
+}
+
+Message previewRequestMessage(const PreviewRequest& request)
+{
+    const PreviewOptions& options = request.options;
+    return {"preview",
+            request.inputPath,
+            request.relativeSubfolder,
+            std::to_string(request.counter),
+            std::to_string(request.randomNumber),
+            std::to_string(options.boxWidth),
+            std::to_string(options.boxHeight),
+            std::string{options.fullQuality ? '1' : '0', options.asLoaded ? '1' : '0',
+                        options.actualPixels ? '1' : '0'}};
+}
+
+bool parsePreviewRequest(const Message& message, PreviewRequest& request)
+{
+    if (message.size() != 8 || message[0] != "preview" || message[7].size() != 3)
+        return false;
+    request.inputPath = message[1];
+    request.relativeSubfolder = message[2];
+    request.counter = numberFrom(message[3]);
+    request.randomNumber = numberFrom(message[4]);
+    // The box bounds the picture sent back, whatever the window asks for.
+    request.options.boxWidth = std::clamp(numberFrom(message[5]), 16, 2048);
+    request.options.boxHeight = std::clamp(numberFrom(message[6]), 16, 2048);
+    request.options.fullQuality = message[7][0] == '1';
+    request.options.asLoaded = message[7][1] == '1';
+    request.options.actualPixels = message[7][2] == '1';
+    return true;
+}
+
+PreviewReply previewReplyFor(PreviewImage preview)
+{
+    PreviewReply reply;
+    reply.approximate = preview.approximate;
+    reply.outputWidth = preview.outputWidth;
+    reply.outputHeight = preview.outputHeight;
+    reply.targetDepth = preview.targetDepth;
+    reply.outputName = std::move(preview.outputName);
+    reply.error = std::move(preview.error);
+    FIBITMAP* display = preview.display.get();
+    if (display == nullptr || FreeImage_GetBPP(display) != 32)
+        return reply;
+    reply.displayWidth = static_cast<int32_t>(FreeImage_GetWidth(display));
+    reply.displayHeight = static_cast<int32_t>(FreeImage_GetHeight(display));
+    const size_t rowBytes = size_t(reply.displayWidth) * 4;
+    reply.pixels.resize(rowBytes * size_t(reply.displayHeight));
+    // FreeImage keeps the bottom row first.
+    for (int32_t y = 0; y < reply.displayHeight; ++y)
+        std::memcpy(reply.pixels.data() + size_t(y) * rowBytes,
+                    FreeImage_GetScanLine(display, reply.displayHeight - 1 - y), rowBytes);
+    reply.rendered = true;
+    return reply;
+}
+
+Message previewReplyMessage(const PreviewReply& reply)
+{
+    return {reply.rendered ? "ok" : "fail",
+            reply.approximate ? "1" : "0",
+            std::to_string(reply.outputWidth),
+            std::to_string(reply.outputHeight),
+            std::to_string(reply.targetDepth),
+            reply.outputName,
+            reply.error,
+            std::to_string(reply.displayWidth),
+            std::to_string(reply.displayHeight),
+            reply.pixels};
+}
+
+bool parsePreviewReply(const Message& message, PreviewReply& reply)
+{
+    if (message.size() != 10 || (message[0] != "ok" && message[0] != "fail"))
+        return false;
+    reply.rendered = message[0] == "ok";
+    reply.approximate = message[1] == "1";
+    reply.outputWidth = numberFrom(message[2]);
+    reply.outputHeight = numberFrom(message[3]);
+    reply.targetDepth = numberFrom(message[4]);
+    reply.outputName = message[5];
+    reply.error = message[6];
+    reply.displayWidth = numberFrom(message[7]);
+    reply.displayHeight = numberFrom(message[8]);
+    reply.pixels = message[9];
+    // A picture whose bytes do not match its size is no picture.
+    if (reply.rendered && (reply.displayWidth <= 0 || reply.displayHeight <= 0 ||
+                           reply.pixels.size() != size_t(reply.displayWidth) * size_t(reply.displayHeight) * 4))
+        return false;
+    return true;
 }
 
 }  // namespace quill

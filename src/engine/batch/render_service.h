@@ -7,6 +7,7 @@
 
 #include "app/job.h"
 #include "engine/formats.h"
+#include "engine/preview.h"
 #include "engine/steps/watermark_font.h"
 #include "platform/channel.h"
 #include "settings/settings.h"
@@ -82,5 +83,34 @@ Message replyMessage(const RenderReply& reply);
 RenderReply renderFile(const RenderRequest& request, const Settings& settings, const ConversionJob& runJob,
                        const FormatTables& formats, const WatermarkFont* font);
 bool parseReply(const Message& message, RenderReply& reply);
+
+/// One file to preview with the run's settings (a new run message may come
+/// before each preview: the window's settings change while it is open).
+struct PreviewRequest {
+    std::string inputPath;
+    std::string relativeSubfolder;
+    int32_t counter = 0;
+    int32_t randomNumber = 0;
+    PreviewOptions options;
+};
+Message previewRequestMessage(const PreviewRequest& request);
+bool parsePreviewRequest(const Message& message, PreviewRequest& request);
+
+/// The preview's picture travels as its 32-bit pixels, rows top to bottom.
+struct PreviewReply {
+    bool rendered = false;
+    bool approximate = false;
+    int32_t outputWidth = 0;
+    int32_t outputHeight = 0;
+    int32_t targetDepth = 0;
+    std::string outputName;
+    std::string error;
+    int32_t displayWidth = 0;
+    int32_t displayHeight = 0;
+    std::string pixels;  // B, G, R, A bytes, displayWidth * 4 a row
+};
+PreviewReply previewReplyFor(PreviewImage preview);
+Message previewReplyMessage(const PreviewReply& reply);
+bool parsePreviewReply(const Message& message, PreviewReply& reply);
 
 }  // namespace quill

@@ -1,0 +1,108 @@
+#include "engine/batch/commit.h"
+
+#include "engine/io/identify.h"
+#include "engine/io/save.h"
+#include "engine/pipeline.h"
+#include "engine/run/failure_reason.h"
+#include "engine/run/worker.h"
+
+#include <optional>
+#include <sys/stat.h>
+
+namespace quill {
+
+std::vector<std::string> debugLogLines(const FileResult& result)
+{
+    std::vector<std::string> lines{"Processing: " + result.inputPath,
+                                   "File Format: " + identifyFileType(result.inputPath)};
+    if (result.converted) {
+        lines.push_back("[OK] Saving As: " + result.outputPath);
+    } else {
+        lines.push_back("[ERROR] Unable to convert the file!");
+        lines.push_back("Reason: " + result.reason);
+    }
+    return lines;
+}
+
+std::string numberedName(const std::string& path, int number)
+{
+    size_t slash = path.rfind('/');
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
+        return path + "_" + std::to_string(number);
+    return path.substr(0, dot) + "_" + std::to_string(number) + path.substr(dot);
+}
+
+OutputClaims::OutputClaims(const Queue& queue)
+{
+    for (const QueuedFile& file : queue) {
+        struct stat status {};
+        if (::stat(file.path.c_str(), &status) == 0)
+            inputs_.insert({status.st_dev, status.st_ino});
+    }
+}
+
+std::string OutputClaims::unclaimedName(const std::string& named) const
+{
+    std::string candidate = named;
+    for (int number = 2; written_.count(candidate) != 0; ++number)
+        candidate = numberedName(named, number);
+    return candidate;
+}
+
+bool OutputClaims::namesAnInput(const std::string& path) const
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && inputs_.count({status.st_dev, status.st_ino}) != 0;
+}
+
+FileResult commitFile(size_t queueIndex, const QueuedFile& entry, RenderReply& reply, ConversionJob& job,
+                      const Settings& settings, OutputClaims& claims)
+{
+    job.inputPath = entry.path;
+    job.relativeSubfolder = entry.relativeSubfolder;
+    job.sourceDepth = reply.sourceDepth;
+    const int32_t runDepth = job.targetDepth;
+    if (job.automaticDepth)
+        job.targetDepth = reply.targetDepth;
+    job.finalWidth = reply.finalWidth;
+    job.finalHeight = reply.finalHeight;
+    job.frameNumber = 1;
+
+    FileResult result;
+    result.queueIndex = queueIndex;
+    result.inputPath = entry.path;
+    result.relativeSubfolder = entry.relativeSubfolder;
+    result.counter = job.counter;
+    result.randomNumber = job.randomNumber;
+    result.reason = reply.error;
+    result.finalWidth = reply.finalWidth;
+    result.finalHeight = reply.finalHeight;
+    result.frameNumber = job.frameNumber;
+    result.sourceDepth = reply.sourceDepth;
+    result.targetDepth = job.targetDepth;
+    if (reply.rendered) {
+        TemporaryOutput temporary(reply.temporaryPath);
+        reply.temporaryPath.clear();
+        std::string outputPath = claims.unclaimedName(outputPathFor(job, settings));
+        if (claims.namesAnInput(outputPath)) {
+            result.reason = failureText(FailureReason::overwritesInput);
+        } else if (commitOutput(temporary, outputPath, result.reason)) {
+            result.converted = true;
+            result.outputPath = outputPath;
+            claims.claim(outputPath);
+        }
+    }
+    if (result.converted) {
+        result.reason.clear();
+        job.outputPath = result.outputPath;
+        applyOutputTimestamp(result.outputPath, entry.path, settings);
+    } else if (result.reason.empty()) {
+        result.reason = failureText(FailureReason::notDecodable);
+    }
+    if (job.automaticDepth)
+        job.targetDepth = runDepth;
+    return result;
+}
+
+}  // namespace quill
