@@ -6,6 +6,7 @@
 #include "cli/offscreen_gui.h"
 #include "cli/settings_listing.h"
 #include "cli/terminal_progress.h"
+#include "cli/terminal_text.h"
 #include "engine/batch/batch_run.h"
 #include "engine/formats.h"
 #include "engine/run/progress.h"
@@ -175,13 +176,13 @@ RunObserver debugLog()
 /// Without the debug log, one line for each file that failed: which, and why,
 /// so that the totals are not all the user learns. Under a progress line they
 /// wait in `held` until the line is cleared.
-RunObserver failureLog(Run& run, std::vector<std::string>* held)
+RunObserver failureLog(std::vector<std::string>* held)
 {
     RunObserver observer;
-    observer.fileDone = [&run, held](const FileResult& result) {
+    observer.fileDone = [held](const FileResult& result) {
         if (result.converted)
             return;
-        std::string line = run.message("Msg", "File not converted", result.inputPath, result.reason);
+        std::string line = "Not converted: " + escapeControls(result.inputPath) + " (" + result.reason + ")";
         if (held)
             held->push_back(std::move(line));
         else
@@ -202,7 +203,7 @@ std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, co
     bool showProgress = !run.quiet && !run.debug && progressLineWanted();
     std::vector<std::string> heldFailures;  // written by the run's thread, read after it ended
     RunObserver observer =
-        run.debug ? debugLog() : run.quiet ? RunObserver{} : failureLog(run, showProgress ? &heldFailures : nullptr);
+        run.debug ? debugLog() : run.quiet ? RunObserver{} : failureLog(showProgress ? &heldFailures : nullptr);
     BatchRun batch(records.settings, records.job, prepared, records.formats, queue, std::move(observer), options);
     run.interrupt.redirect(batch.progress().running);
     auto started = std::chrono::steady_clock::now();

@@ -83,7 +83,6 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"Conversion is not complete", "Conversion stopped"},
     {"Progress", "(%s1%/%s2%)"},
     {"Files converted", "Files converted: %s1% of %s2%"},
-    {"File not converted", "Not converted: %s1% (%s2%)"},
     {"New Update", "New Update"},
     {"New Update Text", "A new version of Varnetta Quillmere is available! Are you ready to download it right now?"},
     {"No Update", "No Update"},
