@@ -46,6 +46,8 @@ const char* const usage =
     "  --no-thumbnail     no preview and no thumbnail: the mosaic is the first directory\n"
     "  --preview-claims N the JPEG preview's headers (directory and JPEG frame) claim N x N\n"
     "                     pixels while its data stays small: a decompression bomb (implies --preview)\n"
+    "  --stray-directory  a second directory, which no decoder reads, whose strip lies past\n"
+    "                     the end of the file, as some camera firmware writes them\n"
     "  --orientation N    TIFF orientation 1..8 (default 1)\n"
     "  --exif             Make, Model, DateTime and an EXIF directory (exposure, ISO, ...)\n"
     "  --gps              a GPS directory\n"
@@ -64,6 +66,7 @@ struct Options {
     int previewLongSide = 0;  // 0: half the sensor's long side
     int previewClaims = 0;    // 0: the preview's headers tell its true size
     bool thumbnail = true;
+    bool strayDirectory = false;
     int orientation = 1;
     bool exif = false;
     bool gps = false;
@@ -159,6 +162,8 @@ bool parseArguments(int argc, char** argv, Options& options)
             options.preview = true;
         } else if (name == "--no-thumbnail")
             options.thumbnail = false;
+        else if (name == "--stray-directory")
+            options.strayDirectory = true;
         else if (name == "--orientation")
             ok = takeInt(options.orientation, 1, 8);
         else if (name == "--exif")
@@ -617,6 +622,63 @@ bool writePreviewDirectory(TIFF* tif, const RgbImage& image, const std::vector<u
     return TIFFWriteRawStrip(tif, 0, const_cast<void*>(data), bytes) == bytes;
 }
 
+// A small grey image in a directory of its own: no decoder takes it for the
+// raw data (too small) or the preview (one sample, where the preview has three).
+bool writeStrayDirectory(TIFF* tif)
+{
+    constexpr uint32_t side = 16;
+    const std::vector<uint8_t> grey(side * side, 0x80);
+    bool ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE) &&
+              TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, side) && TIFFSetField(tif, TIFFTAG_IMAGELENGTH, side) &&
+              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) && TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1) &&
+              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, side) &&
+              TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
+              TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    const tmsize_t bytes = tmsize_t(grey.size());
+    return ok && TIFFWriteRawStrip(tif, 0, const_cast<uint8_t*>(grey.data()), bytes) == bytes &&
+           TIFFWriteDirectory(tif);
+}
+
+// libtiff places every strip it writes inside the file: the stray directory's
+// one strip is moved past the end afterwards, in its directory entry. The
+// file is little-endian, the directory the second of the main chain.
+bool moveStrayStripPastTheEnd(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    if (!file)
+        return false;
+    auto read32At = [&](long at, uint32_t& value) {
+        uint8_t b[4];
+        const bool ok = std::fseek(file, at, SEEK_SET) == 0 && std::fread(b, 1, 4, file) == 4;
+        value = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
+        return ok;
+    };
+    auto read16At = [&](long at, uint32_t& value) {
+        uint8_t b[2];
+        const bool ok = std::fseek(file, at, SEEK_SET) == 0 && std::fread(b, 1, 2, file) == 2;
+        value = uint32_t(b[0]) | uint32_t(b[1]) << 8;
+        return ok;
+    };
+    uint32_t first = 0, entries = 0, second = 0, secondEntries = 0;
+    bool ok = std::fseek(file, 0, SEEK_END) == 0;
+    const long length = std::ftell(file);
+    ok = ok && read32At(4, first) && read16At(long(first), entries) &&
+         read32At(long(first + 2 + 12 * entries), second) && second != 0 && read16At(long(second), secondEntries);
+    bool moved = false;
+    for (uint32_t entry = 0; ok && entry < secondEntries && !moved; ++entry) {
+        const long at = long(second + 2 + 12 * entry);
+        uint32_t tag = 0;
+        ok = read16At(at, tag);
+        if (ok && tag == TIFFTAG_STRIPOFFSETS) {
+            const uint32_t pastTheEnd = uint32_t(length) + 4096;
+            const uint8_t b[4] = {uint8_t(pastTheEnd), uint8_t(pastTheEnd >> 8), uint8_t(pastTheEnd >> 16),
+                                  uint8_t(pastTheEnd >> 24)};
+            moved = std::fseek(file, at + 8, SEEK_SET) == 0 && std::fwrite(b, 1, 4, file) == 4;
+        }
+    }
+    return std::fclose(file) == 0 && moved;
+}
+
 bool writeDng(const Options& options)
 {
     const bool swapped = options.orientation >= 5;
@@ -668,7 +730,11 @@ bool writeDng(const Options& options)
     } else if (ok) {
         ok = writeMosaicDirectory(tif.get(), options, mosaic) && TIFFWriteDirectory(tif.get());
     }
+    if (ok && options.strayDirectory)
+        ok = writeStrayDirectory(tif.get());
     tif.reset();
+    if (ok && options.strayDirectory && !moveStrayStripPastTheEnd(temporary))
+        ok = fail("cannot move the stray directory's strip past the end");
     if (!ok) {
         std::remove(temporary.c_str());
         return fail("cannot write " + options.path + (tiffError.empty() ? "" : ": " + tiffError));

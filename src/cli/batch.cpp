@@ -6,6 +6,7 @@
 #include "cli/offscreen_gui.h"
 #include "cli/settings_listing.h"
 #include "cli/terminal_progress.h"
+#include "cli/terminal_text.h"
 #include "engine/batch/batch_run.h"
 #include "engine/formats.h"
 #include "engine/run/progress.h"
@@ -27,6 +28,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 namespace quill {
 
@@ -172,6 +174,24 @@ RunObserver debugLog()
     return observer;
 }
 
+/// Without the debug log, one line for each file that failed: which, and why,
+/// so that the totals are not all the user learns. Under a progress line they
+/// wait in `held` until the line is cleared.
+RunObserver failureLog(std::vector<std::string>* held)
+{
+    RunObserver observer;
+    observer.fileDone = [held](const FileResult& result) {
+        if (result.converted)
+            return;
+        std::string line = "Not converted: " + escapeControls(result.inputPath) + " (" + result.reason + ")";
+        if (held)
+            held->push_back(std::move(line));
+        else
+            printLine(line);
+    };
+    return observer;
+}
+
 /// Runs the conversion on a thread of its own; on a terminal (neither quiet
 /// nor debug) this thread redraws one progress line until the run ends.
 std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, const Queue& queue)
@@ -181,10 +201,12 @@ std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, co
     RunOptions options;
     options.executable = ownExecutable();
     options.fileTimeLimit = fileTimeLimit();
-    BatchRun batch(records.settings, records.job, prepared, records.formats, queue,
-                   run.debug ? debugLog() : RunObserver{}, options);
-    run.interrupt.redirect(batch.progress().running);
     bool showProgress = !run.quiet && !run.debug && progressLineWanted();
+    std::vector<std::string> heldFailures;  // written by the run's thread, read after it ended
+    RunObserver observer =
+        run.debug ? debugLog() : run.quiet ? RunObserver{} : failureLog(showProgress ? &heldFailures : nullptr);
+    BatchRun batch(records.settings, records.job, prepared, records.formats, queue, std::move(observer), options);
+    run.interrupt.redirect(batch.progress().running);
     auto started = std::chrono::steady_clock::now();
     std::atomic<bool> done{false};
     try {
@@ -205,6 +227,8 @@ std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, co
     }
     if (showProgress)
         clearProgressLine();
+    for (const std::string& line : heldFailures)
+        printLine(line);
     return batch.totals();
 }
 
@@ -233,11 +257,16 @@ int checkAndConvert(Run& run)
     std::optional<int32_t> total = queueInput(run, prepared);
     if (!total)
         return kExitError;
-    run.status("Msg", "Import complete", std::to_string(*total));
-    if (*total == 0 || run.interrupt.interrupted()) {
+    // An interrupted import neither completed nor found nothing: it stopped.
+    if (run.interrupt.interrupted()) {
         printLine(run.message("Msg", "Conversion is not complete"));
-        if (*total == 0)
-            printLine(run.message("Msg", "Empty input files"));
+        run.status("Msg", "Files converted", "0", std::to_string(*total));
+        return kExitIncomplete;
+    }
+    run.status("Msg", "Import complete", std::to_string(*total));
+    if (*total == 0) {
+        printLine(run.message("Msg", "Conversion is not complete"));
+        printLine(run.message("Msg", "Empty input files"));
         return kExitIncomplete;
     }
 

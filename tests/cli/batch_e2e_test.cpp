@@ -539,15 +539,34 @@ TEST(Batch, FilesThatFailToConvertMakeTheRunIncomplete)
     fs::create_directories(folder.out() + "IMAGE01.tiff");
     RunResult partly = folder.run({"-i", "in", "-o", "out"});
     EXPECT_EQ(partly.exitCode, 2);
-    EXPECT_EQ(linesOf(partly.output), withBanner(statusLines(2, 1)));
+    // Every described line, and one more for the failed file after "Converting...".
+    std::vector<std::string> expected = withBanner(statusLines(2, 1));
+    std::vector<std::string> lines = linesOf(partly.output);
+    ASSERT_EQ(lines.size(), expected.size() + 1) << partly.output;
+    const std::string failedLine = lines[expected.size() - 2];
+    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(expected.size() - 2));
+    EXPECT_EQ(lines, expected);
     EXPECT_TRUE(isTiffFile(folder.out() + "DC0014L.tiff"));
 
     RunResult none = folder.run({"-d", "-q", "-i", "in/IMAGE01.QTK", "-o", "out"});
     EXPECT_EQ(none.exitCode, 2);
-    std::vector<std::string> lines = linesOf(none.output);
+    lines = linesOf(none.output);
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[lines.size() - 3], "[ERROR] Unable to convert the file!");
-    EXPECT_TRUE(lines[lines.size() - 2].starts_with("Reason: ")) << lines[lines.size() - 2];
+    const std::string reasonLine = lines[lines.size() - 2];
+    EXPECT_TRUE(reasonLine.starts_with("Reason: ")) << reasonLine;
+    EXPECT_EQ(lines.back(), "Conversion stopped");
+    const std::string reason = reasonLine.substr(std::string("Reason: ").size());
+    EXPECT_TRUE(failedLine.starts_with("Not converted: ") && failedLine.ends_with("IMAGE01.QTK (" + reason + ")"))
+        << failedLine;
+
+    // A one-file run says which file failed and why, and that the run stopped.
+    RunResult single = folder.run({"-i", "in/IMAGE01.QTK", "-o", "out"});
+    lines = linesOf(single.output);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_TRUE(lines[lines.size() - 2].starts_with("Not converted: /") &&
+                lines[lines.size() - 2].ends_with("/in/IMAGE01.QTK (" + reason + ")"))
+        << single.output;
     EXPECT_EQ(lines.back(), "Conversion stopped");
     EXPECT_TRUE(fs::is_directory(folder.out() + "IMAGE01.tiff"));
 }

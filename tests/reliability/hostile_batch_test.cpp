@@ -194,10 +194,8 @@ TEST_P(HostileBatch, EveryFileConvertsOrFailsAndTheBatchEndsCleanly)
         EXPECT_TRUE(std::find(outputs.begin(), outputs.end(), stem + ".tiff") != outputs.end()) << stem;
 }
 
-// The last load attempt imports any file as 16-bit pixels, so in the plain
-// modes every readable file "converts" (into noise). A header size beyond any
-// file's end switches that import off: then the decoders alone decide, and
-// the failure paths of the batch run too.
+// The camera modes, alone and with a header size beyond any file's end (the
+// pixel import's setting, which they ignore): the decoders alone decide.
 INSTANTIATE_TEST_SUITE_P(LoadModes, HostileBatch,
                          ::testing::Values(LoadMode{"default", {}}, LoadMode{"rgb24", {"--raw-load-as=24"}},
                                            LoadMode{"rgb48", {"--raw-load-as=48"}},

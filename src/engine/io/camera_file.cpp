@@ -27,14 +27,46 @@ class QuietLibRaw : public LibRaw {
 public:
     QuietLibRaw() : LibRaw(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK) {}
 
+    /// The TIFF directory LibRaw chose for the raw data, found by the offset it took from it.
+    RawDataPlace rawDataPlace()
+    {
+        RawDataPlace place;
+        place.offset = libraw_internal_data.unpacker_data.data_offset;
+        const int directories = std::min<int>(int(libraw_internal_data.identify_data.tiff_nifds), LIBRAW_IFD_MAXCOUNT);
+        for (int index = 0; index < directories; ++index) {
+            const tiff_ifd_t& directory = tiff_ifd[index];
+            if (place.offset <= 0 || directory.offset != place.offset)
+                continue;
+            place.width = directory.t_width;
+            place.height = directory.t_height;
+            place.tiled = directory.t_tile_width > 0;
+            break;
+        }
+        return place;
+    }
+
     /// True when the raw data's stated extent reaches past the end of the file.
-    bool rawDataCutOff()
+    bool rawDataCutOff(const RawDataPlace& place)
     {
         const auto& unpacker = libraw_internal_data.unpacker_data;
-        const INT64 length = libraw_internal_data.internal_data.input->size();
-        return unpacker.data_size > 0 && unpacker.data_offset >= 0 &&
+        const INT64 length = fileLength();
+        if (unpacker.data_offset > 0 && unpacker.data_offset >= length)
+            return true;
+        // A tiled directory's data size is the place of its table of sizes;
+        // the tiles themselves are checked one by one.
+        return !place.tiled && unpacker.data_size > 0 && unpacker.data_offset >= 0 &&
                unpacker.data_offset + unpacker.data_size > length;
     }
+
+    /// True when the embedded preview, as the header places it, reaches past the end of the file.
+    bool previewCutOff()
+    {
+        const INT64 offset = libraw_internal_data.internal_data.toffset;
+        return imgdata.thumbnail.tlength > 0 && offset > 0 && offset + imgdata.thumbnail.tlength > fileLength();
+    }
+
+private:
+    INT64 fileLength() { return libraw_internal_data.internal_data.input->size(); }
 };
 
 std::unique_ptr<QuietLibRaw> quietLibRaw()
@@ -88,30 +120,61 @@ PixelSize jpegFrameSize(const unsigned char* data, size_t size)
     return {};
 }
 
+// The decoded image's pixels, non-square pixels stretched into square ones
+// as LibRaw does at the end.
+int64_t stretchedArea(const libraw_image_sizes_t& sizes, CameraDecode decode)
+{
+    PixelSize image{sizes.width, sizes.height};
+    if (decode == CameraDecode::halfSize)
+        image = {(image.width + 1) / 2, (image.height + 1) / 2};
+    double stretch = 1.0;
+    if (sizes.pixel_aspect > 0.0)
+        stretch = std::max(sizes.pixel_aspect, 1.0 / sizes.pixel_aspect);
+    return static_cast<int64_t>(double(image.area()) * stretch);
+}
+
+int64_t rawArea(const libraw_image_sizes_t& sizes)
+{
+    return int64_t(sizes.raw_width) * sizes.raw_height;
+}
+
 // LibRaw's peak for a decode: the stored raw data, its four-channel working
 // image, then its output image and FreeImage's copy of it side by side.
 int64_t decodeBytes(const libraw_data_t& data, CameraDecode decode)
 {
     const libraw_image_sizes_t& sizes = data.sizes;
-    const int64_t rawPixels = int64_t(sizes.raw_width) * sizes.raw_height;
-    const int64_t rawBytes = rawPixels * (data.idata.filters ? 2 : 8);
+    const int64_t rawBytes = rawArea(sizes) * (data.idata.filters ? 2 : 8);
     PixelSize image{sizes.width, sizes.height};
     if (decode == CameraDecode::halfSize)
         image = {(image.width + 1) / 2, (image.height + 1) / 2};
-    double stretch = 1.0;  // non-square pixels are stretched into square ones at the end
-    if (sizes.pixel_aspect > 0.0)
-        stretch = std::max(sizes.pixel_aspect, 1.0 / sizes.pixel_aspect);
     const int64_t outputBytesPerPixel = decode == CameraDecode::display || decode == CameraDecode::preview ? 3 : 6;
-    const auto output = static_cast<int64_t>(double(image.area()) * stretch) * outputBytesPerPixel;
-    return rawBytes + image.area() * 8 + 2 * output;
+    return rawBytes + image.area() * 8 + 2 * stretchedArea(sizes, decode) * outputBytesPerPixel;
 }
 
-// The embedded preview FreeImage returns in the preview mode, or -1 when it
-// would find none and decode the whole picture instead.
-int64_t previewBytes(LibRaw& raw)
+// The camera's image is made from its raw data: it may be rotated or stretched
+// out of it (Fuji's diagonal sensors, non-square pixels), never much more.
+bool imageJustified(const libraw_image_sizes_t& sizes)
+{
+    return int64_t(sizes.width) * sizes.height <= 2 * std::max<int64_t>(rawArea(sizes), 1);
+}
+
+// A preview shows the camera's image, at most at twice its width and height:
+// small raw sizes (Canon's sRAW) keep a preview of the sensor's full size.
+bool previewJustified(int64_t previewArea, const libraw_image_sizes_t& sizes)
+{
+    return previewArea <= 4 * std::max(rawArea(sizes), stretchedArea(sizes, CameraDecode::display));
+}
+
+struct PreviewClaim {
+    int64_t bytes = -1;  // -1: no usable preview, FreeImage decodes the whole picture instead
+    int64_t area = 0;    // the larger of what the header and the JPEG's own frame claim
+};
+
+// The embedded preview FreeImage returns in the preview mode.
+PreviewClaim previewClaim(LibRaw& raw)
 {
     if (raw.unpack_thumb() != LIBRAW_SUCCESS)
-        return -1;
+        return {};
     const libraw_thumbnail_t& thumbnail = raw.imgdata.thumbnail;
     PixelSize declared{thumbnail.twidth, thumbnail.theight};
     switch (thumbnail.tformat) {
@@ -119,13 +182,13 @@ int64_t previewBytes(LibRaw& raw)
         const PixelSize frame =
             jpegFrameSize(reinterpret_cast<const unsigned char*>(thumbnail.thumb), thumbnail.tlength);
         const PixelSize larger{std::max(frame.width, declared.width), std::max(frame.height, declared.height)};
-        return larger.area() * 3 + thumbnail.tlength;
+        return {larger.area() * 3 + thumbnail.tlength, larger.area()};
     }
     case LIBRAW_THUMBNAIL_BITMAP:
     case LIBRAW_THUMBNAIL_BITMAP16:
-        return declared.area() * 3 * 2;  // LibRaw's image of it, then FreeImage's
+        return {declared.area() * 3 * 2, declared.area()};  // LibRaw's image of it, then FreeImage's
     default:
-        return -1;
+        return {};
     }
 }
 
@@ -142,12 +205,23 @@ DecodeForecast forecastCameraDecode(const MappedFile& input, CameraDecode decode
         return forecast;
     }
     forecast.claim = DecodeForecast::Claim::readable;
-    forecast.dataCutOff = raw->rawDataCutOff();
+    const libraw_image_sizes_t& sizes = raw->imgdata.sizes;
+    forecast.rawData = raw->rawDataPlace();
+    forecast.dataCutOff = raw->rawDataCutOff(forecast.rawData);
+    forecast.sizeUnjustified = !imageJustified(sizes);
     if (decode == CameraDecode::preview) {
-        forecast.bytes = previewBytes(*raw);
-        forecast.fromPreview = forecast.bytes >= 0;
-        if (!forecast.fromPreview)  // no usable preview: FreeImage decodes for display
+        // Only the preview's own data counts when FreeImage returns it.
+        const bool previewWhole = !raw->previewCutOff();
+        const PreviewClaim preview = previewWhole ? previewClaim(*raw) : PreviewClaim{};
+        forecast.fromPreview = preview.bytes >= 0;
+        if (forecast.fromPreview) {
+            forecast.bytes = preview.bytes;
+            forecast.dataCutOff = false;
+            forecast.sizeUnjustified = !previewJustified(preview.area, sizes);
+        } else {  // no usable preview: FreeImage decodes for display
             forecast.bytes = decodeBytes(raw->imgdata, CameraDecode::display);
+            forecast.dataCutOff = forecast.dataCutOff || !previewWhole;
+        }
     } else {
         forecast.bytes = decodeBytes(raw->imgdata, decode);
     }

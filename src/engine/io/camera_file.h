@@ -3,6 +3,7 @@
 // Kept apart from FreeImage's header, whose integer typedefs clash with LibRaw's.
 #pragma once
 
+#include "engine/io/truncation.h"
 #include "platform/mapped_file.h"
 
 #include <cstdint>
@@ -33,11 +34,16 @@ struct DecodeForecast {
     Claim claim = Claim::none;
     int64_t bytes = 0;         // memory the decode takes at its peak, as far as the header tells
     bool fromPreview = false;  // the decode returns the embedded preview, which is whole
-    bool dataCutOff = false;   // the raw data LibRaw would read reaches past the file's end
+    bool dataCutOff = false;   // the data LibRaw would read (raw data, or the preview it returns) reaches past the file's end
+    bool sizeUnjustified = false;  // the header claims an image larger than the camera's own
+    RawDataPlace rawData;      // where LibRaw reads the raw data
 };
 
 /// Opens the file's header with LibRaw (and reads the embedded preview's size
-/// when the decode returns the preview) without decoding any pixel.
+/// when the decode returns the preview) without decoding any pixel. An
+/// embedded preview is never much larger than the camera's own image, nor that
+/// image than the raw data it comes from: a claim beyond them is a damaged
+/// header, not a size to allocate.
 DecodeForecast forecastCameraDecode(const MappedFile& input, CameraDecode decode);
 
 }  // namespace quill

@@ -1,6 +1,6 @@
 // Loading an input file: the RAW decoder in the mode the settings ask for, then a
-// JPEG reading for files that only carry a camera's name, then pixel import for
-// content nothing else recognises. First step of every conversion; its result
+// JPEG reading for files that only carry a camera's name; pixel import only in
+// the pixel modes, first and, for content nothing else recognises, last. First step of every conversion; its result
 // is upright, whatever the mode. A decode that would not fit the process's
 // memory share is refused before its pixels are allocated.
 
@@ -80,14 +80,20 @@ Bitmap loadCameraRaw(const MappedFile& input, int32_t rawLoadAs, const DecodeFor
                      FailureReason& reason)
 {
     const int flags = rawLoadFlags(rawLoadAs);
-    if (forecast.claim == DecodeForecast::Claim::readable && !fitsDecodeMemoryShare(forecast.bytes)) {
+    const bool readable = forecast.claim == DecodeForecast::Claim::readable;
+    // A header that claims more than the file's own image is damaged; its
+    // claim is never allocated.
+    if (readable && forecast.sizeUnjustified) {
+        reason = FailureReason::damagedData;
+        return {};
+    }
+    if (readable && !fitsDecodeMemoryShare(forecast.bytes)) {
         reason = FailureReason::memoryShareExceeded;
         return {};
     }
     // A decode of a file cut short fills the missing part with grey or
     // garbage; an embedded preview LibRaw could read whole is still the picture.
-    if (forecast.claim == DecodeForecast::Claim::readable && !forecast.fromPreview &&
-        (forecast.dataCutOff || containerCutShort(input))) {
+    if (readable && (forecast.dataCutOff || (!forecast.fromPreview && containerCutShort(input, forecast.rawData)))) {
         reason = FailureReason::damagedData;
         return {};
     }
@@ -147,9 +153,10 @@ Bitmap loadInput(const MappedFile& input, const Settings& settings, FailureReaso
         return {};
     if (!image) {
         // Pixel data has no signature: whatever LibRaw or a signature claims,
-        // or text, is no picture when no decoder read it.
+        // or text, is no picture when no decoder read it. Nor is anything else
+        // in the camera modes: read as pixels it would only be noise.
         const ContentKind kind = contentKindOf(input.bytes());
-        if (forecast.claim == DecodeForecast::Claim::readable || kind != ContentKind::unknown) {
+        if (!pixelMode || forecast.claim == DecodeForecast::Claim::readable || kind != ContentKind::unknown) {
             reason = claimedButUnreadable(input, forecast, kind);
             return {};
         }

@@ -11,12 +11,12 @@
 
 namespace quill {
 
-/// The four load attempts in order; an empty Bitmap when none gives an image,
-/// and `reason` then says why. The pixels come out upright (the scene as the
-/// camera was held). The last attempt, the pixel import, only takes content
-/// that no decoder and no signature recognises: a camera file that cannot be
-/// decoded fails rather than turning into noise. Every attempt reads the one
-/// mapping of the file.
+/// The load attempts in order; an empty Bitmap when none gives an image, and
+/// `reason` then says why. The pixels come out upright (the scene as the
+/// camera was held). The pixel import runs only in the pixel modes (RGB8,
+/// RGB16): in the camera modes a file that neither the camera decoder nor the
+/// JPEG reading opens fails rather than turning into noise. Every attempt
+/// reads the one mapping of the file.
 Bitmap loadInput(const MappedFile& input, const Settings& settings, FailureReason& reason);
 
 /// The same, opening the file at `path`.

@@ -1,7 +1,7 @@
 // Headerless pixel import: the bytes after a header of a set size taken as
 // 8-bit or 16-bit (5-6-5) pixels, a square image when no size is given. The
-// first load attempt in the pixel modes and the last one in every mode (there
-// only for content nothing else recognises).
+// first load attempt in the pixel modes and their last one (there only for
+// content nothing else recognises); the camera modes never import pixels.
 
 #include "engine/io/load.h"
 
@@ -65,6 +65,13 @@ Bitmap importRawPixels(const MappedFile& input, int mode, const Settings& settin
     const uint64_t bufferSize = pitch * static_cast<uint64_t>(height);  // both factors below 2^32
     if (bufferSize > largestPixelBuffer)
         return {};
+    // Missing lines stay black, but the file justifies the size: at most as
+    // much may be missing as is there.
+    if (bufferSize > 2 * static_cast<uint64_t>(dataSize)) {
+        if (reason)
+            *reason = FailureReason::damagedData;
+        return {};
+    }
     // The buffer, then FreeImage's bitmap of the same size.
     if (!fitsDecodeMemoryShare(static_cast<int64_t>(2 * bufferSize))) {
         if (reason)

@@ -1,7 +1,8 @@
 // Checks a camera container's own offsets against the file's length. TIFF
-// containers are walked with libtiff: every directory of the main chain and
-// its sub-directories (where DNG keeps the raw data), every strip and tile.
-// libtiff reads the file's bytes in memory, as it would read a mapped file.
+// containers are walked with libtiff through the main chain and its
+// sub-directories (where DNG keeps the raw data) to the directory the decoder
+// reads, whose every strip and tile must lie inside the file. libtiff reads
+// the file's bytes in memory, as it would read a mapped file.
 #include "engine/io/truncation.h"
 
 #include "engine/io/metadata.h"
@@ -25,9 +26,14 @@ struct TiffClose {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
 
+uint32_t pieceCount(TIFF* tiff)
+{
+    return TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+}
+
 bool imageDataBeyond(TIFF* tiff, uint64_t length)
 {
-    const uint32_t pieces = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+    const uint32_t pieces = pieceCount(tiff);
     for (uint32_t piece = 0; piece < pieces; ++piece) {
         const uint64_t offset = TIFFGetStrileOffset(tiff, piece), bytes = TIFFGetStrileByteCount(tiff, piece);
         if (offset > length || bytes > length - offset)
@@ -36,12 +42,26 @@ bool imageDataBeyond(TIFF* tiff, uint64_t length)
     return false;
 }
 
+// The decoder names its directory by the first strip's offset; for tiles it
+// keeps the place of their table instead, so a tiled directory of the same
+// size stands for it.
+bool isDecodersDirectory(TIFF* tiff, const RawDataPlace& rawData)
+{
+    uint32_t width = 0, height = 0;
+    if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height) ||
+        width != rawData.width || height != rawData.height)
+        return false;
+    if (rawData.tiled)
+        return TIFFIsTiled(tiff) != 0;
+    return pieceCount(tiff) > 0 && TIFFGetStrileOffset(tiff, 0) == uint64_t(rawData.offset);
+}
+
 // The directory libtiff has current, then its sub-directories.
-bool directoryBeyond(TIFF* tiff, uint64_t length, int& budget)
+bool directoryBeyond(TIFF* tiff, uint64_t length, const RawDataPlace& rawData, int& budget)
 {
     if (--budget < 0)
         return false;
-    if (imageDataBeyond(tiff, length))
+    if (isDecodersDirectory(tiff, rawData) && imageDataBeyond(tiff, length))
         return true;
     uint16_t count = 0;
     uint64_t* offsets = nullptr;
@@ -50,9 +70,7 @@ bool directoryBeyond(TIFF* tiff, uint64_t length, int& budget)
     const std::vector<uint64_t> subDirectories(offsets, offsets + count);  // the next read reuses the array
     const tdir_t parent = TIFFCurrentDirectory(tiff);
     for (uint64_t offset : subDirectories) {
-        if (offset >= length)
-            return true;
-        if (TIFFSetSubDirectory(tiff, offset) && directoryBeyond(tiff, length, budget))
+        if (offset < length && TIFFSetSubDirectory(tiff, offset) && directoryBeyond(tiff, length, rawData, budget))
             return true;
     }
     TIFFSetDirectory(tiff, parent);
@@ -111,8 +129,10 @@ int mapSource(thandle_t handle, void** base, toff_t* size)
 
 void unmapSource(thandle_t, void*, toff_t) {}
 
-bool tiffCutShort(const MappedFile& input, uint64_t length)
+bool tiffCutShort(const MappedFile& input, uint64_t length, const RawDataPlace& rawData)
 {
+    if (rawData.width <= 0 || rawData.height <= 0)
+        return false;  // the decoder's data lies in no directory
     silenceImageLibraries();
     TiffSource source{input.data(), input.size()};
     std::unique_ptr<TIFF, TiffClose> tiff(TIFFClientOpen("input", "r", &source, readSource, refuseWrite, seekSource,
@@ -123,7 +143,7 @@ bool tiffCutShort(const MappedFile& input, uint64_t length)
     for (tdir_t index = 0;; ++index) {
         if (!TIFFSetDirectory(tiff.get(), index))
             return false;
-        if (directoryBeyond(tiff.get(), length, budget))
+        if (directoryBeyond(tiff.get(), length, rawData, budget))
             return true;
         if (budget <= 0 || TIFFLastDirectory(tiff.get()))
             return false;
@@ -138,7 +158,7 @@ uint32_t read32(const unsigned char* at, bool littleEndian)
 
 }  // namespace
 
-bool containerCutShort(const MappedFile& input)
+bool containerCutShort(const MappedFile& input, const RawDataPlace& rawData)
 {
     const auto length = static_cast<int64_t>(input.size());
     if (!input.isOpen() || length < 16)
@@ -150,7 +170,7 @@ bool containerCutShort(const MappedFile& input)
         return false;
     const unsigned magic = little ? head[2] | head[3] << 8 : head[3] | head[2] << 8;
     if (magic == 42)
-        return read32(head + 4, little) >= uint64_t(length) || tiffCutShort(input, uint64_t(length));
+        return read32(head + 4, little) >= uint64_t(length) || tiffCutShort(input, uint64_t(length), rawData);
     // CIFF keeps its root directory's offset, counted from the heap, in the last four bytes.
     if (std::string(reinterpret_cast<const char*>(head) + 6, 8) == "HEAPCCDR")
         return int64_t(read32(head + 2, little)) + read32(tail, little) >= length;
