@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   hyperfine exiv2 libtiff-tools time valgrind strace
   libimage-exiftool-perl
-  xvfb xauth xdotool imagemagick parallel
+  xvfb xauth xdotool openbox imagemagick parallel
 )
 
 missing=()
