@@ -45,6 +45,9 @@ TransferWindow::TransferWindow(MainWindow& window, Transfer transfer)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(window_.records().text("Dialog", texts.title));
     setFixedSize(300, 40);
+    // A title and a close box only: nothing to minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
     setWindowModality(Qt::WindowModal);
     bar_ = new QProgressBar(this);
     bar_->setGeometry(10, 10, 280, 20);
