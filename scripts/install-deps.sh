@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   hyperfine exiv2 libtiff-tools time valgrind strace
   libimage-exiftool-perl
-  xvfb xauth xdotool x11-utils imagemagick parallel
+  xvfb xauth xdotool x11-utils openbox imagemagick parallel
   dpkg-dev file desktop-file-utils appstream man-db shared-mime-info
 )
 

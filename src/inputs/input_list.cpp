@@ -59,6 +59,8 @@ bool addInput(InputList& inputs, const ConversionJob& job, const FormatTables& f
         return false;
     inputs.index.emplace(path, inputs.entries.size());
     inputs.entries.push_back({path, relativeSubfolderOf(path, job.inputFolder)});
+    if (inputs.onAdded)
+        inputs.onAdded(inputs.entries.back());
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "engine/run/queue.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -22,6 +23,9 @@ using InputEntry = QueuedFile;
 struct InputList {
     Queue entries;                                   // insertion order
     std::unordered_map<std::string, size_t> index;   // path -> position in entries
+    /// Told of every entry addInput adds, on the adding thread: a worker
+    /// filling a list of its own hands its finds to the window this way.
+    std::function<void(const InputEntry&)> onAdded;
 
     bool contains(const std::string& path) const { return index.count(path) != 0; }
     size_t size() const { return entries.size(); }

@@ -1,13 +1,12 @@
-// Reading list files into the input list. Lines are read through a fixed
-// buffer and capped in length, so a binary file or one endless line costs no
-// more memory than a short list.
+// Reading list files into the input list, and writing the list out. Lines
+// are read through a fixed buffer and capped in length, so a binary file or
+// one endless line costs no more memory than a short list.
 #include "inputs/list_file.h"
 
 #include "app/job.h"
 #include "engine/run/progress.h"
 #include "inputs/folder_import.h"
 #include "inputs/input_list.h"
-#include "engine/run/progress.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -127,7 +127,68 @@ std::string_view trimmed(std::string_view text)
     return text.substr(first, last - first + 1);
 }
 
+bool writeAll(int descriptor, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
+
+// The rows are written as they come, through a buffer, so a long list costs
+// no more memory than one buffer and a full disk shows at the first write
+// that fails.
+bool writeRows(int descriptor, const std::vector<std::string>& paths, ProgressRecord& progress, int32_t& written)
+{
+    std::string buffer = "\xEF\xBB\xBF";
+    for (size_t row = 0; row < paths.size() && mayContinue(progress); ++row) {
+        {
+            std::lock_guard lock(progress.mutex);
+            progress.fileIndex = static_cast<int32_t>(row + 1);
+        }
+        buffer += paths[row];
+        buffer += "\r\n";
+        ++written;
+        if (buffer.size() >= 64 * 1024) {
+            if (!writeAll(descriptor, buffer))
+                return false;
+            buffer.clear();
+        }
+    }
+    return writeAll(descriptor, buffer);
+}
+
 }  // namespace
+
+bool runListWriter(const std::vector<std::string>& paths, const std::string& path, ProgressRecord& progress)
+{
+    // A hidden name beside the list: the rename stays on one file system,
+    // and a writer killed on the way leaves at most a dot file.
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temporary = folder + "." + name + ".tmp-XXXXXX";
+    const int descriptor = ::mkstemp(temporary.data());
+    if (descriptor < 0)
+        return false;
+    ::fchmod(descriptor, 0644);
+    int32_t written = 0;
+    bool ok = writeRows(descriptor, paths, progress, written);
+    ok = ::fsync(descriptor) == 0 && ok;
+    ok = ::close(descriptor) == 0 && ok;
+    if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    std::lock_guard lock(progress.mutex);
+    progress.converted += written;
+    return true;
+}
 
 void runListReader(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
                    ProgressRecord& progress)
@@ -176,6 +237,9 @@ void runListReader(InputList& inputs, const ConversionJob& job, const FormatTabl
 
 int64_t countListFileLines(const std::string& path)
 {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return 0;
     FileHandle file{path};
     if (!file)
         return 0;

@@ -3,6 +3,7 @@
 #include "engine/batch/batch_run.h"
 #include "ui/input_list_model.h"
 #include "ui/main_window.h"
+#include "ui/main_window_busy.h"
 #include "ui/progress_window.h"
 
 #include <QComboBox>
@@ -56,6 +57,7 @@ void startBatch(MainWindow& window, const BatchStartOptions& options)
         if (stopsInStatusBar(failure.check))
             window.setStatus("Msg", "Conversion is not complete");
         const auto [group, key] = warningKey(failure.check);
+        MainWindowBusy busy(window);
         QMessageBox::warning(&window, records.text("Msg", "Warning"),
                              QString::fromStdString(formatText(lookupText(records.language, group, key),
                                                                failure.argument)));
@@ -93,10 +95,11 @@ void startBatch(MainWindow& window, const BatchStartOptions& options)
         run.join();
         return run.totals().converted;
     };
-    window.setBusy(true);
-    ProgressWindow progress(window, control, total);
-    progress.exec();
-    window.setBusy(false);
+    {
+        MainWindowBusy busy(window);
+        ProgressWindow progress(window, control, total);
+        progress.exec();
+    }
     run.join();
     // Numbering goes on from where this run left it, as in one long session.
     if (run.totals().nextCounter != 0) {

@@ -2,6 +2,7 @@
 
 #include "ui/images.h"
 #include "ui/main_window.h"
+#include "ui/main_window_busy.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -55,6 +56,7 @@ void showInputChooser(MainWindow& window)
     QObject::connect(folder, &QPushButton::clicked, dialog, [choose] { choose(Command::ChooseInputFolder); });
     // Centred on the main window.
     dialog->move(window.geometry().center() - QPoint(135, 80));
+    keepMainWindowBusyWhileShown(window, dialog);
     dialog->show();
     files->setFocus();
 }

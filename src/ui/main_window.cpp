@@ -6,8 +6,11 @@
 #include "ui/images.h"
 #include "ui/input_chooser.h"
 #include "ui/input_list_model.h"
+#include "ui/list_transfers.h"
+#include "ui/main_window_busy.h"
 #include "ui/name_filters.h"
 #include "ui/output_history.h"
+#include "ui/transfer_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -126,6 +129,10 @@ MainWindow::MainWindow(WindowRecords& records, WindowHooks hooks)
 {
     if (!hooks_.openUrl)
         hooks_.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    if (!hooks_.importList)
+        hooks_.importList = importListFile;
+    if (!hooks_.exportList)
+        hooks_.exportList = exportListFile;
     setWindowTitle(QString::fromStdString(titleString()));
     setWindowIcon(builtInIcon("Convert"));
     setMinimumSize(510, 330);
@@ -142,9 +149,53 @@ MainWindow::MainWindow(WindowRecords& records, WindowHooks hooks)
 
 MainWindow::~MainWindow()
 {
-    importProgress_.running = false;
-    if (importThread_.joinable())
-        importThread_.join();
+    // Secondary windows go first, while the window they report to is whole;
+    // a transfer window stops and waits for its worker.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (child->isWindow())
+            delete child;
+}
+
+void MainWindow::holdBusy()
+{
+    if (busyHolds_++ == 0)
+        refreshCommands();
+}
+
+void MainWindow::releaseBusy()
+{
+    if (busyHolds_ > 0 && --busyHolds_ == 0)
+        refreshCommands();
+}
+
+void MainWindow::refreshCommands()
+{
+    const bool enabled = !isBusy();
+    // Disabled widgets and actions are disabled for every way in: mouse,
+    // keyboard, shortcuts and the accessibility tree's actions.
+    menuBar()->setEnabled(enabled);
+    toolBar_->setEnabled(enabled);
+    container_->setEnabled(enabled);
+    for (auto& [command, action] : actions_) {
+        const auto* hook = hookFor(command);
+        action->setEnabled(enabled && (hook == nullptr || *hook));
+    }
+}
+
+const std::function<void(MainWindow&)>* MainWindow::hookFor(Command command) const
+{
+    switch (command) {
+    case Command::Preferences:
+    case Command::OutputFormatOptions: return &hooks_.preferences;
+    case Command::CustomConverter: return &hooks_.customConverter;
+    case Command::About: return &hooks_.about;
+    case Command::CheckForUpdates: return &hooks_.checkForUpdates;
+    case Command::ImportList: return &hooks_.importList;
+    case Command::ExportList: return &hooks_.exportList;
+    case Command::Convert: return &hooks_.convert;
+    case Command::Preview: return &hooks_.preview;
+    default: return nullptr;
+    }
 }
 
 void MainWindow::buildActions()
@@ -168,22 +219,8 @@ void MainWindow::buildActions()
     addAction(actions_[Command::Convert]);
     addAction(actions_[Command::Help]);
     addAction(actions_[Command::Preview]);
-    auto hookOf = [this](Command command) -> const std::function<void(MainWindow&)>* {
-        switch (command) {
-        case Command::Preferences:
-        case Command::OutputFormatOptions: return &hooks_.preferences;
-        case Command::CustomConverter: return &hooks_.customConverter;
-        case Command::About: return &hooks_.about;
-        case Command::CheckForUpdates: return &hooks_.checkForUpdates;
-        case Command::ImportList: return &hooks_.importList;
-        case Command::ExportList: return &hooks_.exportList;
-        case Command::Convert: return &hooks_.convert;
-        case Command::Preview: return &hooks_.preview;
-        default: return nullptr;
-        }
-    };
     for (auto& [command, action] : actions_)
-        if (const auto* hook = hookOf(command); hook != nullptr && !*hook)
+        if (const auto* hook = hookFor(command); hook != nullptr && !*hook)
             action->setEnabled(false);
 }
 
@@ -435,6 +472,9 @@ void MainWindow::setStatus(std::string_view group, std::string_view key)
 
 void MainWindow::runCommand(Command command)
 {
+    // Behind a secondary window no command runs, however it was asked for.
+    if (isBusy())
+        return;
     switch (command) {
     case Command::New: newList(); break;
     case Command::Exit: close(); break;
@@ -575,6 +615,7 @@ void MainWindow::chooseOutputFolder()
     QFileDialog dialog(this, records_.text("Dialog", "Select Output Folder"), QString::fromStdString(initial));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
+    keepMainWindowBusyWhileShown(*this, &dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
     const std::string folder = dialog.selectedFiles().front().toStdString();
@@ -596,6 +637,7 @@ bool MainWindow::chooseInputFiles()
                        QString::fromStdString(records_.job.inputPath));
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(nameFilters(inputFileFilter(records_.formats, records_.language)));
+    keepMainWindowBusyWhileShown(*this, &dialog);
     const bool chosen = dialog.exec() == QDialog::Accepted;
     records_.job.inputPath.clear();
     if (!chosen)
@@ -610,17 +652,24 @@ bool MainWindow::chooseInputFiles()
 
 void MainWindow::chooseInputFolder()
 {
-    QFileDialog dialog(this, records_.text("Dialog", "Select Input Folder"),
-                       QString::fromStdString(records_.job.inputFolder));
+    // After a list import the chooser starts beside the list file.
+    std::string initial = records_.job.inputFolder;
+    if (initial.empty() && !records_.job.inputPath.empty())
+        initial = records_.job.inputPath.substr(0, records_.job.inputPath.rfind('/') + 1);
+    QFileDialog dialog(this, records_.text("Dialog", "Select Input Folder"), QString::fromStdString(initial));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
+    keepMainWindowBusyWhileShown(*this, &dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
-    addPaths({dialog.selectedFiles().front().toStdString()});
+    const std::string folder = dialog.selectedFiles().front().toStdString();
+    if (isDirectory(folder))
+        addPaths({folder});
 }
 
 void MainWindow::addPaths(const std::vector<std::string>& paths)
 {
+    pathsConverted_ = 0;
     pendingPaths_.insert(pendingPaths_.end(), paths.begin(), paths.end());
     if (!importRunning())
         continueAddingPaths();
@@ -637,7 +686,16 @@ void MainWindow::continueAddingPaths()
         pendingPaths_.pop_front();
         if (isDirectory(path)) {
             model_->showAddedEntries();
-            startFolderImport(path);
+            records_.job.inputFolder = withTrailingSlash(path);
+            folderImport_ = importFolder(*this, pathsConverted_);
+            connect(folderImport_, &QDialog::finished, this, [this, generation = listGeneration_] {
+                pathsConverted_ = folderImport_ ? folderImport_->converted() : pathsConverted_;
+                // Once the finished window has let go of the focus.
+                QTimer::singleShot(0, this, [this, generation] {
+                    if (generation == listGeneration_)
+                        continueAddingPaths();
+                });
+            });
             return;
         }
         addInput(records_.inputs, records_.job, records_.formats, path);
@@ -653,68 +711,20 @@ void MainWindow::continueAddingPaths()
     model_->showAddedEntries();
 }
 
-void MainWindow::startFolderImport(const std::string& folder)
-{
-    records_.job.inputFolder = withTrailingSlash(folder);
-    // The worker scans copies; the list, the job and the tables stay the GUI
-    // thread's own.
-    importList_ = records_.inputs;
-    importFirstNew_ = importList_.size();
-    importJob_ = records_.job;
-    importFormats_ = records_.formats;
-    importGeneration_ = listGeneration_;
-    importProgress_.reset();
-    setStatus("General", "Importing");
-    for (Command command : {Command::New, Command::AddInputFiles, Command::Convert, Command::ImportList})
-        actions_[command]->setEnabled(false);
-    importThread_ = std::thread([this] {
-        runImportWorker(importList_, importJob_, importFormats_, importProgress_);
-        QMetaObject::invokeMethod(this, [this] { finishFolderImport(); }, Qt::QueuedConnection);
-    });
-}
-
-void MainWindow::finishFolderImport()
-{
-    if (!importThread_.joinable())
-        return;
-    importThread_.join();
-    actions_[Command::New]->setEnabled(true);
-    actions_[Command::AddInputFiles]->setEnabled(true);
-    actions_[Command::Convert]->setEnabled(static_cast<bool>(hooks_.convert));
-    actions_[Command::ImportList]->setEnabled(static_cast<bool>(hooks_.importList));
-    if (importGeneration_ == listGeneration_) {
-        const std::vector<InputEntry> found(importList_.entries.begin() + static_cast<ptrdiff_t>(importFirstNew_),
-                                            importList_.entries.end());
-        const int added = model_->appendEntries(found);
-        setStatusText(QString::fromStdString(
-            formatText(lookupText(records_.language, "Msg", "Import complete"), std::to_string(added))));
-    }
-    importList_.clear();
-    continueAddingPaths();
-}
-
-void MainWindow::setBusy(bool busy)
-{
-    setProperty("busy", busy);
-}
-
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    // A conversion ends through its own window first.
-    if (property("busy").toBool()) {
+    // A conversion or a transfer ends through its own window first.
+    if (isBusy() || importRunning()) {
         event->ignore();
         return;
     }
     pendingPaths_.clear();
-    importProgress_.running = false;
-    if (importThread_.joinable())
-        importThread_.join();
     event->accept();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls())
+    if (event->mimeData()->hasUrls() && !isBusy())
         event->acceptProposedAction();
 }
 
@@ -724,6 +734,11 @@ void MainWindow::dropEvent(QDropEvent* event)
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile())
             paths.push_back(url.toLocalFile().toStdString());
+    if (isBusy())
+        return;
+    // The dropped folders are imported first, then the dropped files added,
+    // each in the order they were dropped.
+    std::stable_partition(paths.begin(), paths.end(), [](const std::string& path) { return isDirectory(path); });
     event->setDropAction(Qt::CopyAction);
     event->accept();
     addPaths(paths);

@@ -4,12 +4,13 @@
 // and shortcut alike.
 #pragma once
 
-#include "engine/run/progress.h"
 #include "inputs/input_list.h"
 #include "ui/commands.h"
+#include "ui/transfer_window.h"
 #include "ui/window_records.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <atomic>
 #include <deque>
@@ -17,7 +18,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <thread>
 
 class QAction;
 class QComboBox;
@@ -41,7 +41,7 @@ struct WindowHooks {
     std::function<void(MainWindow&)> about;
     std::function<void(MainWindow&)> checkForUpdates;  // on demand
     std::function<void(MainWindow&)> automaticUpdateCheck;  // once, after the window is shown
-    std::function<void(MainWindow&)> importList;       // list files
+    std::function<void(MainWindow&)> importList;       // list files; the window's own by default
     std::function<void(MainWindow&)> exportList;
     std::function<void(MainWindow&)> preview;          // shows or hides the preview window
     /// Starts a conversion of the list (validation, progress window).
@@ -72,10 +72,14 @@ public:
     void setStatusText(const QString& text);
     void setStatus(std::string_view group, std::string_view key);
 
-    /// Paths offered one by one in order: a folder is imported (on a worker),
-    /// a file is added. The next path waits for a folder's import to end.
+    /// Paths offered one by one in order: a folder is imported behind its
+    /// progress window, a file is added. The next path waits for a folder's
+    /// import to end; the count of new files the status bar reports runs over
+    /// all the folders of one call.
     void addPaths(const std::vector<std::string>& paths);
-    bool importRunning() const { return importThread_.joinable(); }
+    bool importRunning() const { return folderImport_ != nullptr; }
+    /// A secondary window is open: the window's commands are disabled.
+    bool isBusy() const { return busyHolds_ > 0; }
     /// Offers `folder` to the history and refills the box when it changed.
     void rememberOutputFolderAndRefill(const std::string& folder);
     void refillOutputFolderBox();
@@ -84,8 +88,6 @@ public:
     /// and the folder box is refilled when its count differs from
     /// `Out Folders Number`.
     void applyPreferences();
-    /// Re-enables the commands and the window after a conversion or a dialog.
-    void setBusy(bool busy);
     /// Opens the input chooser (command 4).
     void openInputChooser();
     bool chooseInputFiles();
@@ -98,6 +100,12 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    friend class MainWindowBusy;
+    void holdBusy();
+    void releaseBusy();
+    /// Each command enabled unless the window is busy or its hook is missing.
+    void refreshCommands();
+    const std::function<void(MainWindow&)>* hookFor(Command command) const;
     void buildActions();
     void buildMenus();
     void buildToolBar();
@@ -112,8 +120,6 @@ private:
     void openManual();
     void runHook(const std::function<void(MainWindow&)>& hook);
     void continueAddingPaths();
-    void startFolderImport(const std::string& folder);
-    void finishFolderImport();
 
     WindowRecords& records_;
     WindowHooks hooks_;
@@ -134,17 +140,12 @@ private:
 
     // Paths still to offer after a drop or a chooser, in order.
     std::deque<std::string> pendingPaths_;
-    // A folder import scans a copy of the list on a worker thread; the GUI
-    // thread appends what it found, so no widget or shared list is touched
-    // from the worker.
-    std::thread importThread_;
-    ProgressRecord importProgress_;
-    InputList importList_;
-    ConversionJob importJob_;
-    FormatTables importFormats_;
-    size_t importFirstNew_ = 0;
-    int listGeneration_ = 0;  // New discards an import still running
-    int importGeneration_ = 0;
+    // The folder import window while one is open.
+    QPointer<TransferWindow> folderImport_;
+    // What the folder imports of one drop or chooser added so far.
+    int32_t pathsConverted_ = 0;
+    int listGeneration_ = 0;  // New drops paths still waiting to be added
+    int busyHolds_ = 0;       // MainWindowBusy guards held
 };
 
 }  // namespace quill

@@ -6,6 +6,7 @@
 #include "settings/setting_codes.h"
 #include "ui/colour_items.h"
 #include "ui/main_window.h"
+#include "ui/main_window_busy.h"
 #include "ui/name_filters.h"
 #include "ui/preference_binding.h"
 #include "ui/preview_window.h"
@@ -508,6 +509,7 @@ PreferencesDialog* openPreferences(MainWindow& main, PreferenceChoosers choosers
         main.activateWindow();
     });
     dialog->move(main.geometry().center() - dialog->rect().center());
+    keepMainWindowBusyWhileShown(main, dialog);
     dialog->show();
     dialog->pageList()->setFocus();
     return dialog;

@@ -2,8 +2,12 @@
 #include "inputs/inputs_fixture.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include <chrono>
 #include <thread>
@@ -195,6 +199,80 @@ TEST_F(ListReader, LineCountIsTheNumberOfLineFeeds)
         EXPECT_EQ(countListFileLines(temp.file("count.txt")), c.lines);
     }
     EXPECT_EQ(countListFileLines(temp.file("absent.txt")), 0);
+}
+
+TEST_F(ListReader, LineCountLeavesAPipeUnread)
+{
+    const std::string pipe = temp.file("list.pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const int both = ::open(pipe.c_str(), O_RDWR);
+    ASSERT_GE(both, 0);
+    ASSERT_EQ(::write(both, "a\n", 2), 2);
+    EXPECT_EQ(countListFileLines(pipe), 0);
+    char line[2] = {};
+    EXPECT_EQ(::read(both, line, 2), 2);  // still there for the reader
+    ::close(both);
+}
+
+// The writer in a child process held before its first row: the list folder
+// turns read-only while the temporary file is open, and the rename fails.
+// The superuser writes anywhere, so the child drops to "nobody".
+TEST(ListWriter, FolderMadeReadOnlyMidWriteKeepsTheEarlierFile)
+{
+    TempFolder temp;
+    const std::string folder = temp.file("lists");
+    std::filesystem::create_directories(folder);
+    ::chmod(temp.path().c_str(), 0755);
+    ::chmod(folder.c_str(), 0777);
+    const std::string list = folder + "/list.txt";
+    writeFile(list, "earlier");
+    int release[2];
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(3);
+        ProgressRecord progress;
+        progress.reset();
+        progress.paused = true;
+        bool written = true;
+        std::thread writer([&] { written = runListWriter({"/a.dng", "/b.dng"}, list, progress); });
+        char go = 0;
+        const bool released = ::read(release[0], &go, 1) == 1;
+        progress.paused = false;
+        writer.join();
+        ::_exit(!released ? 4 : written ? 1 : 0);
+    }
+    ::close(release[0]);
+    // Made read-only once the temporary file exists beside the list.
+    auto entries = [&] { return std::distance(std::filesystem::directory_iterator(folder), {}); };
+    for (int waited = 0; waited < 5000 && entries() < 2; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(entries(), 2) << "the writer made no temporary file";
+    ::chmod(folder.c_str(), 0555);
+    EXPECT_EQ(::write(release[1], "g", 1), 1);
+    ::close(release[1]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::chmod(folder.c_str(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "3: could not drop root rights, 1: the writer reported success";
+    EXPECT_EQ(readFile(list), "earlier");
+}
+
+TEST(ListWriter, WritesAByteOrderMarkAndEveryRowWithCrLf)
+{
+    TempFolder temp;
+    ProgressRecord progress;
+    progress.reset();
+    const std::vector<std::string> rows{"/p/a.dng", "/p/sub dir/b.nef"};
+    ASSERT_TRUE(runListWriter(rows, temp.file("out.txt"), progress));
+    EXPECT_EQ(readFile(temp.file("out.txt")), bom + "/p/a.dng\r\n/p/sub dir/b.nef\r\n");
+    EXPECT_EQ(progress.fileIndex, 2);
+    EXPECT_EQ(progress.converted, 2);
+    EXPECT_FALSE(runListWriter(rows, temp.file("no folder/out.txt"), progress));
+    EXPECT_EQ(progress.converted, 2);
 }
 
 }  // namespace

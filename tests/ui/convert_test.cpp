@@ -29,6 +29,7 @@ protected:
         std::string title, file, time, status;
         bool okEnabled = false;
         bool timeShown = false;
+        bool mainDisabled = false;  // the main window's commands, at the end
     };
 
     /// Runs Convert; `whileRunning` is called once with the progress window
@@ -53,6 +54,7 @@ protected:
             summary.time = progress->timeLabel()->text().toStdString();
             summary.timeShown = progress->timeLabel()->isVisibleTo(progress);
             summary.okEnabled = progress->okButton()->isEnabled();
+            summary.mainDisabled = commandsDisabled(*window, true) && progress->isEnabled();
             progress->okButton()->click();
             return true;
         });
@@ -191,6 +193,8 @@ TEST_F(ConvertTest, FourFilesOrFewerShowNoTimeEstimate)
     const Summary summary = convert();
     EXPECT_FALSE(summary.timeShown);
     EXPECT_EQ(summary.title, "Conversion complete (3/3)");
+    EXPECT_TRUE(summary.mainDisabled);
+    EXPECT_TRUE(commandsDisabled(*window, false));
 }
 
 }  // namespace

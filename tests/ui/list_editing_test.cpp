@@ -96,33 +96,35 @@ TEST_F(ListTest, EditingCommandsDoNothingWithoutTheListFocus)
     EXPECT_EQ(selectedRows(), std::vector<int>{0});
 }
 
-TEST_F(ListTest, DroppedFolderIsImportedBeforeTheFilesDroppedAfterIt)
+TEST_F(ListTest, DroppedFoldersAreImportedFirstThenTheFilesAndTheCountCoversBoth)
 {
-    std::filesystem::create_directories(folder.file("card/DCIM"));
-    const std::string inFolder1 = rawFile("card/DCIM/x1.dng");
-    const std::string inFolder2 = rawFile("card/x2.nef");
+    const std::string cardFile1 = rawFile("card/DCIM/x1.dng");
+    const std::string cardFile2 = rawFile("card/x2.nef");
     rawFile("card/notes.txt");
-    const std::string loose = rawFile("loose.dng");
-    const std::string first = rawFile("first.dng");
+    const std::string phoneFile = rawFile("phone/p1.dng");
+    const std::string loose1 = rawFile("loose1.dng");
+    const std::string loose2 = rawFile("loose2.dng");
+    const std::string loose3 = rawFile("loose3.dng");
 
     QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(first)),
-                  QUrl::fromLocalFile(QString::fromStdString(folder.file("card"))),
-                  QUrl::fromLocalFile(QString::fromStdString(loose))});
+    QList<QUrl> urls;
+    for (const std::string& path : {loose2, folder.file("card"), loose1, folder.file("phone"), loose3})
+        urls << QUrl::fromLocalFile(QString::fromStdString(path));
+    data.setUrls(urls);
     // A drop reaches the widget its drag entered.
     QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &enter);
     ASSERT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &drop);
-    waitUntil([&] { return !window->importRunning() && rows() == 4; });
+    ASSERT_TRUE(waitUntil([&] { return !window->importRunning() && rows() == 6; }))
+        << window->statusText().toStdString();
     std::vector<std::string> paths;
     for (int row = 0; row < rows(); ++row)
         paths.push_back(window->listModel()->pathAt(row));
-    ASSERT_EQ(rows(), 4) << window->statusText().toStdString();
-    EXPECT_EQ(paths, (std::vector<std::string>{first, inFolder1, inFolder2, loose}));
-    EXPECT_EQ(records->inputs.entries[1].relativeSubfolder, "DCIM/");
-    EXPECT_EQ(window->statusText().toStdString(), "Import complete, new files added: 2");
+    EXPECT_EQ(paths, (std::vector<std::string>{cardFile1, cardFile2, phoneFile, loose2, loose1, loose3}));
+    EXPECT_EQ(records->inputs.entries[0].relativeSubfolder, "DCIM/");
+    EXPECT_EQ(window->statusText().toStdString(), "Import complete, new files added: 3");
 }
 
 TEST_F(ListTest, TwentyThousandRowsStayInTheirOrder)

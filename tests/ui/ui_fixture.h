@@ -8,8 +8,12 @@
 #include "ui/window_mode.h"
 #include "ui/window_records.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QMenuBar>
+#include <QToolBar>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QTreeView>
@@ -17,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -51,6 +56,25 @@ void whenModalOpens(std::function<bool(T*)> answer)
     poll->start(10);
 }
 
+/// Whether the main window's controls, menus and commands all say they are
+/// disabled, to input and to the accessibility tree alike (`disabled` true),
+/// or all enabled that have their window (`disabled` false).
+inline ::testing::AssertionResult commandsDisabled(MainWindow& window, bool disabled)
+{
+    for (Command command : {Command::New, Command::AddInputFiles, Command::SelectOutputFolder, Command::ImportList,
+                            Command::ExportList, Command::Exit, Command::Copy, Command::Help})
+        if (window.action(command)->isEnabled() == disabled)
+            return ::testing::AssertionFailure() << "command " << static_cast<int>(command);
+    QWidget* newButton = window.mainToolBar()->widgetForAction(window.action(Command::New));
+    for (QWidget* widget : std::initializer_list<QWidget*>{window.menuBar(), newButton, window.listView(),
+                                                            window.outputFormatBox(), window.outputFolderBox()}) {
+        const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+        if (widget->isEnabled() == disabled || accessible == nullptr || accessible->state().disabled != disabled)
+            return ::testing::AssertionFailure() << widget->metaObject()->className();
+    }
+    return ::testing::AssertionSuccess();
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override { makeWindow(); }
@@ -70,9 +94,11 @@ protected:
         QApplication::processEvents();
     }
 
-    /// A small file that the list accepts (a RAW extension, not empty).
+    /// A small file that the list accepts (a RAW extension, not empty),
+    /// its folders created.
     std::string rawFile(const std::string& name)
     {
+        std::filesystem::create_directories(std::filesystem::path(folder.file(name)).parent_path());
         writeFile(folder.file(name), "raw bytes");
         return folder.file(name);
     }

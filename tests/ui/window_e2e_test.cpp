@@ -53,5 +53,67 @@ TEST(WindowEndToEnd, OpensOnceFollowsAResizeAndSavesConfigAfterAltX)
     EXPECT_NE(config.find("Height = 500"), std::string::npos) << config;
 }
 
+// As a person would, under a window manager: File > Import Files... with the
+// list typed into the open dialog, then File > Export Files... into a new
+// name; the exported list holds the imported rows in their order.
+TEST(WindowEndToEnd, ImportsAListThroughTheDialogAndExportsItBack)
+{
+    for (const char* tool : {"xvfb-run", "xdotool", "openbox"})
+        if (!onPath(tool))
+            GTEST_SKIP() << tool << " is not installed (make deps installs it)";
+    TempFolder home;
+    std::filesystem::create_directories(home.file("run"));
+    std::filesystem::permissions(home.file("run"), std::filesystem::perms::owner_all);
+    std::filesystem::create_directories(home.file("photos/day two"));
+    const std::vector<std::string> photos{home.file("photos/a.dng"), home.file("photos/day two/b.nef"),
+                                          home.file("photos/c.cr2")};
+    for (const std::string& photo : photos)
+        writeFile(photo, "raw bytes");
+    writeFile(home.file("photos/list.txt"), photos[0] + "\r\n" + photos[1] + "\n" + photos[2] + "\r\n");
+    const std::string script = R"sh(
+        set -u
+        export XDG_CONFIG_HOME="$1/config" XDG_RUNTIME_DIR="$1/run"
+        unset QT_QPA_PLATFORM
+        openbox & wm=$!
+        "$2" & pid=$!
+        finish() { kill $pid $wm 2>/dev/null; exit "$1"; }
+        window=$(timeout 20 xdotool search --sync --onlyvisible --name 'Varnetta Quillmere' | head -n 1)
+        [ -n "$window" ] || { echo "no window"; finish 1; }
+        # Through the File menu: the items after New are Add Input Files...,
+        # Select Output Folder..., Import Files... and Export Files...
+        transfer() {
+            xdotool windowactivate --sync "$window"
+            xdotool key --delay 100 alt+f $2 Return
+            dialog=$(timeout 20 xdotool search --sync --onlyvisible --name "$3" | head -n 1)
+            [ -n "$dialog" ] || { echo "no dialog $3"; finish 1; }
+            xdotool windowactivate --sync "$dialog"
+            xdotool key --delay 50 ctrl+a
+            xdotool type --delay 10 "$4"
+            xdotool key Return
+            for i in $(seq 200); do
+                xdotool search --onlyvisible --name "$3" >/dev/null 2>&1 || break; sleep 0.05
+            done
+            # The progress window holds its end, then closes.
+            for i in $(seq 200); do
+                xdotool search --onlyvisible --name "^$5\$" >/dev/null 2>&1 || break; sleep 0.05
+            done
+        }
+        transfer import "Down Down Down" 'Import Input Files From A List' "$1/photos/list.txt" Importing
+        transfer export "Down Down Down Down" 'Export Input Files' "$1/photos/exported" Exporting
+        xdotool windowactivate --sync "$window"
+        xdotool key alt+x
+        for i in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+        kill -0 $pid 2>/dev/null && { echo "still running"; finish 1; }
+        kill $wm 2>/dev/null
+        echo done
+    )sh";
+    const RunResult run = runProgram("/usr/bin/env", {"xvfb-run", "-a", "-s", "-screen 0 1024x768x24", "sh", "-c",
+                                                      script, "sh", home.path(), QUILL_BINARY});
+    ASSERT_EQ(run.exitCode, 0) << run.output << run.errors;
+    EXPECT_EQ(readFile(home.file("photos/exported.txt")),
+              "\xEF\xBB\xBF" + photos[0] + "\r\n" + photos[1] + "\r\n" + photos[2] + "\r\n")
+        << run.output;
+}
+
 }  // namespace
 }  // namespace quill::test
