@@ -11,6 +11,8 @@
 #include "ui/output_history.h"
 #include "ui/placement.h"
 #include "ui/preferences_dialog.h"
+#include "ui/small_dialogs.h"
+#include "ui/update_check.h"
 #include "ui/window_records.h"
 
 #include <QApplication>
@@ -52,6 +54,18 @@ private:
 
 }  // namespace
 
+WindowHooks windowHooks()
+{
+    WindowHooks hooks;
+    hooks.convert = [](MainWindow& main) { startBatch(main, {ownExecutable()}); };
+    hooks.preferences = [](MainWindow& main) { openPreferences(main); };
+    hooks.customConverter = [](MainWindow& main) { showCustomConverter(main); };
+    hooks.about = [](MainWindow& main) { showAbout(main); };
+    hooks.checkForUpdates = [](MainWindow& main) { checkForUpdates(main); };
+    hooks.automaticUpdateCheck = [](MainWindow& main) { automaticUpdateCheck(main); };
+    return hooks;
+}
+
 void loadWindowRecords(WindowRecords& records, const std::string& configPath)
 {
     DesktopSize desktop = kAssumedDesktop;
@@ -87,10 +101,7 @@ int runWindowMode(int argc, char** argv)
 
     WindowRecords records;
     loadWindowRecords(records, dataFolder() + "config.ini");
-    WindowHooks hooks;
-    hooks.convert = [](MainWindow& main) { startBatch(main, {ownExecutable()}); };
-    hooks.preferences = [](MainWindow& main) { openPreferences(main); };
-    MainWindow window(records, hooks);
+    MainWindow window(records, windowHooks());
     FirstPaintReport firstPaint(std::getenv("QUILLMERE_FIRST_PAINT_FILE") ? std::getenv("QUILLMERE_FIRST_PAINT_FILE") : "");
     if (std::getenv("QUILLMERE_FIRST_PAINT_FILE") != nullptr)
         window.installEventFilter(&firstPaint);
