@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace quill {
@@ -124,7 +125,10 @@ void showAbout(MainWindow& window)
         QObject::connect(item, &QLabel::linkActivated, dialog,
                          [&window](const QString& target) { window.openAddress(QUrl(target)); });
     };
-    link(text(kMakerWebAddress), text(kMakerWebAddress), "webLink", 100);
+    // Shown without its scheme, so the whole address fits the link's place.
+    QString shownAddress = text(kMakerWebAddress);
+    shownAddress.remove(QRegularExpression("^https?://"));
+    link(shownAddress, text(kMakerWebAddress), "webLink", 100);
     link(text(kSupportAddress), "mailto:" + text(kSupportAddress), "emailLink", 120);
     auto* ok = new QPushButton(records.text("Dialog", "OK"), dialog);
     ok->setObjectName("okButton");

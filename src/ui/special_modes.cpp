@@ -6,6 +6,7 @@
 #include "settings/defaults.h"
 #include "ui/input_list_model.h"
 #include "ui/main_window.h"
+#include "ui/window_mode.h"
 #include "ui/window_records.h"
 
 #include <QApplication>
@@ -154,8 +155,10 @@ int runScreenshotMode(int argc, char** argv, const std::string& folder)
     settings.windowHeight = 330;
     settings.isMaximized = 0;
 
-    // No update-check hook: this mode never asks.
-    QPointer<MainWindow> window = new MainWindow(records, WindowHooks{});
+    // The commands as the window has them, but this mode never asks for updates.
+    WindowHooks hooks = windowHooks();
+    hooks.automaticUpdateCheck = nullptr;
+    QPointer<MainWindow> window = new MainWindow(records, hooks);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->start();
     window->resize(510, 330);
