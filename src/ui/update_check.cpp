@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTimer>
 
 namespace quill {
@@ -16,7 +17,8 @@ namespace {
 // The window's one fetch; a child of the window, so it goes with it.
 class UpdateChecker : public QObject {
 public:
-    explicit UpdateChecker(MainWindow& window) : QObject(&window), window_(window)
+    explicit UpdateChecker(MainWindow& window)
+        : QObject(&window), window_(window), command_(window.action(Command::CheckForUpdates))
     {
         setObjectName("updateChecker");
         window.installEventFilter(this);
@@ -31,10 +33,11 @@ public:
     }
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override
+    bool eventFilter(QObject* watched, QEvent* event) override
     {
-        // A closed window asks nothing any more.
-        if (event->type() == QEvent::Hide && !window_.isVisible() && fetch_.running()) {
+        // A closed window asks nothing any more. (This also runs while the
+        // window is being destroyed, so it touches only the plain widget.)
+        if (event->type() == QEvent::Hide && !static_cast<QWidget*>(watched)->isVisible() && fetch_.running()) {
             fetch_.cancel();
             setCommandEnabled(true);
         }
@@ -44,8 +47,8 @@ protected:
 private:
     void setCommandEnabled(bool enabled)
     {
-        if (QAction* action = window_.action(Command::CheckForUpdates))
-            action->setEnabled(enabled);
+        if (command_)
+            command_->setEnabled(enabled);
     }
 
     void answer(const std::string& body)
@@ -70,6 +73,7 @@ private:
     }
 
     MainWindow& window_;
+    QPointer<QAction> command_;
     UpdateFetch fetch_;
 };
 
