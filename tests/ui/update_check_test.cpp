@@ -301,8 +301,16 @@ TEST_F(UpdateCheckTest, AutomaticCheckAsksWhenDueAndSetsTheDateOnEitherAnswer)
 TEST_F(UpdateCheckTest, AutomaticCheckStaysQuietWhenNotDue)
 {
     Settings& settings = records->settings;
-    Box unexpected;
-    answerBox(unexpected, QMessageBox::No);
+    // Any box that opens all the same is recorded and closed.
+    bool boxOpened = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxOpened = true;
+            box->reject();
+        }
+    });
+    watch.start(10);
     const std::pair<int32_t, int32_t> rows[] = {{5, 0}, {0, localSecondsNow()}};
     for (const auto& [range, date] : rows) {
         settings.updateRange = range;
@@ -313,7 +321,7 @@ TEST_F(UpdateCheckTest, AutomaticCheckStaysQuietWhenNotDue)
         ASSERT_TRUE(waitUntil([&] { return ran; }));
         EXPECT_EQ(settings.updateDate, date);
     }
-    EXPECT_TRUE(unexpected.title.isEmpty());
+    EXPECT_FALSE(boxOpened);
 }
 
 }  // namespace
