@@ -115,6 +115,23 @@ TEST_F(ThemePackTest, PartialPackReplacesOnlyItsSlotsAtEachSetsSize)
     EXPECT_EQ(colourOf(icon.pixmap(64, 64)), QColor(Qt::blue));
 }
 
+TEST_F(ThemePackTest, SizeChangeReloadsTheToolbarAndThemeChangeLeavesNothingBehind)
+{
+    pack("first", {{"theme.cfg", themeConfig({"[Icons]", "New=new"})},
+                   {"new_16.png", pngOf(Qt::red)},
+                   {"new_64.png", pngOf(Qt::blue)}});
+    pack("second", {{"theme.cfg", themeConfig({"[Icons]", "Copy=copy"})}, {"copy_16.png", pngOf(Qt::green)}});
+    load("first", 4);
+    settings.uiSize = 0;
+    loadTheme(images, settings, kToolbarSet);
+    EXPECT_EQ(images.toolbar["New"].size(), QSize(16, 16));
+    EXPECT_EQ(colourOf(images.toolbar["New"]), QColor(Qt::red));
+    load("second", 0);
+    EXPECT_EQ(images.menu.count("New"), 0u);
+    EXPECT_EQ(images.toolbar.count("New"), 0u);
+    EXPECT_EQ(images.menu.count("Copy"), 1u);
+}
+
 TEST_F(ThemePackTest, ValueWithCapitalPngIsUsedAsWritten)
 {
     pack("caps", {{"theme.cfg", themeConfig({"[Buttons]", "Convert=Big.PNG", "[Icons]", "Copy=Copy.PNG"})},
