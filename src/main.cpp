@@ -9,6 +9,7 @@
 #include "inputs/input_list.h"
 #include "settings/settings.h"
 #include "text/language.h"
+#include "ui/special_modes.h"
 #include "ui/window_mode.h"
 
 #include <csignal>
@@ -30,5 +31,9 @@ int main(int argc, char** argv)
     const quill::CommandLineResult result = quill::enterCommandLine(arguments, records);
     if (result.outcome == quill::CommandLineOutcome::WindowMode)
         return quill::runWindowMode(argc, argv, result.openPaths);
+    if (result.outcome == quill::CommandLineOutcome::UninstallPage)
+        return quill::runUninstallMode(argc, argv);
+    if (result.outcome == quill::CommandLineOutcome::Screenshots)
+        return quill::runScreenshotMode(argc, argv, result.screenshotFolder);
     return result.outcome == quill::CommandLineOutcome::Finished ? result.exitCode : quill::kExitSuccess;
 }

@@ -13,7 +13,10 @@ inline constexpr int kVersionNumber = 100;
 inline constexpr std::string_view kDisplayName = "Varnetta Quillmere";
 inline constexpr std::string_view kFileBaseName = "quillmere";
 inline constexpr std::string_view kMakerNotice = "Copyright © 2024 Varnetta. All rights reserved.";
+inline constexpr std::string_view kMakerSiteRoot = "https://www.varnetta.com";
 inline constexpr std::string_view kMakerWebAddress = "https://www.varnetta.com/quillmere/";
+inline constexpr std::string_view kUninstallPage = "https://www.varnetta.com/quillmere/uninstall/";
+inline constexpr std::string_view kSupportAddress = "support@varnetta.com";
 
 /// The three digits with a point after the first and the second; a final ".0"
 /// is dropped (150 gives "1.5", 125 gives "1.2.5").

@@ -54,8 +54,8 @@ std::vector<std::string> windowOpenPaths(const ArgumentList& arguments);
 CommandLineResult enterCommandLine(const ArgumentList& arguments, CommandLineRecords& records);
 
 /// Process entry for the command line: returns the process exit code. Window
-/// mode, the uninstall page and the screenshots are not built yet; they end
-/// silently with 0.
+/// mode, the uninstall page and the screenshots belong to the window front
+/// end; here they end silently with 0.
 int runCommandLine(int argc, char** argv);
 
 }  // namespace quill

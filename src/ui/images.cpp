@@ -55,11 +55,6 @@ const std::vector<std::string_view>& imageNames()
     return names;
 }
 
-std::vector<ThemeEntry> availableThemes()
-{
-    return {{std::string(kBuiltInTheme), "Hand-drawn"}};
-}
-
 int iconSizeFor(int uiSizeCode)
 {
     return uiSizeCode >= 0 && uiSizeCode < 5 ? kSizes[uiSizeCode] : 16;

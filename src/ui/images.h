@@ -19,9 +19,6 @@ struct ThemeEntry {
     std::string displayName;  // as the preferences list shows it
 };
 
-/// The themes the window can show; today the built-in one.
-std::vector<ThemeEntry> availableThemes();
-
 /// Every image name of the button, menu and toolbar sets.
 const std::vector<std::string_view>& imageNames();
 

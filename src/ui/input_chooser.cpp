@@ -3,6 +3,7 @@
 #include "ui/images.h"
 #include "ui/main_window.h"
 #include "ui/main_window_busy.h"
+#include "ui/theme_packs.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -12,10 +13,10 @@
 namespace quill {
 namespace {
 
-QPushButton* bigButton(QDialog* dialog, std::string_view image, const QString& caption, int x)
+QPushButton* bigButton(QDialog* dialog, const QIcon& icon, const QString& caption, int x)
 {
     auto* button = new QPushButton(dialog);
-    button->setIcon(builtInIcon(image));
+    button->setIcon(icon);
     button->setIconSize(QSize(64, 64));
     button->setGeometry(x, 30, 80, 80);
     button->setAccessibleName(caption);
@@ -38,9 +39,9 @@ void showInputChooser(MainWindow& window)
     dialog->setWindowTitle(records.text("Menu", "Select Input Files"));
     dialog->setFixedSize(270, 160);
     dialog->setWindowModality(Qt::WindowModal);
-    QPushButton* files = bigButton(dialog, "InFiles", records.text("Menu", "Select Input File"), 30);
+    QPushButton* files = bigButton(dialog, buttonIcon(records.images, "InFiles"), records.text("Menu", "Select Input File"), 30);
     files->setObjectName("filesButton");
-    QPushButton* folder = bigButton(dialog, "InFolder", records.text("Menu", "Select Input Folder"), 160);
+    QPushButton* folder = bigButton(dialog, buttonIcon(records.images, "InFolder"), records.text("Menu", "Select Input Folder"), 160);
     folder->setObjectName("folderButton");
     // The chooser hides first so the file dialog stands alone over the main
     // window; the command runs once the button's click has returned.

@@ -11,8 +11,10 @@
 #include "ui/name_filters.h"
 #include "ui/output_history.h"
 #include "ui/transfer_window.h"
+#include "ui/theme_packs.h"
 
 #include <QAction>
+#include <QActionEvent>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -38,8 +40,6 @@
 #include <algorithm>
 
 namespace quill {
-
-inline constexpr std::string_view kSupportAddress = "support@varnetta.com";
 
 namespace {
 
@@ -100,6 +100,29 @@ private:
     std::function<void()> onResize_;
 };
 
+// The large Convert button: the image of the button set, kept when its
+// action changes (a plain tool button takes the action's icon again).
+class ImageButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+    void setOwnIcon(const QIcon& icon)
+    {
+        own_ = icon;
+        setIcon(icon);
+    }
+
+protected:
+    void actionEvent(QActionEvent* event) override
+    {
+        QToolButton::actionEvent(event);
+        if (!own_.isNull())
+            setIcon(own_);
+    }
+
+private:
+    QIcon own_;
+};
+
 // Watches one kind of event of one object.
 class EventHook : public QObject {
 public:
@@ -137,6 +160,7 @@ MainWindow::MainWindow(WindowRecords& records, WindowHooks hooks)
     setWindowIcon(builtInIcon("Convert"));
     setMinimumSize(510, 330);
     setAcceptDrops(true);
+    loadTheme(records_.images, records_.settings, kAllSets);
     buildActions();
     buildMenus();
     buildToolBar();
@@ -202,7 +226,7 @@ void MainWindow::buildActions()
 {
     for (const CommandRow& row : commandTable()) {
         const QString caption = records_.text("Menu", row.captionKey);
-        auto* action = new QAction(builtInIcon(row.image), caption, this);
+        auto* action = new QAction(commandIcon(records_.images, row.image), caption, this);
         action->setToolTip(caption);
         action->setShortcut(row.shortcut);
         action->setIconVisibleInMenu(true);
@@ -331,8 +355,10 @@ void MainWindow::buildControls()
     formatButton_->setIconSize(QSize(16, 16));
     formatButton_->setAccessibleName(actions_[Command::OutputFormatOptions]->toolTip());
 
-    convertButton_ = new QToolButton(container_);
+    auto* convertButton = new ImageButton(container_);
+    convertButton_ = convertButton;
     convertButton_->setDefaultAction(actions_[Command::Convert]);
+    convertButton->setOwnIcon(buttonIcon(records_.images, "Convert"));
     convertButton_->setIconSize(QSize(64, 64));
     convertButton_->setToolButtonStyle(Qt::ToolButtonIconOnly);
     convertButton_->setFocusPolicy(Qt::StrongFocus);
@@ -379,7 +405,7 @@ void MainWindow::layoutControls()
 void MainWindow::fillOutputFormatBox()
 {
     const auto& list = records_.formats.outputFormatList;
-    const QIcon icon = builtInIcon("New");
+    const QIcon icon = menuIcon(records_.images, "New");
     int selected = -1;
     for (size_t i = 0; i < list.size() && i < 128; ++i) {
         if (list[i].empty())
@@ -404,8 +430,9 @@ void MainWindow::applyPreferences()
     if (change == 1 || change == 2) {
         const int pixels = iconSizeFor(records_.settings.uiSize);
         toolBar_->setIconSize(QSize(pixels, pixels));
-        if (change == 1)
-            reapplyImages();
+        // A new theme replaces every image; a new size only the toolbar's.
+        loadTheme(records_.images, records_.settings, change == 1 ? kAllSets : kToolbarSet);
+        reapplyImages();
         change = 0;
         QTimer::singleShot(0, this, [this] { layoutControls(); });
     }
@@ -424,11 +451,12 @@ void MainWindow::applyPreferences()
 void MainWindow::reapplyImages()
 {
     for (const CommandRow& row : commandTable())
-        actions_[row.command]->setIcon(builtInIcon(row.image));
+        actions_[row.command]->setIcon(commandIcon(records_.images, row.image));
+    static_cast<ImageButton*>(convertButton_)->setOwnIcon(buttonIcon(records_.images, "Convert"));
     for (int item = 0; item < folderBox_->count(); ++item)
-        folderBox_->setItemIcon(item, builtInIcon("FavFolder"));
+        folderBox_->setItemIcon(item, menuIcon(records_.images, "FavFolder"));
     for (int item = 0; item < formatBox_->count(); ++item)
-        formatBox_->setItemIcon(item, builtInIcon("New"));
+        formatBox_->setItemIcon(item, menuIcon(records_.images, "New"));
 }
 
 void MainWindow::start()
@@ -516,6 +544,11 @@ void MainWindow::runCommand(Command command)
     }
 }
 
+void MainWindow::openAddress(const QUrl& url)
+{
+    hooks_.openUrl(url);
+}
+
 void MainWindow::runHook(const std::function<void(MainWindow&)>& hook)
 {
     if (hook)
@@ -594,7 +627,7 @@ void MainWindow::refillOutputFolderBox()
     if (items.folders.empty())
         return;
     folderBox_->clear();
-    const QIcon icon = builtInIcon("FavFolder");
+    const QIcon icon = menuIcon(records_.images, "FavFolder");
     for (const std::string& folder : items.folders)
         folderBox_->addItem(icon, QString::fromStdString(folder));
     folderBox_->setCurrentIndex(items.selected);

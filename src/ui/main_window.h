@@ -60,6 +60,8 @@ public:
     void start();
     void runCommand(Command command);
     QAction* action(Command command) const;
+    /// Hands a document, web or "mailto:" address to the open hook.
+    void openAddress(const QUrl& url);
 
     WindowRecords& records() { return records_; }
     QTreeView* listView() const { return list_; }

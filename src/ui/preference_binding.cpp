@@ -3,6 +3,7 @@
 #include "settings/preference_file.h"
 #include "ui/colour_items.h"
 #include "ui/images.h"
+#include "ui/theme_packs.h"
 #include "ui/window_records.h"
 
 #include <QCheckBox>
@@ -66,7 +67,8 @@ void fillDepths(const PreferenceRow& row, WindowRecords& records)
 void fillThemes(const PreferenceRow& row, WindowRecords& records)
 {
     std::vector<ThemeEntry> themes;
-    for (const ThemeEntry& theme : availableThemes())
+    // Scanned afresh, so a pack copied in while the window runs is offered.
+    for (const ThemeEntry& theme : scanThemes(records.images.folders))
         if (!theme.displayName.empty())
             themes.push_back(theme);
     std::sort(themes.begin(), themes.end(), [](const ThemeEntry& a, const ThemeEntry& b) {

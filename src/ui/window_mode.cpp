@@ -14,6 +14,8 @@
 #include "ui/placement.h"
 #include "ui/preferences_dialog.h"
 #include "ui/preview_window.h"
+#include "ui/small_dialogs.h"
+#include "ui/update_check.h"
 #include "ui/window_records.h"
 
 #include <QApplication>
@@ -62,6 +64,19 @@ private:
 
 }  // namespace
 
+WindowHooks windowHooks()
+{
+    WindowHooks hooks;
+    hooks.convert = [](MainWindow& main) { startBatch(main, {ownExecutable()}); };
+    hooks.preferences = [](MainWindow& main) { openPreferences(main); };
+    hooks.customConverter = [](MainWindow& main) { showCustomConverter(main); };
+    hooks.about = [](MainWindow& main) { showAbout(main); };
+    hooks.checkForUpdates = [](MainWindow& main) { checkForUpdates(main); };
+    hooks.automaticUpdateCheck = [](MainWindow& main) { automaticUpdateCheck(main); };
+    hooks.preview = [](MainWindow& main) { togglePreview(main, ownExecutable()); };
+    return hooks;
+}
+
 void loadWindowRecords(WindowRecords& records, const std::string& configPath)
 {
     DesktopSize desktop = kAssumedDesktop;
@@ -105,11 +120,7 @@ int runWindowMode(int argc, char** argv, const std::vector<std::string>& openPat
 
     WindowRecords records;
     loadWindowRecords(records, dataFolder() + "config.ini");
-    WindowHooks hooks;
-    hooks.convert = [](MainWindow& main) { startBatch(main, {ownExecutable()}); };
-    hooks.preferences = [](MainWindow& main) { openPreferences(main); };
-    hooks.preview = [](MainWindow& main) { togglePreview(main, ownExecutable()); };
-    MainWindow window(records, hooks);
+    MainWindow window(records, windowHooks());
     FirstPaintReport firstPaint(std::getenv("QUILLMERE_FIRST_PAINT_FILE") ? std::getenv("QUILLMERE_FIRST_PAINT_FILE") : "");
     if (std::getenv("QUILLMERE_FIRST_PAINT_FILE") != nullptr)
         window.installEventFilter(&firstPaint);

@@ -9,12 +9,17 @@
 namespace quill {
 
 class MainWindow;
+struct WindowHooks;
 struct WindowRecords;
 
 /// The whole window front end; returns the process exit code (0). A second
 /// window start while one is open ends here at once, silently, after handing
 /// `openPaths` to that window; a first start queues them in its own.
 int runWindowMode(int argc, char** argv, const std::vector<std::string>& openPaths = {});
+
+/// What the window plugs into its commands: conversion, preferences, the
+/// custom converter, About and the update checks.
+WindowHooks windowHooks();
 
 /// Loads config.ini (the defaults when it is missing), builds the language
 /// and format tables. Needs a QGuiApplication for the desktop size.

@@ -8,6 +8,7 @@
 #include "inputs/input_list.h"
 #include "settings/settings.h"
 #include "text/language.h"
+#include "ui/theme_packs.h"
 
 #include <QString>
 
@@ -24,6 +25,7 @@ struct WindowRecords {
     InputList inputs;
     LanguageTable language;
     std::string configPath;
+    ThemeImages images;  // the theme's images over the built-in ones
 
     /// The language table's text as a QString.
     QString text(std::string_view group, std::string_view key)

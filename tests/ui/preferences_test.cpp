@@ -9,6 +9,7 @@
 #include "ui/images.h"
 #include "ui/preferences_dialog.h"
 #include "ui_fixture.h"
+#include "theme_pack_files.h"
 
 #include <QAbstractSpinBox>
 #include <QCheckBox>
@@ -605,6 +606,9 @@ TEST_F(PreferencesTest, OkAppliesTheLookAndTheFolderHistoryToTheMainWindow)
     records->settings.recentOutFolders = "/tmp/a\t/tmp/b\t/tmp/c\t/tmp/d\t/tmp/e";
     window->refillOutputFolderBox();
     ASSERT_EQ(window->outputFolderBox()->count(), 5);
+    TempFolder packs;
+    writeZip(packs.file("handdrawn.zip"), {{"theme.cfg", themeConfig({"[Theme]", "Name=Hand-drawn"})}});
+    records->images.folders = {packs.path()};
     open();
     row("uiSize").list->setCurrentIndex(4);
     row("Advanced:Out Folders Number").spin->setValue(2);

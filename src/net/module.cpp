@@ -1,2 +1,0 @@
-// Module placeholder until its first source lands.
-namespace quill {}
