@@ -14,6 +14,7 @@ packages=(
   hyperfine exiv2 libtiff-tools time valgrind strace
   libimage-exiftool-perl
   xvfb xauth xdotool imagemagick parallel
+  at-spi2-core python3-pyatspi dbus-x11 openbox
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include "ui/input_list_model.h"
 #include "ui/name_filters.h"
 #include "ui/output_history.h"
+#include "ui/spoken_text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -72,6 +73,26 @@ const std::vector<CommandRow>& commandTable()
     return rows;
 }
 
+// Commands that open a window of their own.
+bool opensWindow(Command command)
+{
+    switch (command) {
+    case Command::AddInputFiles:
+    case Command::ChooseInputFiles:
+    case Command::ChooseInputFolder:
+    case Command::SelectOutputFolder:
+    case Command::ImportList:
+    case Command::ExportList:
+    case Command::Convert:
+    case Command::CustomConverter:
+    case Command::Preferences:
+    case Command::OutputFormatOptions:
+    case Command::CheckForUpdates:
+    case Command::About: return true;
+    default: return false;
+    }
+}
+
 bool isListCommand(Command command)
 {
     return command == Command::Copy || command == Command::Delete || command == Command::SelectAll;
@@ -133,7 +154,8 @@ MainWindow::MainWindow(WindowRecords& records, WindowHooks hooks)
     buildMenus();
     buildToolBar();
     status_ = new QLabel;
-    status_->setAccessibleName("Status");
+    // Read out as its text; the description says what the text is.
+    status_->setAccessibleDescription("Status");
     statusBar()->addWidget(status_, 1);
     buildControls();
     fillOutputFormatBox();
@@ -159,7 +181,15 @@ void MainWindow::buildActions()
         if (isListCommand(row.command))
             action->setShortcutContext(Qt::WidgetShortcut);
         const Command command = row.command;
-        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+        // A window opens once the trigger has returned: a press through an
+        // assistive tool then returns at once instead of waiting inside the
+        // window's own event loop. Mouse and keyboard see no difference.
+        connect(action, &QAction::triggered, this, [this, command] {
+            if (opensWindow(command))
+                QTimer::singleShot(0, this, [this, command] { runCommand(command); });
+            else
+                runCommand(command);
+        });
         actions_[command] = action;
     }
     addAction(actions_[Command::New]);
@@ -422,7 +452,7 @@ QString MainWindow::statusText() const
 
 void MainWindow::setStatusText(const QString& text)
 {
-    status_->setText(text);
+    setSpokenText(status_, text);
 }
 
 void MainWindow::setStatus(std::string_view group, std::string_view key)
@@ -689,9 +719,36 @@ void MainWindow::finishFolderImport()
     continueAddingPaths();
 }
 
+void MainWindow::showFailedFiles(std::map<std::string, std::string> reasons)
+{
+    const size_t failed = reasons.size();
+    model_->markFailed(std::move(reasons));
+    if (failed == 0)
+        return;
+    QItemSelection selection;
+    for (int row = 0; row < model_->rowCount(); ++row)
+        if (!model_->failureAt(row).empty())
+            selection.select(model_->index(row), model_->index(row));
+    list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list_->scrollTo(selection.indexes().front());
+    if (failed == 1)
+        setStatus("Msg", "File not converted");
+    else
+        setStatusText(QString::fromStdString(
+            formatText(lookupText(records_.language, "Msg", "Files not converted"), std::to_string(failed))));
+}
+
 void MainWindow::setBusy(bool busy)
 {
     setProperty("busy", busy);
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    // A palette turned dark or light brings the images drawn for it.
+    if (event->type() == QEvent::PaletteChange && formatBox_ != nullptr)
+        reapplyImages();
+    QMainWindow::changeEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

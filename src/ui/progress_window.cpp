@@ -2,6 +2,7 @@
 
 #include "ui/main_window.h"
 #include "ui/progress_text.h"
+#include "ui/spoken_text.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -23,7 +24,8 @@ ProgressWindow::ProgressWindow(MainWindow& window, RunControl run, int total)
     setModal(true);
     fileLabel_ = new QLabel(this);
     fileLabel_->setGeometry(10, 13, 280, 20);
-    fileLabel_->setAccessibleName("File");
+    // Read out as its text (the file in hand, then the summary).
+    fileLabel_->setAccessibleDescription("File");
     timeLabel_ = new QLabel(QString::fromStdString(formatText(lookupText(records.language, "Dialog", "Time Remaining"),
                                                               lookupText(records.language, "Dialog", "Time Unknown"))),
                             this);
@@ -89,9 +91,9 @@ void ProgressWindow::poll()
         while (characters > 5 && metrics.horizontalAdvance(QString::fromStdString(file)) > 280)
             file = shortenPath(whole, --characters);
     }
-    fileLabel_->setText(QString::fromStdString(file));
+    setSpokenText(fileLabel_, QString::fromStdString(file));
     if (timeLabel_->isVisibleTo(this) && lastDuration != 0)
-        timeLabel_->setText(QString::fromStdString(
+        setSpokenText(timeLabel_, QString::fromStdString(
             formatText(lookupText(records.language, "Dialog", "Time Remaining"),
                        timeText(lastDuration * (total_ - index + 1)))));
     bar_->setValue(index);
@@ -112,16 +114,16 @@ void ProgressWindow::showEnd()
     if (stopped_) {
         const QString text = records.text("Msg", "Conversion is not complete");
         window_.setStatusText(text);
-        fileLabel_->setText(text);
+        setSpokenText(fileLabel_, text);
         setWindowTitle(text + " " + QString::fromStdString(count));
     } else {
         const QString text = records.text("Msg", "Conversion complete");
         window_.setStatusText(text);
         setWindowTitle(text + " " + QString::fromStdString(count));
-        fileLabel_->setText(QString::fromStdString(formatText(lookupText(records.language, "Msg", "Files converted"),
+        setSpokenText(fileLabel_, QString::fromStdString(formatText(lookupText(records.language, "Msg", "Files converted"),
                                                               std::to_string(run_.converted()),
                                                               std::to_string(total_))));
-        timeLabel_->setText(QString::fromStdString(
+        setSpokenText(timeLabel_, QString::fromStdString(
             formatText(lookupText(records.language, "Dialog", "Time Remaining"), "00:00:00")));
         bar_->setValue(total_ + 1);
     }
