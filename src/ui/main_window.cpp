@@ -355,12 +355,15 @@ void MainWindow::layoutControls()
     // Linux fonts need more than 21 pixels for a combo box; it keeps its gap
     // to the next label.
     const int boxHeight = std::clamp(folderBox_->sizeHint().height(), 21, 25);
-    list_->setGeometry(10, 10, w - 130, a - 109);
+    // A larger system font needs taller labels than 16 pixels: each label
+    // grows upwards, and the rows above it and the list make room.
+    const int taller = std::max(0, folderLabel_->sizeHint().height() - 16);
+    list_->setGeometry(10, 10, w - 130, a - 109 - 2 * taller);
     list_->setColumnWidth(0, w - 160);
-    folderLabel_->setGeometry(10, a - 94, w - 130, 16);
-    folderBox_->setGeometry(10, a - 79, w - 130, boxHeight);
-    folderButton_->setGeometry(w - 114, a - 80, 24, 24);
-    formatLabel_->setGeometry(10, a - 54, w - 130, 16);
+    folderLabel_->setGeometry(10, a - 94 - 2 * taller, w - 130, 16 + taller);
+    folderBox_->setGeometry(10, a - 79 - taller, w - 130, boxHeight);
+    folderButton_->setGeometry(w - 114, a - 80 - taller, 24, 24);
+    formatLabel_->setGeometry(10, a - 54 - taller, w - 130, 16 + taller);
     formatBox_->setGeometry(10, a - 39, w - 130, boxHeight);
     formatButton_->setGeometry(w - 114, a - 40, 24, 24);
     convertButton_->setGeometry(w - 110, 10, 100, 100);
