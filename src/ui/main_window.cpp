@@ -8,7 +8,6 @@
 #include "ui/input_list_model.h"
 #include "ui/name_filters.h"
 #include "ui/output_history.h"
-#include "ui/spoken_text.h"
 
 #include <QAction>
 #include <QApplication>
@@ -154,7 +153,9 @@ MainWindow::MainWindow(WindowRecords& records, WindowHooks hooks)
     buildMenus();
     buildToolBar();
     status_ = new QLabel;
-    // Read out as its text; the description says what the text is.
+    // No accessible name of its own: a screen reader then reads the text, and
+    // Qt announces each new text as a name change. The description says
+    // what the text is.
     status_->setAccessibleDescription("Status");
     statusBar()->addWidget(status_, 1);
     buildControls();
@@ -455,7 +456,7 @@ QString MainWindow::statusText() const
 
 void MainWindow::setStatusText(const QString& text)
 {
-    setSpokenText(status_, text);
+    status_->setText(text);
 }
 
 void MainWindow::setStatus(std::string_view group, std::string_view key)

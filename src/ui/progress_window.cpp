@@ -2,7 +2,6 @@
 
 #include "ui/main_window.h"
 #include "ui/progress_text.h"
-#include "ui/spoken_text.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -24,7 +23,8 @@ ProgressWindow::ProgressWindow(MainWindow& window, RunControl run, int total)
     setModal(true);
     fileLabel_ = new QLabel(this);
     fileLabel_->setGeometry(10, 13, 280, 20);
-    // Read out as its text (the file in hand, then the summary).
+    // Read out, and announced on each change, as its text: the file in
+    // hand, then the summary.
     fileLabel_->setAccessibleDescription("File");
     timeLabel_ = new QLabel(QString::fromStdString(formatText(lookupText(records.language, "Dialog", "Time Remaining"),
                                                               lookupText(records.language, "Dialog", "Time Unknown"))),
@@ -91,9 +91,9 @@ void ProgressWindow::poll()
         while (characters > 5 && metrics.horizontalAdvance(QString::fromStdString(file)) > 280)
             file = shortenPath(whole, --characters);
     }
-    setSpokenText(fileLabel_, QString::fromStdString(file));
+    fileLabel_->setText(QString::fromStdString(file));
     if (timeLabel_->isVisibleTo(this) && lastDuration != 0)
-        setSpokenText(timeLabel_, QString::fromStdString(
+        timeLabel_->setText(QString::fromStdString(
             formatText(lookupText(records.language, "Dialog", "Time Remaining"),
                        timeText(lastDuration * (total_ - index + 1)))));
     bar_->setValue(index);
@@ -114,16 +114,16 @@ void ProgressWindow::showEnd()
     if (stopped_) {
         const QString text = records.text("Msg", "Conversion is not complete");
         window_.setStatusText(text);
-        setSpokenText(fileLabel_, text);
+        fileLabel_->setText(text);
         setWindowTitle(text + " " + QString::fromStdString(count));
     } else {
         const QString text = records.text("Msg", "Conversion complete");
         window_.setStatusText(text);
         setWindowTitle(text + " " + QString::fromStdString(count));
-        setSpokenText(fileLabel_, QString::fromStdString(formatText(lookupText(records.language, "Msg", "Files converted"),
+        fileLabel_->setText(QString::fromStdString(formatText(lookupText(records.language, "Msg", "Files converted"),
                                                               std::to_string(run_.converted()),
                                                               std::to_string(total_))));
-        setSpokenText(timeLabel_, QString::fromStdString(
+        timeLabel_->setText(QString::fromStdString(
             formatText(lookupText(records.language, "Dialog", "Time Remaining"), "00:00:00")));
         bar_->setValue(total_ + 1);
     }
