@@ -27,6 +27,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -299,14 +300,20 @@ void PreferencesDialog::connectRules()
             connect(row.check, &QCheckBox::toggled, this, [this] { applyRules(); });
         const RowKind kind = row.spec->kind;
         const PreferenceRow* target = &row;
+        // A chooser opens once the click has returned, so a press through an
+        // assistive tool returns at once instead of waiting inside the
+        // chooser's own event loop.
+        auto opens = [this, target](void (PreferencesDialog::*choose)(const PreferenceRow&)) {
+            return [this, target, choose] { QTimer::singleShot(0, this, [this, target, choose] { (this->*choose)(*target); }); };
+        };
         if (kind == RowKind::Colour)
-            connect(row.button, &QToolButton::clicked, this, [this, target] { chooseColour(*target); });
+            connect(row.button, &QToolButton::clicked, this, opens(&PreferencesDialog::chooseColour));
         else if (kind == RowKind::ColourHistory)
-            connect(row.button, &QToolButton::clicked, this, [this, target] { chooseHistoryColour(*target); });
+            connect(row.button, &QToolButton::clicked, this, opens(&PreferencesDialog::chooseHistoryColour));
         else if (kind == RowKind::FontList)
-            connect(row.button, &QToolButton::clicked, this, [this, target] { chooseFont(*target); });
+            connect(row.button, &QToolButton::clicked, this, opens(&PreferencesDialog::chooseFont));
         else if (kind == RowKind::Text && row.spec->chooser)
-            connect(row.button, &QToolButton::clicked, this, [this, target] { chooseImage(*target); });
+            connect(row.button, &QToolButton::clicked, this, opens(&PreferencesDialog::chooseImage));
     }
 }
 

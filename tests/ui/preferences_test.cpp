@@ -11,6 +11,7 @@
 #include "ui_fixture.h"
 
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QLabel>
@@ -51,7 +52,10 @@ public:
     PreferenceChoosers choosers()
     {
         PreferenceChoosers answers;
-        answers.colour = [this](QWidget*, const QColor&) { return chosenColour; };
+        answers.colour = [this](QWidget*, const QColor&) {
+            ++coloursAsked;
+            return chosenColour;
+        };
         answers.font = [this](QWidget*, const QFont&) { return chosenFont; };
         answers.openFile = [this](QWidget*, const QString& title, const QString&, const QStringList& filters) {
             fileChooserTitle = title;
@@ -89,10 +93,18 @@ public:
         QTest::keyClicks(field, text);
     }
 
+    /// A row's chooser button; the chooser runs once the click has returned.
+    void choose(QToolButton* button)
+    {
+        button->click();
+        QApplication::processEvents();
+    }
+
     bool dialogOpen() const { return dialog != nullptr && dialog->isVisible(); }
 
     QPointer<PreferencesDialog> dialog;  // gone once a closed dialog is deleted
     std::optional<QColor> chosenColour;
+    int coloursAsked = 0;
     std::optional<QFont> chosenFont;
     QString chosenFile;
     QString fileChooserTitle;
@@ -601,7 +613,7 @@ TEST_F(PreferencesTest, CancelEscapeAndCloseStoreNothingButKeepAChosenHistoryCol
         FieldTexts expected = fieldTexts(records->settings);
         expected["Watermark/Font Colors"] = Settings{}.wmFontColors + ",123ABC";  // added once, kept
         chosenColour = QColor(0x12, 0x3A, 0xBC);
-        row("fontColor").button->click();
+        choose(row("fontColor").button);
         EXPECT_EQ(row("fontColor").list->currentText(), "Color #123ABC");
         row("Output/jpg:Image Quality").spin->setValue(12);
         row("uiSize").list->setCurrentIndex(0);
@@ -630,10 +642,10 @@ TEST_F(PreferencesTest, ColourRowsAndListsNameTheirColours)
     const PreferenceRow& back = row("rotationBack");
     row("rotation").check->setChecked(true);
     chosenColour = QColor(0x80, 0x40, 0x00);
-    back.button->click();
+    choose(back.button);
     EXPECT_EQ(back.field->text(), "804000");
     chosenColour.reset();  // cancelled
-    back.button->click();
+    choose(back.button);
     EXPECT_EQ(back.field->text(), "804000");
     EXPECT_EQ(row("backColor").list->itemText(0), "Black");
     EXPECT_EQ(row("backColor").list->count(), 9);
@@ -643,9 +655,21 @@ TEST_F(PreferencesTest, ColourRowsAndListsNameTheirColours)
     records->settings.wmBackColors.clear();  // an empty history gets no empty first entry
     open();
     chosenColour = QColor(0x12, 0x3A, 0xBC);
-    row("backColor").button->click();
+    choose(row("backColor").button);
     EXPECT_EQ(records->settings.wmBackColors, "123ABC");
     EXPECT_EQ(row("backColor").list->count(), 1);
+}
+
+TEST_F(PreferencesTest, PressingAChooserButtonReturnsBeforeTheChooserOpens)
+{
+    open();
+    chosenColour = QColor(0x12, 0x3A, 0xBC);
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(row("fontColor").button);
+    button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(coloursAsked, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(coloursAsked, 1);
+    EXPECT_EQ(row("fontColor").list->currentText(), "Color #123ABC");
 }
 
 TEST_F(PreferencesTest, FontAndImageChoosersFillTheirRows)
@@ -657,7 +681,7 @@ TEST_F(PreferencesTest, FontAndImageChoosersFillTheirRows)
     font.setBold(true);
     font.setItalic(true);
     chosenFont = font;
-    row("font").button->click();
+    choose(row("font").button);
     EXPECT_EQ(row("font").list->currentText(), "Liberation Mono");
     EXPECT_EQ(records->settings.wmFonts, Settings{}.wmFonts + ",Liberation Mono") << "at once";
     EXPECT_EQ(row("fontSize").field->text(), "20");
@@ -665,7 +689,7 @@ TEST_F(PreferencesTest, FontAndImageChoosersFillTheirRows)
 
     chosenFile = "/photos/logo.png";
     row("image").field->setText("  /photos/ ");
-    row("image").button->click();
+    choose(row("image").button);
     EXPECT_EQ(fileChooserTitle, "Select Watermark Image");
     EXPECT_EQ(fileFilters.size(), 5);
     EXPECT_TRUE(fileFilters.front().startsWith("All Supported Files (*.png *.PNG *.bmp"));
