@@ -15,6 +15,7 @@ packages=(
   libimage-exiftool-perl
   xvfb xauth xdotool x11-utils openbox imagemagick parallel
   dpkg-dev file desktop-file-utils appstream man-db shared-mime-info
+  at-spi2-core python3-pyatspi dbus-x11
 )
 
 missing=()

@@ -11,6 +11,8 @@
 #include <QTreeView>
 
 #include <atomic>
+#include <map>
+#include <memory>
 
 namespace quill {
 namespace {
@@ -77,7 +79,13 @@ void startBatch(MainWindow& window, const BatchStartOptions& options)
     // record, read by the progress window on the GUI thread.
     const int total = static_cast<int>(queue.size());
     auto ended = std::make_shared<std::atomic<bool>>(false);
+    // Filled on the run's thread, read once the run has been joined.
+    auto failures = std::make_shared<std::map<std::string, std::string>>();
     RunObserver observer;
+    observer.fileDone = [failures](const FileResult& result) {
+        if (!result.converted)
+            (*failures)[result.inputPath] = result.reason;
+    };
     observer.finished = [ended](const RunTotals&) { ended->store(true); };
     RunOptions runOptions;
     runOptions.executable = options.executable;
@@ -101,6 +109,7 @@ void startBatch(MainWindow& window, const BatchStartOptions& options)
         progress.exec();
     }
     run.join();
+    window.showFailedFiles(std::move(*failures));
     // Numbering goes on from where this run left it, as in one long session.
     if (run.totals().nextCounter != 0) {
         records.job.counter = run.totals().nextCounter;

@@ -26,8 +26,13 @@ const std::vector<std::string_view>& imageNames();
 /// any other code 16.
 int iconSizeFor(int uiSizeCode);
 
-/// The named image with pixmaps at 16, 24, 32, 48 and 64 pixels; a null icon
-/// for an unknown name.
+/// True when the application's window colour is dark; the images then use
+/// their variant for dark palettes.
+bool darkPalette();
+
+/// The named image with pixmaps at 16, 24, 32, 48 and 64 pixels, in the
+/// variant for the application's palette (light or dark); a null icon for an
+/// unknown name.
 QIcon builtInIcon(std::string_view name);
 QPixmap builtInPixmap(std::string_view name, int size);
 

@@ -1,5 +1,7 @@
 #include "ui/input_list_model.h"
 
+#include "ui/images.h"
+
 #include <algorithm>
 
 namespace quill {
@@ -19,8 +21,18 @@ QVariant InputListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rows_)
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Qt::AccessibleTextRole)
+    const std::string reason = failureAt(index.row());
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole ||
+        (role == Qt::ToolTipRole && reason.empty()))
         return QString::fromStdString(pathAt(index.row()));
+    if (reason.empty())
+        return {};
+    if (role == Qt::ToolTipRole)
+        return QString::fromStdString(pathAt(index.row()) + "\n" + reason);
+    if (role == Qt::AccessibleDescriptionRole)
+        return QString::fromStdString(reason);
+    if (role == Qt::DecorationRole)
+        return builtInIcon("Error");
     return {};
 }
 
@@ -72,8 +84,10 @@ void InputListModel::removeRowsAt(std::vector<int> rows)
         const int first = rows[begin];
         const int last = rows[end - 1];
         beginRemoveRows({}, first, last);
-        for (int r = first; r <= last; ++r)
+        for (int r = first; r <= last; ++r) {
             inputs_.index.erase(inputs_.entries[static_cast<size_t>(r)].path);
+            failures_.erase(inputs_.entries[static_cast<size_t>(r)].path);
+        }
         inputs_.entries.erase(inputs_.entries.begin() + first, inputs_.entries.begin() + last + 1);
         rows_ -= last - first + 1;
         endRemoveRows();
@@ -83,9 +97,25 @@ void InputListModel::removeRowsAt(std::vector<int> rows)
         inputs_.index[inputs_.entries[i].path] = i;
 }
 
+void InputListModel::markFailed(std::map<std::string, std::string> reasons)
+{
+    failures_ = std::move(reasons);
+    if (rows_ > 0)
+        emit dataChanged(index(0), index(rows_ - 1));
+}
+
+std::string InputListModel::failureAt(int row) const
+{
+    if (failures_.empty() || row < 0 || row >= rows_)
+        return {};
+    auto found = failures_.find(pathAt(row));
+    return found == failures_.end() ? std::string() : found->second;
+}
+
 void InputListModel::clearRows()
 {
     beginResetModel();
+    failures_.clear();
     inputs_.clear();
     rows_ = 0;
     endResetModel();

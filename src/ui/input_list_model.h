@@ -7,6 +7,7 @@
 
 #include <QAbstractListModel>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -32,10 +33,18 @@ public:
 
     const std::string& pathAt(int row) const { return inputs_.entries[static_cast<size_t>(row)].path; }
 
+    /// Marks the rows of these paths as failed with their reasons: an error
+    /// icon, the reason as tooltip and accessible description. Earlier marks
+    /// are dropped.
+    void markFailed(std::map<std::string, std::string> reasons);
+    /// The reason a row is marked with; empty when it is not.
+    std::string failureAt(int row) const;
+
 private:
     InputList& inputs_;
     QString columnTitle_;
     int rows_ = 0;
+    std::map<std::string, std::string> failures_;  // path, reason
 };
 
 }  // namespace quill

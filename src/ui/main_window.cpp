@@ -76,6 +76,26 @@ const std::vector<CommandRow>& commandTable()
     return rows;
 }
 
+// Commands that open a window of their own.
+bool opensWindow(Command command)
+{
+    switch (command) {
+    case Command::AddInputFiles:
+    case Command::ChooseInputFiles:
+    case Command::ChooseInputFolder:
+    case Command::SelectOutputFolder:
+    case Command::ImportList:
+    case Command::ExportList:
+    case Command::Convert:
+    case Command::CustomConverter:
+    case Command::Preferences:
+    case Command::OutputFormatOptions:
+    case Command::CheckForUpdates:
+    case Command::About: return true;
+    default: return false;
+    }
+}
+
 bool isListCommand(Command command)
 {
     return command == Command::Copy || command == Command::Delete || command == Command::SelectAll;
@@ -165,7 +185,10 @@ MainWindow::MainWindow(WindowRecords& records, WindowHooks hooks)
     buildMenus();
     buildToolBar();
     status_ = new QLabel;
-    status_->setAccessibleName("Status");
+    // No accessible name of its own: a screen reader then reads the text, and
+    // Qt announces each new text as a name change. The description says
+    // what the text is.
+    status_->setAccessibleDescription("Status");
     statusBar()->addWidget(status_, 1);
     buildControls();
     fillOutputFormatBox();
@@ -235,7 +258,15 @@ void MainWindow::buildActions()
         if (isListCommand(row.command))
             action->setShortcutContext(Qt::WidgetShortcut);
         const Command command = row.command;
-        connect(action, &QAction::triggered, this, [this, command] { runCommand(command); });
+        // A window opens once the trigger has returned: a press through an
+        // assistive tool then returns at once instead of waiting inside the
+        // window's own event loop. Mouse and keyboard see no difference.
+        connect(action, &QAction::triggered, this, [this, command] {
+            if (opensWindow(command))
+                QTimer::singleShot(0, this, [this, command] { runCommand(command); });
+            else
+                runCommand(command);
+        });
         actions_[command] = action;
     }
     addAction(actions_[Command::New]);
@@ -391,12 +422,15 @@ void MainWindow::layoutControls()
     // Linux fonts need more than 21 pixels for a combo box; it keeps its gap
     // to the next label.
     const int boxHeight = std::clamp(folderBox_->sizeHint().height(), 21, 25);
-    list_->setGeometry(10, 10, w - 130, a - 109);
+    // A larger system font needs taller labels than 16 pixels: each label
+    // grows upwards, and the rows above it and the list make room.
+    const int taller = std::max(0, folderLabel_->sizeHint().height() - 16);
+    list_->setGeometry(10, 10, w - 130, a - 109 - 2 * taller);
     list_->setColumnWidth(0, w - 160);
-    folderLabel_->setGeometry(10, a - 94, w - 130, 16);
-    folderBox_->setGeometry(10, a - 79, w - 130, boxHeight);
-    folderButton_->setGeometry(w - 114, a - 80, 24, 24);
-    formatLabel_->setGeometry(10, a - 54, w - 130, 16);
+    folderLabel_->setGeometry(10, a - 94 - 2 * taller, w - 130, 16 + taller);
+    folderBox_->setGeometry(10, a - 79 - taller, w - 130, boxHeight);
+    folderButton_->setGeometry(w - 114, a - 80 - taller, 24, 24);
+    formatLabel_->setGeometry(10, a - 54 - taller, w - 130, 16 + taller);
     formatBox_->setGeometry(10, a - 39, w - 130, boxHeight);
     formatButton_->setGeometry(w - 114, a - 40, 24, 24);
     convertButton_->setGeometry(w - 110, 10, 100, 100);
@@ -742,6 +776,33 @@ void MainWindow::continueAddingPaths()
         }
     }
     model_->showAddedEntries();
+}
+
+void MainWindow::showFailedFiles(std::map<std::string, std::string> reasons)
+{
+    const size_t failed = reasons.size();
+    model_->markFailed(std::move(reasons));
+    if (failed == 0)
+        return;
+    QItemSelection selection;
+    for (int row = 0; row < model_->rowCount(); ++row)
+        if (!model_->failureAt(row).empty())
+            selection.select(model_->index(row), model_->index(row));
+    list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    list_->scrollTo(selection.indexes().front());
+    if (failed == 1)
+        setStatus("Msg", "File not converted");
+    else
+        setStatusText(QString::fromStdString(
+            formatText(lookupText(records_.language, "Msg", "Files not converted"), std::to_string(failed))));
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    // A palette turned dark or light brings the images drawn for it.
+    if (event->type() == QEvent::PaletteChange && formatBox_ != nullptr)
+        reapplyImages();
+    QMainWindow::changeEvent(event);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

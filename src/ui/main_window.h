@@ -90,6 +90,10 @@ public:
     /// and the folder box is refilled when its count differs from
     /// `Out Folders Number`.
     void applyPreferences();
+    /// After a run: the failed files' rows are marked with their reasons and
+    /// selected, and the status bar says how many failed (`reasons`: path,
+    /// reason). None failed: marks from an earlier run are dropped.
+    void showFailedFiles(std::map<std::string, std::string> reasons);
     /// Opens the input chooser (command 4).
     void openInputChooser();
     bool chooseInputFiles();
@@ -97,6 +101,7 @@ public:
     void chooseOutputFolder();
 
 protected:
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -72,8 +72,12 @@ QString GammaSpin::textFromValue(int value) const
 
 void linkSliderAndSpin(QSlider* slider, QSpinBox* spin, int offset)
 {
+    // The slider writes back only a value the spin does not already hold:
+    // setValue rewrites the text even when the value is unchanged, which would
+    // turn a half-typed "2." back into "2.00" under the cursor.
     QObject::connect(slider, &QSlider::valueChanged, spin, [spin, offset](int position) {
-        spin->setValue(position - offset);
+        if (spin->value() != position - offset)
+            spin->setValue(position - offset);
     });
     QObject::connect(spin, &QSpinBox::valueChanged, slider, [slider, offset](int value) {
         slider->setValue(value + offset);

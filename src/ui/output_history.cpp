@@ -3,7 +3,6 @@
 #include "settings/setting_codes.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace quill {
 namespace {
@@ -17,11 +16,12 @@ std::string trimmedBlanks(std::string text)
     return text.substr(first, last - first + 1);
 }
 
-std::string upperCase(std::string text)
+// Two entries name the same folder when they match but for trailing "/";
+// letter case counts, as it does in Linux file names.
+std::string folderKey(const std::string& folder)
 {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
+    const size_t last = folder.find_last_not_of('/');
+    return last == std::string::npos ? folder.substr(0, 1) : folder.substr(0, last + 1);
 }
 
 // The limit is a signed byte in the file: a value above 127 reads as negative,
@@ -52,12 +52,12 @@ bool rememberOutputFolder(Settings& settings, const std::string& folder)
     if (folder.empty())
         return false;
     const int limit = historyLimit(settings);
-    const std::string folderKey = upperCase(folder);
+    const std::string key = folderKey(folder);
     std::string history = folder;
     int count = 1;
     for (int i = 0; i < limit; ++i) {
         const std::string entry = historyEntry(settings, i);
-        if (!entry.empty() && count < limit && upperCase(entry) != folderKey) {
+        if (!entry.empty() && count < limit && folderKey(entry) != key) {
             history += '\t' + entry;
             ++count;
         }
@@ -72,11 +72,15 @@ HistoryItems historyItems(const Settings& settings, const std::string& currentFo
     if (settings.recentOutFolders.empty())
         return items;
     const int limit = historyLimit(settings);
+    std::vector<std::string> keys;
     for (int i = 0; i < limit; ++i) {
         std::string entry = historyEntry(settings, i);
-        if (entry.empty())
+        // A file written before entries were compared this way may hold one
+        // folder twice; the box shows it once.
+        if (entry.empty() || std::find(keys.begin(), keys.end(), folderKey(entry)) != keys.end())
             continue;
-        if (entry == currentFolder)
+        keys.push_back(folderKey(entry));
+        if (keys.back() == folderKey(currentFolder))
             items.selected = static_cast<int>(items.folders.size());
         items.folders.push_back(std::move(entry));
     }

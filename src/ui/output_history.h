@@ -14,14 +14,15 @@ namespace quill {
 /// both ends; empty when the field does not exist.
 std::string historyEntry(const Settings& settings, int index);
 
-/// Puts `folder` at the front, drops entries equal to it in upper case and
-/// keeps at most `Out Folders Number` entries. False (and nothing changed)
+/// Puts `folder` at the front, drops entries naming the same folder (equal
+/// but for trailing "/", letter case counting) and keeps at most
+/// `Out Folders Number` entries. False (and nothing changed)
 /// for an empty folder.
 bool rememberOutputFolder(Settings& settings, const std::string& folder);
 
 struct HistoryItems {
     std::vector<std::string> folders;  // the box's items, in order
-    int selected = 0;                  // the item equal to the current folder, else 0
+    int selected = 0;                  // the item naming the current folder, else 0
 };
 
 /// What the output folder box shows after a refill; nullopt-like empty

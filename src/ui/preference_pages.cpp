@@ -47,7 +47,8 @@ std::vector<SubPageSpec> inputSubPages()
         {.key = "raw",
          .rows = {
              {.id = "rawLoadAs", .label = "Load As",
-              .items = {"Auto", "RGB8", "RGB16", "RGB24", "RGB48HS", "RGB48"}, .member = &S::rawLoadAs},
+              .items = {"Auto", "RGB8", "RGB16", "RGB24", "RGB48HS", "RGB48"}, .member = &S::rawLoadAs,
+              .itemTips = {"Auto Tip", "RGB8 Tip", "RGB16 Tip", "RGB24 Tip", "RGB48HS Tip", "RGB48 Tip"}},
              {.id = "rawHeader", .label = "Header Size", .kind = K::Number, .items = {"Bytes"},
               .member = &S::rawHeaderSize},
              {.id = "rawWidth", .label = "Image Width", .kind = K::Number, .items = kPixels,
@@ -182,7 +183,8 @@ std::vector<RowSpec> advancedRows()
         {.label = "Out Folders Number", .kind = K::SliderSpin, .member = &S::outFoldersNumber, .min = 1, .max = 50},
         {.label = "Keep Subfolders", .kind = K::Check, .member = &S::keepSubfolders},
         // 0 lets the program choose, as --jobs=0 does.
-        {.label = "Worker Threads", .kind = K::SliderSpin, .member = &S::workerThreads, .min = 0, .max = 64},
+        {.label = "Worker Threads", .kind = K::SliderSpin, .member = &S::workerThreads, .min = 0, .max = 64,
+         .tip = "Worker Threads Tip"},
     };
 }
 

@@ -45,6 +45,10 @@ struct RowSpec {
     std::vector<int> values{};     // values carried by list items (font style, effect, alignment)
     std::string_view format{};     // Depth: the output format key
     bool chooser = false;          // Text: followed by a "..." file chooser button
+    /// Language keys (group "Preferences") of tooltips saying what an item
+    /// means, one per item; the list's own tooltip follows its current item.
+    std::vector<std::string_view> itemTips{};
+    std::string_view tip{};        // the row's tooltip (language key)
 };
 
 struct SubPageSpec {

@@ -88,9 +88,14 @@ void buildControls(PreferenceRow& row, const RowSpec& spec, int y, QWidget* pare
         break;
     case RowKind::Number:
         row.field = newDigitsField(parent);
-        place(row.field, kControlX, y, 160, 20);
         row.unit = newUnitList(spec, parent, records);
-        place(row.unit, kSecondX, y, 70, 21);
+        {
+            // A larger font would clip "pixels" in 70 pixels: the unit list
+            // then takes the room it needs from the field before it.
+            const int grow = std::clamp(row.unit->sizeHint().width() - 70, 0, 80);
+            place(row.field, kControlX, y, 160 - grow, 20);
+            place(row.unit, kSecondX - grow, y, 70 + grow, 21);
+        }
         break;
     case RowKind::SliderSpin:
     case RowKind::Gamma:
@@ -160,6 +165,30 @@ void nameControls(const PreferenceRow& row)
         row.button->setAccessibleName(name + " chooser");
 }
 
+void setTip(QWidget* widget, const QString& tip)
+{
+    widget->setToolTip(tip);
+    widget->setAccessibleDescription(tip);
+}
+
+// Tooltips, also read by screen readers as the controls' descriptions.
+void addTips(const PreferenceRow& row, WindowRecords& records)
+{
+    const RowSpec& spec = *row.spec;
+    if (!spec.tip.empty())
+        for (QWidget* widget : row.widgets())
+            setTip(widget, records.text("Preferences", spec.tip));
+    if (spec.itemTips.empty() || row.list == nullptr)
+        return;
+    for (int item = 0; item < row.list->count() && static_cast<size_t>(item) < spec.itemTips.size(); ++item)
+        row.list->setItemData(item, records.text("Preferences", spec.itemTips[static_cast<size_t>(item)]),
+                              Qt::ToolTipRole);
+    QComboBox* list = row.list;
+    auto follow = [list] { setTip(list, list->currentData(Qt::ToolTipRole).toString()); };
+    QObject::connect(list, &QComboBox::currentIndexChanged, list, follow);
+    follow();
+}
+
 }  // namespace
 
 std::vector<QWidget*> PreferenceRow::widgets() const
@@ -200,6 +229,7 @@ PreferenceRow buildRow(const RowSpec& spec, int index, QWidget* parent, WindowRe
     row.label->setGeometry(kLabelX, y + 3, 160, 20);
     buildControls(row, spec, y, parent, records);
     nameControls(row);
+    addTips(row, records);
     return row;
 }
 

@@ -31,6 +31,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -42,6 +43,8 @@ namespace {
 constexpr int kPageWidth = 450;
 constexpr int kPageHeight = 255;
 constexpr int kAreaWidth = 420;  // inside a scroll area, beside its scroll bar
+constexpr int kLabelColumnWidth = 160;
+constexpr int kLabelGap = 6;  // between the longest label and its control
 const QRect kSubPagePlace(0, 40, kPageWidth, 215);
 
 PreferenceChoosers withQtChoosers(PreferenceChoosers choosers)
@@ -115,6 +118,7 @@ PreferencesDialog::PreferencesDialog(MainWindow& main, PreferenceChoosers choose
     for (const PageSpec& page : preferencePages())
         buildPage(page);
     buildButtons();  // after the pages, so Tab reaches the page's rows first
+    widenLabelColumn();
     fill();
     connectRules();
     applyRules();
@@ -180,6 +184,53 @@ void PreferencesDialog::buildButtons()
     connect(cancelButton_, &QPushButton::clicked, this, [this] { reject(); });
 }
 
+void PreferencesDialog::widenLabelColumn()
+{
+    // The rows were drawn for a 160-pixel label column. A larger system font
+    // would clip labels there ("Output Folders Histor"), so the column widens
+    // to the longest label and the controls, the pages and the dialog move
+    // with it; at the font the rows were drawn for nothing moves.
+    int widest = 0;
+    for (const PreferenceRow& row : rows_)
+        widest = std::max(widest, row.label->sizeHint().width());
+    const int extra = std::max(0, widest + kLabelGap - kLabelColumnWidth);
+    fitButtons(extra);
+    if (extra == 0)
+        return;
+    for (const PreferenceRow& row : rows_) {
+        for (QWidget* widget : row.widgets()) {
+            if (widget == row.label)
+                widget->resize(widget->width() + extra, widget->height());
+            else
+                widget->move(widget->x() + extra, widget->y());
+        }
+    }
+    for (QWidget* area : areas_) {
+        if (area->maximumWidth() == area->minimumWidth())  // a scroll area's fixed inner page
+            area->setFixedWidth(area->width() + extra);
+        else
+            area->resize(area->width() + extra, area->height());
+    }
+    pages_->resize(pages_->width() + extra, pages_->height());
+    header_->resize(header_->width() + extra, header_->height());
+    setFixedSize(width() + extra, height());
+}
+
+void PreferencesDialog::fitButtons(int extra)
+{
+    // 80 pixels hold the captions at the font the dialog was drawn for; a
+    // larger font widens a button to its caption, OK and Cancel staying
+    // right-aligned.
+    auto widthOf = [](QPushButton* button) { return std::max(80, button->sizeHint().width()); };
+    defaultsButton_->resize(widthOf(defaultsButton_), defaultsButton_->height());
+    int right = 590 + extra;
+    for (QPushButton* button : {cancelButton_, okButton_}) {
+        const int width = widthOf(button);
+        button->setGeometry(right - width, button->y(), width, button->height());
+        right -= width + 10;
+    }
+}
+
 void PreferencesDialog::buildFrame()
 {
     WindowRecords& records = main_.records();
@@ -191,7 +242,7 @@ void PreferencesDialog::buildFrame()
     for (const PageSpec& page : preferencePages())
         pageList_->addTopLevelItem(new QTreeWidgetItem({records.text("Preferences", page.key)}));
 
-    auto* header = new QFrame(this);
+    auto* header = header_ = new QFrame(this);
     header->setGeometry(140, 10, 450, 30);
     header->setFrameShape(QFrame::Box);
     header->setFrameShadow(QFrame::Plain);
@@ -216,6 +267,7 @@ QWidget* PreferencesDialog::buildArea(QWidget* parent, int scrollHeight, QRect p
     if (scrollHeight <= 0) {
         auto* area = new QWidget(parent);
         area->setGeometry(place);
+        areas_.push_back(area);
         return area;
     }
     auto* scroll = new QScrollArea(parent);
@@ -226,6 +278,8 @@ QWidget* PreferencesDialog::buildArea(QWidget* parent, int scrollHeight, QRect p
     auto* inner = new QWidget;
     inner->setFixedSize(kAreaWidth, scrollHeight);
     scroll->setWidget(inner);
+    areas_.push_back(scroll);
+    areas_.push_back(inner);
     return inner;
 }
 
@@ -295,14 +349,20 @@ void PreferencesDialog::connectRules()
             connect(row.check, &QCheckBox::toggled, this, [this] { applyRules(); });
         const RowKind kind = row.spec->kind;
         const PreferenceRow* target = &row;
+        // A chooser opens once the click has returned, so a press through an
+        // assistive tool returns at once instead of waiting inside the
+        // chooser's own event loop.
+        auto opens = [this, target](void (PreferencesDialog::*choose)(const PreferenceRow&)) {
+            return [this, target, choose] { QTimer::singleShot(0, this, [this, target, choose] { (this->*choose)(*target); }); };
+        };
         if (kind == RowKind::Colour)
-            connect(row.button, &QToolButton::clicked, this, [this, target] { chooseColour(*target); });
+            connect(row.button, &QToolButton::clicked, this, opens(&PreferencesDialog::chooseColour));
         else if (kind == RowKind::ColourHistory)
-            connect(row.button, &QToolButton::clicked, this, [this, target] { chooseHistoryColour(*target); });
+            connect(row.button, &QToolButton::clicked, this, opens(&PreferencesDialog::chooseHistoryColour));
         else if (kind == RowKind::FontList)
-            connect(row.button, &QToolButton::clicked, this, [this, target] { chooseFont(*target); });
+            connect(row.button, &QToolButton::clicked, this, opens(&PreferencesDialog::chooseFont));
         else if (kind == RowKind::Text && row.spec->chooser)
-            connect(row.button, &QToolButton::clicked, this, [this, target] { chooseImage(*target); });
+            connect(row.button, &QToolButton::clicked, this, opens(&PreferencesDialog::chooseImage));
     }
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+class QFrame;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -69,6 +70,8 @@ public:
 private:
     void buildFrame();
     void buildButtons();
+    void widenLabelColumn();
+    void fitButtons(int extra);
     void buildPage(const PageSpec& page);
     QWidget* buildArea(QWidget* parent, int scrollHeight, QRect place);
     void addRows(const std::vector<RowSpec>& specs, QWidget* area, const std::string& prefix);
@@ -96,6 +99,8 @@ private:
     std::deque<PreferenceRow> rows_;
     std::map<std::string, const PreferenceRow*> rowsById_;
     std::map<std::string, QWidget*> subPages_;  // "Page/key"
+    std::vector<QWidget*> areas_;  // the pages' and sub-pages' row areas
+    QFrame* header_ = nullptr;
 };
 
 /// Opens the dialog over the main window (or raises the open one) on the

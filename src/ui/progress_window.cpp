@@ -23,7 +23,9 @@ ProgressWindow::ProgressWindow(MainWindow& window, RunControl run, int total)
     setModal(true);
     fileLabel_ = new QLabel(this);
     fileLabel_->setGeometry(10, 13, 280, 20);
-    fileLabel_->setAccessibleName("File");
+    // Read out, and announced on each change, as its text: the file in
+    // hand, then the summary.
+    fileLabel_->setAccessibleDescription("File");
     timeLabel_ = new QLabel(QString::fromStdString(formatText(lookupText(records.language, "Dialog", "Time Remaining"),
                                                               lookupText(records.language, "Dialog", "Time Unknown"))),
                             this);

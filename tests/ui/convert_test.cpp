@@ -5,11 +5,14 @@
 #include "ui/output_history.h"
 #include "ui_fixture.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace quill::test {
@@ -27,6 +30,7 @@ protected:
 
     struct Summary {
         std::string title, file, time, status;
+        std::string spokenFile;  // what a screen reader reads for the file line
         bool okEnabled = false;
         bool timeShown = false;
         bool mainDisabled = false;  // the main window's commands, at the end
@@ -51,6 +55,8 @@ protected:
                 return false;
             summary.title = progress->windowTitle().toStdString();
             summary.file = progress->fileLabel()->text().toStdString();
+            summary.spokenFile =
+                QAccessible::queryAccessibleInterface(progress->fileLabel())->text(QAccessible::Name).toStdString();
             summary.time = progress->timeLabel()->text().toStdString();
             summary.timeShown = progress->timeLabel()->isVisibleTo(progress);
             summary.okEnabled = progress->okButton()->isEnabled();
@@ -150,7 +156,7 @@ TEST_F(ConvertTest, RealFilesRunThroughTheProgressWindowToASummary)
     EXPECT_EQ(summary.time, "Time Remaining: 00:00:00");
     EXPECT_TRUE(summary.timeShown);
     EXPECT_TRUE(summary.okEnabled);
-    EXPECT_EQ(summary.status, "Conversion complete");
+    EXPECT_EQ(summary.status, "1 file could not be converted");
     for (const char* written : {"shot0.tiff", "shot1.tiff", "DC0014L.tiff", "IMAGE01.tiff"})
         EXPECT_TRUE(std::filesystem::is_regular_file(folder.file("out/") + written)) << written;
     EXPECT_EQ(historyEntry(records->settings, 0), folder.file("out/"));
@@ -184,6 +190,67 @@ TEST_F(ConvertTest, StopQuestionYesStopsAfterTheFileInHandAndNoGoesOn)
             EXPECT_EQ(summary.file, "Files converted: 6 of 6");
         }
     }
+}
+
+TEST_F(ConvertTest, ProgressLabelsReadAsTheirTextsDuringAndAfterTheRun)
+{
+    window->addPaths(generated(3));
+    window->outputFolderBox()->setEditText(QString::fromStdString(folder.file("out")));
+    auto spoken = [](QLabel* label, QAccessible::Text text) {
+        return QAccessible::queryAccessibleInterface(label)->text(text).toStdString();
+    };
+    std::string during;
+    std::string described;
+    QLabel* fileLabel = nullptr;
+    const Summary summary = convert([&](ProgressWindow* progress) {
+        fileLabel = progress->fileLabel();
+        during = spoken(fileLabel, QAccessible::Name);
+        described = spoken(fileLabel, QAccessible::Description);
+        EXPECT_EQ(during, fileLabel->text().toStdString());
+        EXPECT_EQ(spoken(window->statusBar()->findChild<QLabel*>(), QAccessible::Name), "Converting...");
+    });
+    EXPECT_NE(during.find("shot"), std::string::npos) << during;
+    EXPECT_EQ(described, "File");
+    EXPECT_EQ(summary.spokenFile, "Files converted: 3 of 3");
+    EXPECT_EQ(spoken(window->statusBar()->findChild<QLabel*>(), QAccessible::Name), "Conversion complete");
+}
+
+TEST_F(ConvertTest, FailedFilesStayMarkedAndSelectedWithTheirReasons)
+{
+    std::vector<std::string> inputs = generated(2);
+    inputs.insert(inputs.begin() + 1, rawFile("damaged1.dng"));
+    inputs.push_back(rawFile("damaged2.dng"));
+    window->addPaths(inputs);
+    window->outputFolderBox()->setEditText(QString::fromStdString(folder.file("out")));
+    const Summary summary = convert();
+    EXPECT_EQ(summary.file, "Files converted: 2 of 4");
+    EXPECT_EQ(window->statusText().toStdString(), "2 files could not be converted");
+    InputListModel* model = window->listModel();
+    std::vector<int> selected;
+    for (const QModelIndex& row : window->listView()->selectionModel()->selectedRows())
+        selected.push_back(row.row());
+    std::sort(selected.begin(), selected.end());
+    EXPECT_EQ(selected, (std::vector<int>{1, 3}));
+    for (int row = 0; row < 4; ++row) {
+        SCOPED_TRACE(row);
+        const QModelIndex index = model->index(row);
+        const std::string reason = model->data(index, Qt::AccessibleDescriptionRole).toString().toStdString();
+        const bool failed = row == 1 || row == 3;
+        EXPECT_EQ(reason.empty(), !failed);
+        EXPECT_EQ(model->data(index, Qt::DecorationRole).isValid(), failed);
+        EXPECT_EQ(model->data(index, Qt::ToolTipRole).toString().toStdString(),
+                  model->pathAt(row) + (failed ? "\n" + reason : ""));
+    }
+    // One failure is said in the singular; a run without failures drops the marks.
+    window->runCommand(Command::New);
+    window->addPaths({generateDng(folder, "good.dng", 64, 48), rawFile("damaged3.dng")});
+    window->outputFolderBox()->setEditText(QString::fromStdString(folder.file("out")));
+    convert();
+    EXPECT_EQ(window->statusText().toStdString(), "1 file could not be converted");
+    generateDng(folder, "damaged3.dng", 64, 48);  // repaired
+    convert();
+    EXPECT_EQ(window->statusText().toStdString(), "Conversion complete");
+    EXPECT_FALSE(model->data(model->index(1), Qt::DecorationRole).isValid());
 }
 
 TEST_F(ConvertTest, FourFilesOrFewerShowNoTimeEstimate)

@@ -12,6 +12,7 @@
 #include "theme_pack_files.h"
 
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDateTimeEdit>
 #include <QLabel>
@@ -52,7 +53,10 @@ public:
     PreferenceChoosers choosers()
     {
         PreferenceChoosers answers;
-        answers.colour = [this](QWidget*, const QColor&) { return chosenColour; };
+        answers.colour = [this](QWidget*, const QColor&) {
+            ++coloursAsked;
+            return chosenColour;
+        };
         answers.font = [this](QWidget*, const QFont&) { return chosenFont; };
         answers.openFile = [this](QWidget*, const QString& title, const QString&, const QStringList& filters) {
             fileChooserTitle = title;
@@ -90,10 +94,18 @@ public:
         QTest::keyClicks(field, text);
     }
 
+    /// A row's chooser button; the chooser runs once the click has returned.
+    void choose(QToolButton* button)
+    {
+        button->click();
+        QApplication::processEvents();
+    }
+
     bool dialogOpen() const { return dialog != nullptr && dialog->isVisible(); }
 
     QPointer<PreferencesDialog> dialog;  // gone once a closed dialog is deleted
     std::optional<QColor> chosenColour;
+    int coloursAsked = 0;
     std::optional<QFont> chosenFont;
     QString chosenFile;
     QString fileChooserTitle;
@@ -400,6 +412,97 @@ TEST_F(PreferencesTest, SpinsClampTypedNumbersAndMoveTheirSliders)
     }
 }
 
+TEST_F(PreferencesTest, GammaTakesAnyTypedValueOverAnyOtherAndTheSliderFollows)
+{
+    struct Typing {
+        int start;  // hundredths
+        const char* typed;
+        std::vector<int> slider;  // after each keystroke
+        const char* shown;
+    };
+    const std::vector<Typing> cases{
+        {100, "2.5", {200, 200, 250}, "2.50"},
+        {999, "1.5", {100, 100, 150}, "1.50"},
+        {250, "0.75", {1, 1, 70, 75}, "0.75"},
+        {100, "9.99", {900, 900, 990, 999}, "9.99"},
+        {150, "3", {300}, "3.00"},
+    };
+    open();
+    const PreferenceRow& gamma = row("gamma");
+    for (const Typing& typing : cases) {
+        SCOPED_TRACE(typing.typed);
+        gamma.slider->setValue(typing.start);
+        gamma.spin->setFocus();
+        gamma.spin->selectAll();
+        std::vector<int> positions;
+        for (const QChar key : QString(typing.typed)) {
+            QTest::keyClick(gamma.spin, key.toLatin1());
+            positions.push_back(gamma.slider->value());
+        }
+        EXPECT_EQ(positions, typing.slider);
+        dialog->pageList()->setFocus();  // editing ends
+        EXPECT_EQ(gamma.spin->text().toStdString(), typing.shown);
+        EXPECT_EQ(gamma.slider->value(), typing.slider.back());
+    }
+}
+
+TEST_F(PreferencesTest, LabelsShowWholeAtLargerFontsAndNothingMovesAtTheDefault)
+{
+    const QFont original = QApplication::font();
+    for (int points : {9, 11, 14}) {
+        SCOPED_TRACE(points);
+        QFont font = original;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+        open();
+        ASSERT_TRUE(dialogOpen());
+        int widest = 0;
+        for (const QLabel* label : dialog->pages()->findChildren<QLabel*>()) {
+            widest = std::max(widest, label->sizeHint().width());
+            EXPECT_GE(label->width(), label->sizeHint().width()) << label->text().toStdString();
+        }
+        // Every control still lies right of its label and inside its page.
+        for (const QWidget* control : dialog->pages()->findChildren<QWidget*>()) {
+            const QWidget* area = control->parentWidget();
+            if (qobject_cast<const QLabel*>(control) || control->x() < 20 || area->x() != 0)
+                continue;
+            EXPECT_GT(control->x(), 10 + widest) << control->accessibleName().toStdString();
+            EXPECT_LE(control->geometry().right(), area->width()) << control->accessibleName().toStdString();
+            if (auto* list = qobject_cast<const QComboBox*>(control); list && !list->isEditable()) {
+                EXPECT_GE(list->width(), std::min(list->sizeHint().width(), 240)) << list->accessibleName().toStdString();
+            }
+        }
+        for (QPushButton* button : {dialog->defaultsButton(), dialog->okButton(), dialog->cancelButton()})
+            EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
+        if (widest <= 154) {
+            EXPECT_EQ(dialog->size(), QSize(600, 350));
+        }
+        dialog->cancelButton()->click();
+        QApplication::processEvents();
+    }
+    QApplication::setFont(original);
+}
+
+TEST_F(PreferencesTest, LoadModesAndWorkerThreadsSayWhatTheyMean)
+{
+    open();
+    QComboBox* loadAs = row("rawLoadAs").list;
+    const std::vector<std::string> starts{"Auto: the camera's embedded preview", "RGB 8-bit: headerless",
+                                          "RGB 16-bit: headerless", "RGB 24-bit: the full camera image",
+                                          "RGB 48-bit (HS): the camera image at half size",
+                                          "RGB 48-bit: the full camera image, 16 bits"};
+    ASSERT_EQ(loadAs->count(), static_cast<int>(starts.size()));
+    for (int item = 0; item < loadAs->count(); ++item) {
+        loadAs->setCurrentIndex(item);
+        EXPECT_EQ(loadAs->toolTip().toStdString().rfind(starts[static_cast<size_t>(item)], 0), 0u)
+            << loadAs->toolTip().toStdString();
+        EXPECT_EQ(loadAs->accessibleDescription(), loadAs->toolTip());
+        EXPECT_EQ(loadAs->itemData(item, Qt::ToolTipRole).toString(), loadAs->toolTip());
+    }
+    for (QWidget* widget : row("Advanced:Worker Threads").widgets())
+        EXPECT_EQ(widget->toolTip().toStdString(), "0 = one per core");
+}
+
 TEST_F(PreferencesTest, OkStoresTheShownValuesWithTheirSpecialCases)
 {
     struct Stored {
@@ -511,7 +614,7 @@ TEST_F(PreferencesTest, CancelEscapeAndCloseStoreNothingButKeepAChosenHistoryCol
         FieldTexts expected = fieldTexts(records->settings);
         expected["Watermark/Font Colors"] = Settings{}.wmFontColors + ",123ABC";  // added once, kept
         chosenColour = QColor(0x12, 0x3A, 0xBC);
-        row("fontColor").button->click();
+        choose(row("fontColor").button);
         EXPECT_EQ(row("fontColor").list->currentText(), "Color #123ABC");
         row("Output/jpg:Image Quality").spin->setValue(12);
         row("uiSize").list->setCurrentIndex(0);
@@ -540,10 +643,10 @@ TEST_F(PreferencesTest, ColourRowsAndListsNameTheirColours)
     const PreferenceRow& back = row("rotationBack");
     row("rotation").check->setChecked(true);
     chosenColour = QColor(0x80, 0x40, 0x00);
-    back.button->click();
+    choose(back.button);
     EXPECT_EQ(back.field->text(), "804000");
     chosenColour.reset();  // cancelled
-    back.button->click();
+    choose(back.button);
     EXPECT_EQ(back.field->text(), "804000");
     EXPECT_EQ(row("backColor").list->itemText(0), "Black");
     EXPECT_EQ(row("backColor").list->count(), 9);
@@ -553,9 +656,21 @@ TEST_F(PreferencesTest, ColourRowsAndListsNameTheirColours)
     records->settings.wmBackColors.clear();  // an empty history gets no empty first entry
     open();
     chosenColour = QColor(0x12, 0x3A, 0xBC);
-    row("backColor").button->click();
+    choose(row("backColor").button);
     EXPECT_EQ(records->settings.wmBackColors, "123ABC");
     EXPECT_EQ(row("backColor").list->count(), 1);
+}
+
+TEST_F(PreferencesTest, PressingAChooserButtonReturnsBeforeTheChooserOpens)
+{
+    open();
+    chosenColour = QColor(0x12, 0x3A, 0xBC);
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(row("fontColor").button);
+    button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(coloursAsked, 0);
+    QApplication::processEvents();
+    EXPECT_EQ(coloursAsked, 1);
+    EXPECT_EQ(row("fontColor").list->currentText(), "Color #123ABC");
 }
 
 TEST_F(PreferencesTest, FontAndImageChoosersFillTheirRows)
@@ -567,7 +682,7 @@ TEST_F(PreferencesTest, FontAndImageChoosersFillTheirRows)
     font.setBold(true);
     font.setItalic(true);
     chosenFont = font;
-    row("font").button->click();
+    choose(row("font").button);
     EXPECT_EQ(row("font").list->currentText(), "Liberation Mono");
     EXPECT_EQ(records->settings.wmFonts, Settings{}.wmFonts + ",Liberation Mono") << "at once";
     EXPECT_EQ(row("fontSize").field->text(), "20");
@@ -575,7 +690,7 @@ TEST_F(PreferencesTest, FontAndImageChoosersFillTheirRows)
 
     chosenFile = "/photos/logo.png";
     row("image").field->setText("  /photos/ ");
-    row("image").button->click();
+    choose(row("image").button);
     EXPECT_EQ(fileChooserTitle, "Select Watermark Image");
     EXPECT_EQ(fileFilters.size(), 5);
     EXPECT_TRUE(fileFilters.front().startsWith("All Supported Files (*.png *.PNG *.bmp"));

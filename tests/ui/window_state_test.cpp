@@ -24,7 +24,13 @@ TEST(OutputHistory, RememberMovesTheFolderToTheFrontWithinTheLimit)
     const Case cases[] = {
         {"", 5, "/a", "/a"},
         {"/a\t/b\t/c\t/d\t/e", 5, "/f", "/f\t/a\t/b\t/c\t/d"},
-        {"/a\t/Photos\t/c", 5, "/photos", "/photos\t/a\t/c"},
+        // One folder is one entry: trailing "/" does not count, letter case does.
+        {"/a/out1", 5, "/a/out1/", "/a/out1/"},
+        {"/a/out1/\t/b", 5, "/a/out1", "/a/out1\t/b"},
+        {"/b\t/a/out1//", 5, "/a/out1", "/a/out1\t/b"},
+        {"/a/Photos\t/c", 5, "/a/photos", "/a/photos\t/a/Photos\t/c"},
+        {"/a/out10\t/a", 5, "/a/out1", "/a/out1\t/a/out10\t/a"},
+        {"/a\t/", 5, "/", "/\t/a"},
         {" /a \t\t/b", 5, "/c", "/c\t/a\t/b"},
         {"/a\t/b", 1, "/c", "/c"},
     };
@@ -48,6 +54,10 @@ TEST(OutputHistory, RefillSelectsTheCurrentFolderOrTheMostRecent)
     EXPECT_EQ(historyItems(settings, "/b").selected, 1);
     EXPECT_EQ(historyItems(settings, "/z").selected, 0);
     EXPECT_EQ(historyItems(settings, "/z").folders, (std::vector<std::string>{"/a", "/b", "/c"}));
+    // A history written before folders were compared this way shows each once.
+    settings.recentOutFolders = "/a/out1\t/a/out1/\t/b";
+    EXPECT_EQ(historyItems(settings, "/b/").folders, (std::vector<std::string>{"/a/out1", "/b"}));
+    EXPECT_EQ(historyItems(settings, "/b/").selected, 1);
     settings.recentOutFolders.clear();
     EXPECT_TRUE(historyItems(settings, "/a").folders.empty());
 }
