@@ -29,6 +29,7 @@ bench: build
 	bash bench/run.sh $(BUILD)
 	bash bench/parallel.sh $(BUILD)
 	bash bench/shard.sh $(BUILD)
+	bash bench/resume.sh $(BUILD)
 
 FUZZ_SECONDS ?= 60
 fuzz:

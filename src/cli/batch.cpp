@@ -8,6 +8,7 @@
 #include "cli/terminal_progress.h"
 #include "engine/batch/batch_run.h"
 #include "engine/formats.h"
+#include "engine/run/output_name.h"
 #include "engine/run/progress.h"
 #include "inputs/folder_import.h"
 #include "inputs/input_list.h"
@@ -171,19 +172,31 @@ RunObserver debugLog()
     return observer;
 }
 
+/// A dry run's line for each file, in queue order.
+RunObserver dryRunLines()
+{
+    RunObserver observer;
+    observer.fileDone = [](const FileResult& result) {
+        printLine(result.inputPath + " -> " + (result.skipped ? std::string("(skipped)") : result.outputPath));
+    };
+    return observer;
+}
+
 /// Runs the conversion on a thread of its own; on a terminal (neither quiet
 /// nor debug) this thread redraws one progress line until the run ends.
 std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, const Queue& queue)
 {
     const auto total = static_cast<int32_t>(queue.size());
     CommandLineRecords& records = run.records;
+    const bool dryRun = records.settings.dryRun != 0;
     RunOptions options;
     options.executable = ownExecutable();
     options.fileTimeLimit = fileTimeLimit();
+    options.namesOnly = dryRun;
     BatchRun batch(records.settings, records.job, prepared, records.formats, queue,
-                   run.debug ? debugLog() : RunObserver{}, options);
+                   dryRun ? dryRunLines() : run.debug ? debugLog() : RunObserver{}, options);
     run.interrupt.redirect(batch.progress().running);
-    bool showProgress = !run.quiet && !run.debug && progressLineWanted();
+    bool showProgress = !run.quiet && !run.debug && !dryRun && progressLineWanted();
     auto started = std::chrono::steady_clock::now();
     std::atomic<bool> done{false};
     try {
@@ -205,6 +218,20 @@ std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, co
     if (showProgress)
         clearProgressLine();
     return batch.totals();
+}
+
+/// The totals of a dry run: what a real run would convert and keep.
+int reportDryRun(Run& run, const RunTotals& totals, int32_t total)
+{
+    if (totals.stopped) {
+        printLine(run.message("Msg", "Conversion is not complete"));
+        return kExitIncomplete;
+    }
+    if (!run.quiet)
+        printLine("Files to convert: " + std::to_string(total - totals.skipped) + " of " + std::to_string(total));
+    if (totals.skipped > 0)
+        run.status("Msg", "Files skipped", std::to_string(totals.skipped));
+    return kExitSuccess;
 }
 
 int checkAndConvert(Run& run)
@@ -243,12 +270,21 @@ int checkAndConvert(Run& run)
     // A slice's totals count its own files.
     const Queue queue = sliceOf(records.inputs.entries, *shard);
     total = static_cast<int32_t>(queue.size());
-    run.status("General", "Converting");
+    const bool dryRun = records.settings.dryRun != 0;
+    if (!dryRun)
+        run.status("General", "Converting");
+    else if (nameTemplateNeedsImage(records.settings.filenameMask, prepared.automaticDepth))
+        printLine("Names hold values of the decoded image: the template is shown instead of each name");
     std::optional<RunTotals> totals = convertQueued(run, prepared, queue);
     if (!totals)
         return kExitError;
-    // A slice may hold no file of a short queue: it has done all it was given.
-    if ((totals->converted > 0 || *total == 0) && !totals->stopped) {
+    if (dryRun)
+        return reportDryRun(run, *totals, *total);
+    // Outputs kept as they were count as done, so a resumed run that finishes
+    // the rest succeeds. A slice may hold no file of a short queue: it has
+    // done all it was given.
+    const int32_t done = totals->converted + totals->skipped;
+    if ((done > 0 || *total == 0) && !totals->stopped) {
         run.status("Msg", "Conversion complete");
         run.status("Msg", "Files converted", std::to_string(totals->converted), std::to_string(*total));
     } else {
@@ -256,9 +292,11 @@ int checkAndConvert(Run& run)
         if (totals->converted > 0)
             run.status("Msg", "Files converted", std::to_string(totals->converted), std::to_string(*total));
     }
-    // Only a run that converted everything it queued, with every render
-    // process ending cleanly, succeeded.
-    bool complete = totals->converted == *total && totals->unhealthyRenderExits == 0;
+    if (totals->skipped > 0)
+        run.status("Msg", "Files skipped", std::to_string(totals->skipped));
+    // Only a run that converted or kept everything it queued, with every
+    // render process ending cleanly, succeeded.
+    bool complete = done == *total && totals->unhealthyRenderExits == 0;
     return complete ? kExitSuccess : kExitIncomplete;
 }
 

@@ -83,6 +83,7 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"Conversion is not complete", "Conversion stopped"},
     {"Progress", "(%s1%/%s2%)"},
     {"Files converted", "Files converted: %s1% of %s2%"},
+    {"Files skipped", "Files skipped: %s1%"},
     {"New Update", "New Update"},
     {"New Update Text", "A new version of Varnetta Quillmere is available! Are you ready to download it right now?"},
     {"No Update", "No Update"},
@@ -281,6 +282,7 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"Custom Timestamp", "Custom Timestamp:"},
     {"Keep Subfolders", "Keep Subfolders:"},
     {"Worker Threads", "Worker Threads:"},
+    {"Existing Files", "Existing Files:"},
     // texts that differ from their keys
     {"Title", "Preferences..."},
     {"Save window position", "Save Window's Coords:"},
@@ -352,6 +354,9 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"Csv", "CSV"},
     {"Csv Delimiter", "CSV Delimiter:"},
     {"Clean Recent Files", "Clean Recent Files List on Exit"},
+    {"Replace", "Replace"},
+    {"Skip", "Skip"},
+    {"Update Newer", "Update when the input is newer"},
 
     // the About window
     {"_GROUP_", "About"},

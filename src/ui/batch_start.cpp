@@ -93,6 +93,10 @@ void startBatch(MainWindow& window, const BatchStartOptions& options)
         run.join();
         return run.totals().converted;
     };
+    control.skipped = [&run] {
+        run.join();
+        return run.totals().skipped;
+    };
     window.setBusy(true);
     ProgressWindow progress(window, control, total);
     progress.exec();

@@ -183,6 +183,7 @@ std::vector<RowSpec> advancedRows()
         {.label = "Keep Subfolders", .kind = K::Check, .member = &S::keepSubfolders},
         // 0 lets the program choose, as --jobs=0 does.
         {.label = "Worker Threads", .kind = K::SliderSpin, .member = &S::workerThreads, .min = 0, .max = 64},
+        {.label = "Existing Files", .items = {"Replace", "Skip", "Update Newer"}, .member = &S::existingFiles},
     };
 }
 

@@ -6,10 +6,12 @@
 #include "engine/batch/batch_run.h"
 
 #include "engine/io/identify.h"
+#include "engine/batch/existing_outputs.h"
 #include "engine/batch/job_count.h"
 #include "engine/pipeline.h"
 #include "engine/batch/render_service.h"
 #include "engine/io/save.h"
+#include "engine/run/output_name.h"
 #include "engine/run/worker.h"
 #include "platform/memory_limit.h"
 #include "platform/paths.h"
@@ -185,6 +187,10 @@ struct FileInFlight {
     int32_t counter = 0;       // the token values it was rendered with
     int32_t randomNumber = 0;
     int decodeThreads = 0;     // OpenMP threads its decode was given
+    // Never given to a render process: its output is there to keep, or the
+    // run only names files. Rendered after all if its turn shows otherwise.
+    bool unrendered = false;
+    std::string predictedPath;  // the name foreseen before rendering; empty when it needs the image
     std::optional<RenderReply> reply;
     std::future<bool> flushed;  // the rendered file on its way to disk
 };
@@ -262,7 +268,9 @@ std::vector<std::string> debugLogLines(const FileResult& result)
 {
     std::vector<std::string> lines{"Processing: " + result.inputPath,
                                    "File Format: " + identifyFileType(result.inputPath)};
-    if (result.converted) {
+    if (result.skipped) {
+        lines.push_back("[SKIP] Exists: " + result.outputPath);
+    } else if (result.converted) {
         lines.push_back("[OK] Saving As: " + result.outputPath);
     } else {
         lines.push_back("[ERROR] Unable to convert the file!");
@@ -328,7 +336,8 @@ public:
     explicit Conversion(BatchRun::State& run)
         : run_(run), processes_(std::max(1, run.jobs)),
           runMessage_(runMessage(run.settings, run.job, run.font ? &*run.font : nullptr)),
-          local_(run.options.executable.empty())
+          local_(run.options.executable.empty() || run.options.namesOnly),
+          namesOnly_(run.options.namesOnly), rule_(existingFilesRule(run.settings))
     {
         upcomingRandom_.push_back(run.job.randomNumber);
         cores_ = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
@@ -354,17 +363,21 @@ public:
 
     void run()
     {
-        if (!local_ && !startProcess(processes_[0], run_.options.executable, runMessage_, threadsPerFile_, memoryShare_)) {
-            local_ = true;  // no render process can start: render here, one file at a time
-            processes_.resize(1);
-        }
         const size_t total = run_.queue.size();
         while (!run_.aborting) {
             // Hand out work before committing: no render process waits while
-            // this one renames, dates and logs the previous output.
-            while (next_ < total && freeProcess() >= 0 && inFlight_.size() < inFlightLimit() &&
-                   !run_.aborting && mayContinue(run_.progress))
+            // this one renames, dates and logs the previous output. A file
+            // whose output is there to keep needs no render process at all.
+            while (next_ < total && !run_.aborting && mayContinue(run_.progress)) {
+                if (keptBeforeRendering(next_)) {
+                    queueUnrendered(next_++);
+                    continue;
+                }
+                startFirstRenderer();
+                if (freeProcess() < 0 || renderingInFlight() >= inFlightLimit())
+                    break;
                 dispatch(next_++, freeProcess());
+            }
             if (inFlight_.empty() || run_.aborting)
                 break;
             if (inFlight_.front().reply && !flushPending(inFlight_.front()))
@@ -384,6 +397,96 @@ private:
     // Rendering here, one file is in hand at a time, so a stop or a pause
     // holds back the very next file.
     size_t inFlightLimit() const { return local_ ? 1 : 2 * processes_.size(); }
+
+    size_t renderingInFlight() const
+    {
+        return static_cast<size_t>(std::count_if(inFlight_.begin(), inFlight_.end(),
+                                                 [](const FileInFlight& file) { return !file.unrendered; }));
+    }
+
+    // Started with the first file that needs one, so a run that only keeps
+    // outputs starts none.
+    void startFirstRenderer()
+    {
+        if (rendererTried_)
+            return;
+        rendererTried_ = true;
+        if (!local_ && !startProcess(processes_[0], run_.options.executable, runMessage_, threadsPerFile_, memoryShare_)) {
+            local_ = true;  // no render process can start: render here, one file at a time
+            processes_.resize(1);
+        }
+    }
+
+    /// The job as it will name the queued file, `ahead` files after the oldest in flight.
+    ConversionJob jobFor(size_t entryIndex, size_t ahead)
+    {
+        const QueuedFile& entry = run_.queue[entryIndex];
+        ConversionJob job = run_.job;
+        job.inputPath = entry.path;
+        job.relativeSubfolder = entry.relativeSubfolder;
+        job.counter = entry.fixedCounter ? entry.fixedCounter : run_.job.counter + static_cast<int32_t>(ahead);
+        job.randomNumber = randomNumberAhead(ahead);
+        job.frameNumber = 1;
+        return job;
+    }
+
+    /// The rule for one file: a name that an input's own name gives a
+    /// random number cannot be found again either.
+    ExistingFiles ruleFor(const ConversionJob& job) const
+    {
+        if (rule_ != ExistingFiles::Replace && job.inputPath.find('%') != std::string::npos &&
+            nameDependsOnRandomNumber(run_.settings.filenameMask, job))
+            return ExistingFiles::Replace;
+        return rule_;
+    }
+
+    /// The output path the file gets if every file before it succeeds, when
+    /// it does not depend on the rendered image; any image values do then.
+    std::optional<std::string> pathBeforeRendering(const ConversionJob& job) const
+    {
+        if (nameDependsOnImage(run_.settings.filenameMask, job))
+            return std::nullopt;
+        return unclaimedName(outputPathFor(job, run_.settings), &namedAhead_);
+    }
+
+    /// Decided from the file system before any render process is asked; the
+    /// file's turn in the commit decides again with the names as they are
+    /// then. A run that only names files renders none.
+    bool keptBeforeRendering(size_t entryIndex)
+    {
+        nextPrediction_.reset();
+        if (rule_ == ExistingFiles::Replace && !namesOnly_)
+            return false;
+        const ConversionJob job = jobFor(entryIndex, inFlight_.size());
+        nextPrediction_ = pathBeforeRendering(job);
+        return namesOnly_ || (nextPrediction_ && !namesAnInput(*nextPrediction_) &&
+                              keepsExistingOutput(ruleFor(job), *nextPrediction_, job.inputPath));
+    }
+
+    void queueUnrendered(size_t entryIndex)
+    {
+        const QueuedFile& entry = run_.queue[entryIndex];
+        // Files a killed run left in a folder go, even where nothing is written.
+        if (!namesOnly_ && swept_.insert(destinationFolder(entry)).second)
+            removeStaleTemporaries(destinationFolder(entry));
+        size_t ahead = inFlight_.size();
+        FileInFlight file;
+        file.entry = entryIndex;
+        file.counter = entry.fixedCounter ? entry.fixedCounter : run_.job.counter + static_cast<int32_t>(ahead);
+        file.randomNumber = randomNumberAhead(ahead);
+        file.unrendered = true;
+        file.reply = RenderReply{};
+        if (nextPrediction_) {
+            file.predictedPath = *nextPrediction_;
+            namedAhead_.insert(file.predictedPath);
+        }
+        nextPrediction_.reset();
+        inFlight_.push_back(std::move(file));
+        ++run_.totals.started;
+        if (run_.observer.fileStarted)
+            run_.observer.fileStarted(entryIndex, entry.path);
+        showCurrentFile();
+    }
 
     bool processIsFree(size_t index) const
     {
@@ -481,6 +584,8 @@ private:
     void dispatch(size_t entryIndex, int processIndex)
     {
         const QueuedFile& entry = run_.queue[entryIndex];
+        std::optional<std::string> predicted = std::move(nextPrediction_);
+        nextPrediction_.reset();
         if (run_.settings.keepSubfolders &&
             !isDirectory(withTrailingSlash(run_.job.outputFolder) + entry.relativeSubfolder))
             createSubfolders(run_.job.outputFolder, entry.relativeSubfolder);
@@ -493,6 +598,10 @@ private:
         file.entry = entryIndex;
         file.counter = entry.fixedCounter ? entry.fixedCounter : run_.job.counter + static_cast<int32_t>(ahead);
         file.randomNumber = randomNumberAhead(ahead);
+        if (predicted) {
+            file.predictedPath = *predicted;
+            namedAhead_.insert(file.predictedPath);
+        }
         inFlight_.push_back(std::move(file));
         ++run_.totals.started;
         if (run_.observer.fileStarted)
@@ -506,7 +615,8 @@ private:
     // since asking the disk can itself wait behind the flushes.
     void readAheadOfDispatch()
     {
-        if (local_)
+        // Files whose outputs may be kept are not read at all.
+        if (local_ || rule_ != ExistingFiles::Replace)
             return;
         std::erase_if(readAheads_, [](const std::future<void>& done) {
             return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -614,7 +724,10 @@ private:
     void renderAgain(FileInFlight& file)
     {
         finishFlush(file);
-        ::unlink(file.reply->temporaryPath.c_str());
+        if (!file.reply->temporaryPath.empty())
+            ::unlink(file.reply->temporaryPath.c_str());
+        file.unrendered = false;
+        startFirstRenderer();
         file.counter = run_.job.counter;
         file.randomNumber = run_.job.randomNumber;
         file.reply.reset();
@@ -636,11 +749,15 @@ private:
     }
 
     /// The name the template gives, unless an earlier file of this run
-    /// already wrote it: then the first free "_2", "_3", ... variant.
-    std::string unclaimedName(const std::string& named) const
+    /// already wrote or kept it (or, foreseeing, will): then the first free
+    /// "_2", "_3", ... variant.
+    std::string unclaimedName(const std::string& named, const std::multiset<std::string>* ahead = nullptr) const
     {
+        auto taken = [&](const std::string& name) {
+            return written_.count(name) != 0 || (ahead && ahead->count(name) != 0);
+        };
         std::string candidate = named;
-        for (int number = 2; written_.count(candidate) != 0; ++number)
+        for (int number = 2; taken(candidate); ++number)
             candidate = numberedName(named, number);
         return candidate;
     }
@@ -651,18 +768,43 @@ private:
         return identity && inputs_.count(*identity) != 0;
     }
 
+    /// The path an unrendered file gets at its turn, when it does not depend
+    /// on the image; the job holds the counter and random number of its turn.
+    std::optional<std::string> pathAtTurn(const FileInFlight& file) const
+    {
+        if (file.predictedPath.empty())
+            return std::nullopt;
+        return unclaimedName(outputPathFor(run_.job, run_.settings));
+    }
+
+    /// Whether the output at `path` stays as it is rather than being written.
+    bool keeps(const std::string& path) const
+    {
+        return !namesAnInput(path) && keepsExistingOutput(ruleFor(run_.job), path, run_.job.inputPath);
+    }
+
     void commitFront()
     {
         FileInFlight& file = inFlight_.front();
         // A slice of a split run numbers each file by its place in the whole queue.
         if (int32_t fixed = run_.queue[file.entry].fixedCounter)
             run_.job.counter = fixed;
-        if (renderedWithStaleCounters(file))
-            renderAgain(file);
         ConversionJob& job = run_.job;
         const QueuedFile& entry = run_.queue[file.entry];
         job.inputPath = entry.path;
         job.relativeSubfolder = entry.relativeSubfolder;
+        job.frameNumber = 1;
+        if (!file.predictedPath.empty())
+            namedAhead_.erase(namedAhead_.find(file.predictedPath));
+        // Kept ahead, but an earlier failure moved the numbers or the output
+        // went meanwhile: it is converted after all.
+        std::optional<std::string> unrenderedPath = file.unrendered ? pathAtTurn(file) : std::nullopt;
+        if (file.unrendered && !namesOnly_ && !(unrenderedPath && keeps(*unrenderedPath))) {
+            renderAgain(file);
+            unrenderedPath.reset();
+        }
+        if (renderedWithStaleCounters(file))
+            renderAgain(file);
         RenderReply& reply = *file.reply;
         job.sourceDepth = reply.sourceDepth;
         const int32_t runDepth = job.targetDepth;
@@ -670,7 +812,6 @@ private:
             job.targetDepth = reply.targetDepth;
         job.finalWidth = reply.finalWidth;
         job.finalHeight = reply.finalHeight;
-        job.frameNumber = 1;
 
         FileResult result;
         result.queueIndex = file.entry;
@@ -684,29 +825,56 @@ private:
         result.frameNumber = job.frameNumber;
         result.sourceDepth = reply.sourceDepth;
         result.targetDepth = job.targetDepth;
-        if (reply.rendered) {
+        if (namesOnly_) {
+            // Named as the run would name it, assuming it converts.
+            if (unrenderedPath) {
+                result.outputPath = *unrenderedPath;
+                result.skipped = keeps(*unrenderedPath);
+                written_.insert(*unrenderedPath);
+            } else {
+                result.outputPath = destinationFolder(entry) + run_.settings.filenameMask;
+            }
+            result.reason.clear();
+        } else if (unrenderedPath) {
+            result.skipped = true;
+            result.outputPath = *unrenderedPath;
+            written_.insert(*unrenderedPath);
+        } else if (reply.rendered) {
             TemporaryOutput temporary(reply.temporaryPath);
             reply.temporaryPath.clear();
             std::string outputPath = unclaimedName(outputPathFor(job, run_.settings));
             if (namesAnInput(outputPath)) {
                 result.reason = "output would overwrite an input";
-            } else if (commitOutput(temporary, outputPath, result.reason)) {
-                result.converted = true;
+            } else if (keeps(outputPath)) {
+                // Its name needed the image: only the write is saved.
+                result.skipped = true;
                 result.outputPath = outputPath;
                 written_.insert(outputPath);
+            } else {
+                // Dated before the rename, so the final name never shows another date.
+                applyOutputTimestamp(temporary.path(), entry.path, run_.settings);
+                if (commitOutput(temporary, outputPath, result.reason)) {
+                    result.converted = true;
+                    result.outputPath = outputPath;
+                    written_.insert(outputPath);
+                }
             }
         }
-        if (result.converted) {
+        if (result.converted || result.skipped || namesOnly_) {
             result.reason.clear();
             job.outputPath = result.outputPath;
-            ++run_.totals.converted;
-            auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - file.started);
-            lastDuration_ = std::max<int64_t>(elapsed.count(), 1000) / static_cast<int64_t>(processes_.size());
-            // A failed file consumes neither a number nor a counter value.
+            if (result.converted) {
+                ++run_.totals.converted;
+                auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - file.started);
+                lastDuration_ = std::max<int64_t>(elapsed.count(), 1000) / static_cast<int64_t>(processes_.size());
+            }
+            if (result.skipped)
+                ++run_.totals.skipped;
+            // A failed file consumes neither a number nor a counter value; a
+            // kept one does, as it did when it was written.
             upcomingRandom_.pop_front();
             job.randomNumber = randomNumberAhead(0);
             ++job.counter;
-            applyOutputTimestamp(result.outputPath, entry.path, run_.settings);
         } else {
             lastDuration_ = 0;
             if (result.reason.empty())
@@ -771,7 +939,12 @@ private:
     size_t readAheadUpTo_ = 0;               // queued files already read ahead
     std::vector<std::future<void>> readAheads_;
     std::set<FileIdentity> inputs_;          // every queued input, to never write over one
-    std::set<std::string> written_;          // outputs of this run so far
+    std::set<std::string> written_;          // outputs of this run so far, written or kept
+    std::multiset<std::string> namedAhead_;  // names foreseen for the files in flight
+    std::optional<std::string> nextPrediction_;  // the next file's, between its decision and its dispatch
+    bool namesOnly_ = false;
+    ExistingFiles rule_ = ExistingFiles::Replace;
+    bool rendererTried_ = false;
     std::set<std::string> swept_;            // folders cleared of stale temporary files
     int64_t lastDuration_ = 0;
     int cores_ = 1;
