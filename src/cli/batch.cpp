@@ -13,6 +13,7 @@
 #include "inputs/folder_import.h"
 #include "inputs/input_list.h"
 #include "inputs/list_file.h"
+#include "platform/child_process.h"
 #include "settings/setting_codes.h"
 #include "settings/settings.h"
 #include "text/language.h"

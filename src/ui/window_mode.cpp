@@ -2,6 +2,7 @@
 
 #include "app/version.h"
 #include "engine/batch/batch_run.h"
+#include "platform/child_process.h"
 #include "platform/paths.h"
 #include "settings/config_file.h"
 #include "settings/defaults.h"

@@ -5,36 +5,30 @@
 // runs with each file rendered in this process.
 #include "engine/batch/batch_run.h"
 
-#include "engine/io/identify.h"
 #include "engine/batch/existing_outputs.h"
 #include "engine/batch/job_count.h"
-#include "engine/pipeline.h"
+#include "engine/batch/render_processes.h"
 #include "engine/batch/render_service.h"
 #include "engine/io/save.h"
+#include "engine/pipeline.h"
 #include "engine/run/output_name.h"
 #include "engine/run/worker.h"
 #include "platform/memory_limit.h"
 #include "platform/paths.h"
+#include "platform/unique_fd.h"
 #include "settings/setting_codes.h"
 
 #include <algorithm>
-#include <csignal>
-#include <cstring>
 #include <deque>
 #include <fcntl.h>
-#include <filesystem>
 #include <future>
 #include <optional>
 #include <poll.h>
 #include <set>
 #include <sys/eventfd.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace quill {
 
@@ -45,140 +39,6 @@ using Clock = std::chrono::steady_clock;
 // How often the batch looks whether the oldest file has reached the disk.
 constexpr int kFlushCheckMs = 5;
 
-// One render process and the two pipes to it.
-struct RenderProcess {
-    pid_t pid = -1;
-    int toChild = -1;
-    int fromChild = -1;
-
-    bool alive() const { return pid > 0; }
-};
-
-void closeFd(int& fd)
-{
-    if (fd >= 0)
-        ::close(fd);
-    fd = -1;
-}
-
-/// Ends the process (at once when `kill`); false when it ended abnormally:
-/// by a signal other than our own kill, or with a non-zero exit code, as a
-/// sanitizer or the C library do after a memory error.
-bool stopProcess(RenderProcess& process, bool kill)
-{
-    closeFd(process.toChild);  // end of input lets a healthy process leave by itself
-    bool healthy = true;
-    if (process.alive()) {
-        if (kill)
-            ::kill(process.pid, SIGKILL);
-        int status = 0;
-        while (::waitpid(process.pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        healthy = kill || (WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    }
-    closeFd(process.fromChild);
-    process.pid = -1;
-    return healthy;
-}
-
-// A decode allocates a few hundred megabytes. Backed by huge pages, the heap
-// is faulted in 512 times fewer pieces, which cuts the processor time of a
-// render process's first file by about a second on a virtual machine, where
-// each page fault is expensive. The user's own tunables are kept.
-std::string withHugePages(const char* tunables)
-{
-    std::string own = tunables ? tunables : "";
-    if (own.find("glibc.malloc.hugetlb=") != std::string::npos)
-        return "GLIBC_TUNABLES=" + own;
-    return "GLIBC_TUNABLES=" + (own.empty() ? std::string() : own + ":") + "glibc.malloc.hugetlb=1";
-}
-
-std::vector<std::string> childEnvironment(int requestFd, int replyFd, int threadsPerFile, int64_t memoryShare)
-{
-    std::vector<std::string> variables;
-    for (char** variable = environ; *variable; ++variable)
-        if (std::strncmp(*variable, "OMP_NUM_THREADS=", 16) != 0 &&
-            std::strncmp(*variable, "GLIBC_TUNABLES=", 15) != 0)
-            variables.emplace_back(*variable);
-    variables.push_back(withHugePages(std::getenv("GLIBC_TUNABLES")));
-    variables.push_back(std::string(kRenderServiceVariable) + "=" + std::to_string(requestFd) + "," +
-                        std::to_string(replyFd));
-    // The decoder spreads one file over OpenMP threads: with several files in
-    // flight, share the cores out so no more threads than cores are busy.
-    const char* own = std::getenv("OMP_NUM_THREADS");
-    variables.push_back("OMP_NUM_THREADS=" + (own && *own ? std::string(own) : std::to_string(threadsPerFile)));
-    variables.push_back(std::string(kMemoryShareVariable) + "=" + std::to_string(memoryShare));
-    return variables;
-}
-
-/// In the child between fork and exec: only async-signal-safe calls. The
-/// death signal is armed before the program starts, and a batch that died
-/// before it was armed is noticed by the changed parent.
-[[noreturn]] void execRenderProcess(const char* executable, char* const argv[], char* const envp[],
-                                    int requestFd, int replyFd, pid_t batch)
-{
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (::getppid() != batch)
-        ::_exit(127);
-    // The two pipe ends survive exec; everything else of the batch closes on exec.
-    int flags = ::fcntl(requestFd, F_GETFD);
-    ::fcntl(requestFd, F_SETFD, flags & ~FD_CLOEXEC);
-    flags = ::fcntl(replyFd, F_GETFD);
-    ::fcntl(replyFd, F_SETFD, flags & ~FD_CLOEXEC);
-    int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) {
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        if (null > 2)
-            ::close(null);
-    }
-    // Signals the batch ignores or blocks must not stay that way in the child.
-    sigset_t none;
-    sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    ::execve(executable, argv, envp);
-    ::_exit(127);
-}
-
-bool startProcess(RenderProcess& process, const std::string& executable, const Message& run,
-                  int threadsPerFile, int64_t memoryShare)
-{
-    int requests[2], replies[2];
-    if (::pipe2(requests, O_CLOEXEC) != 0)
-        return false;
-    if (::pipe2(replies, O_CLOEXEC) != 0) {
-        ::close(requests[0]);
-        ::close(requests[1]);
-        return false;
-    }
-    // A program that cannot be started is known before anything is forked.
-    if (::access(executable.c_str(), X_OK) != 0) {
-        for (int fd : {requests[0], requests[1], replies[0], replies[1]})
-            ::close(fd);
-        return false;
-    }
-    auto variables = childEnvironment(requests[0], replies[1], threadsPerFile, memoryShare);
-    std::vector<char*> envp;
-    for (auto& variable : variables)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
-    std::string name = executable;
-    char* argv[] = {name.data(), nullptr};
-    const pid_t batch = ::getpid();
-    pid_t pid = ::fork();
-    if (pid == 0)
-        execRenderProcess(executable.c_str(), argv, envp.data(), requests[0], replies[1], batch);
-    ::close(requests[0]);
-    ::close(replies[1]);
-    process = {pid > 0 ? pid : -1, requests[1], replies[0]};
-    if (pid < 0 || !sendMessage(process.toChild, run)) {
-        stopProcess(process, true);
-        return false;
-    }
-    return true;
-}
-
 // One queued file between its dispatch and its commit.
 struct FileInFlight {
     size_t entry = 0;
@@ -187,10 +47,11 @@ struct FileInFlight {
     int32_t counter = 0;       // the token values it was rendered with
     int32_t randomNumber = 0;
     int decodeThreads = 0;     // OpenMP threads its decode was given
+    bool drawnAgain = false;   // its turn came, but it is rendered again for its counters
     // Never given to a render process: its output is there to keep, or the
-    // run only names files. Rendered after all if its turn shows otherwise.
+    // run only names files. Drawn after all if its turn shows otherwise.
     bool unrendered = false;
-    std::string predictedPath;  // the name foreseen before rendering; empty when it needs the image
+    std::string foreseenPath;  // the name foreseen before rendering; empty when it needs the image
     std::optional<RenderReply> reply;
     std::future<bool> flushed;  // the rendered file on its way to disk
 };
@@ -238,53 +99,7 @@ void readAhead(const std::string& path)
     ::close(fd);
 }
 
-struct FileIdentity {
-    dev_t device;
-    ino_t inode;
-    auto operator<=>(const FileIdentity&) const = default;
-};
-
-std::optional<FileIdentity> identityOf(const std::string& path)
-{
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0)
-        return std::nullopt;
-    return FileIdentity{status.st_dev, status.st_ino};
-}
-
-/// "name_2.tiff" for "name.tiff"; the suffix goes before the extension.
-std::string numberedName(const std::string& path, int number)
-{
-    size_t slash = path.rfind('/');
-    size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
-        return path + "_" + std::to_string(number);
-    return path.substr(0, dot) + "_" + std::to_string(number) + path.substr(dot);
-}
-
 }  // namespace
-
-std::vector<std::string> debugLogLines(const FileResult& result)
-{
-    std::vector<std::string> lines{"Processing: " + result.inputPath,
-                                   "File Format: " + identifyFileType(result.inputPath)};
-    if (result.skipped) {
-        lines.push_back("[SKIP] Exists: " + result.outputPath);
-    } else if (result.converted) {
-        lines.push_back("[OK] Saving As: " + result.outputPath);
-    } else {
-        lines.push_back("[ERROR] Unable to convert the file!");
-        lines.push_back("Reason: " + result.reason);
-    }
-    return lines;
-}
-
-std::string ownExecutable()
-{
-    std::error_code error;
-    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : path.string();
-}
 
 struct BatchRun::State {
     Settings settings;
@@ -297,7 +112,7 @@ struct BatchRun::State {
     ProgressRecord& progress;
     RunTotals totals;
     std::atomic<bool> aborting{false};
-    int wakeFd = -1;            // written by abort() to end a wait at once
+    UniqueFd wakeFd;            // written by abort() to end a wait at once
     std::thread thread;
 
     State(const Settings& s, const ConversionJob& j, const PreparedRun& prepared, const FormatTables& f, Queue q,
@@ -315,16 +130,10 @@ struct BatchRun::State {
         job.saveFlags = prepared.saveFlags;
         font = prepared.font;
         jobs = prepared.jobs > 0 ? prepared.jobs : jobCountFor(settings, queue);
-        wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        wakeFd.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
         progress.reset();
         totals.queued = static_cast<int32_t>(queue.size());
     }
-    ~State()
-    {
-        if (wakeFd >= 0)
-            ::close(wakeFd);
-    }
-
     std::optional<WatermarkFont> font;
     int jobs = 1;
 };
@@ -336,7 +145,7 @@ public:
     explicit Conversion(BatchRun::State& run)
         : run_(run), processes_(std::max(1, run.jobs)),
           runMessage_(runMessage(run.settings, run.job, run.font ? &*run.font : nullptr)),
-          local_(run.options.executable.empty() || run.options.namesOnly),
+          local_(run.options.executable.empty() || run.options.namesOnly), claims_(run.queue),
           namesOnly_(run.options.namesOnly), rule_(existingFilesRule(run.settings))
     {
         upcomingRandom_.push_back(run.job.randomNumber);
@@ -345,9 +154,6 @@ public:
         const char* own = std::getenv("OMP_NUM_THREADS");
         ownThreadCount_ = own && *own;
         memoryShare_ = renderMemoryShare(availableMemory(), static_cast<int>(processes_.size()));
-        for (const QueuedFile& file : run.queue)
-            if (auto identity = identityOf(file.path))
-                inputs_.insert(*identity);
     }
 
     ~Conversion()
@@ -358,37 +164,50 @@ public:
                 ::unlink(file.reply->temporaryPath.c_str());
         }
         for (auto& process : processes_)
-            stopProcess(process, false);
+            stopRenderProcess(process, false);
     }
 
     void run()
     {
         const size_t total = run_.queue.size();
         while (!run_.aborting) {
+            // The oldest file, drawn again, goes before any new one.
+            if (!inFlight_.empty() && awaitsProcess(inFlight_.front())) {
+                startFirstRenderer();
+                if (freeProcess() >= 0)
+                    send(inFlight_.front(), freeProcess());
+            }
             // Hand out work before committing: no render process waits while
             // this one renames, dates and logs the previous output. A file
             // whose output is there to keep needs no render process at all.
-            while (next_ < total && !run_.aborting && mayContinue(run_.progress)) {
-                if (keptBeforeRendering(next_)) {
-                    queueUnrendered(next_++);
-                    continue;
+            while (next_ < total && !run_.aborting) {
+                const bool kept = keptBeforeRendering(next_);
+                if (!kept) {
+                    startFirstRenderer();
+                    if (freeProcess() < 0 || renderingInFlight() >= inFlightLimit())
+                        break;
                 }
-                startFirstRenderer();
-                if (freeProcess() < 0 || renderingInFlight() >= inFlightLimit())
+                // While a question holds new files back, the files in hand go on.
+                if (kept && run_.progress.paused && !inFlight_.empty())
                     break;
-                dispatch(next_++, freeProcess());
+                if (!mayContinue(run_.progress))
+                    break;
+                kept ? queueUnrendered(next_++) : dispatch(next_++, freeProcess());
             }
             if (inFlight_.empty() || run_.aborting)
                 break;
-            if (inFlight_.front().reply && !flushPending(inFlight_.front()))
-                commitFront();
-            else
+            FileInFlight& front = inFlight_.front();
+            if (!front.reply || flushPending(front))
                 waitForReplies();
+            else if (takeFixedCounter(front), renderedWithStaleCounters(front))
+                renderAgain(front);
+            else
+                commitFront();
         }
         if (run_.aborting)
             abandonFilesInHand();
         for (auto& process : processes_)
-            if (!stopProcess(process, false))
+            if (!stopRenderProcess(process, false))
                 ++unhealthyExits_;
         finish();
     }
@@ -405,82 +224,68 @@ private:
     }
 
     // Started with the first file that needs one, so a run that only keeps
-    // outputs starts none.
+    // outputs, or only names them, starts none.
     void startFirstRenderer()
     {
         if (rendererTried_)
             return;
         rendererTried_ = true;
-        if (!local_ && !startProcess(processes_[0], run_.options.executable, runMessage_, threadsPerFile_, memoryShare_)) {
+        if (!local_ &&
+            !startRenderProcess(processes_[0], run_.options.executable, runMessage_, threadsPerFile_, memoryShare_)) {
             local_ = true;  // no render process can start: render here, one file at a time
             processes_.resize(1);
         }
     }
 
-    /// The job as it will name the queued file, `ahead` files after the oldest in flight.
-    ConversionJob jobFor(size_t entryIndex, size_t ahead)
+    /// Decided from the file system before any render process is asked, with
+    /// the numbers the file gets if every file before it succeeds; its turn
+    /// in the commit decides again with the numbers as they are then. A run
+    /// that only names files renders none.
+    bool keptBeforeRendering(size_t entryIndex)
     {
+        nextForeseen_.reset();
+        if (rule_ == ExistingFiles::Replace && !namesOnly_)
+            return false;
         const QueuedFile& entry = run_.queue[entryIndex];
+        const size_t ahead = inFlight_.size();
         ConversionJob job = run_.job;
         job.inputPath = entry.path;
         job.relativeSubfolder = entry.relativeSubfolder;
         job.counter = entry.fixedCounter ? entry.fixedCounter : run_.job.counter + static_cast<int32_t>(ahead);
         job.randomNumber = randomNumberAhead(ahead);
         job.frameNumber = 1;
-        return job;
+        // A name that shows the image is known only once the file is rendered.
+        if (!nameDependsOnImage(run_.settings.filenameMask, job))
+            nextForeseen_ = claims_.foreseenName(outputPathFor(job, run_.settings));
+        return namesOnly_ ||
+               (nextForeseen_ && !claims_.namesAnInput(*nextForeseen_) &&
+                keepsExistingOutput(existingFilesRuleFor(rule_, run_.settings, job), *nextForeseen_, entry.path));
     }
 
-    /// The rule for one file: a name that an input's own name gives a
-    /// random number cannot be found again either.
-    ExistingFiles ruleFor(const ConversionJob& job) const
+    /// Takes the name foreseen for the next file along into flight.
+    void foreseeFor(FileInFlight& file)
     {
-        if (rule_ != ExistingFiles::Replace && job.inputPath.find('%') != std::string::npos &&
-            nameDependsOnRandomNumber(run_.settings.filenameMask, job))
-            return ExistingFiles::Replace;
-        return rule_;
-    }
-
-    /// The output path the file gets if every file before it succeeds, when
-    /// it does not depend on the rendered image; any image values do then.
-    std::optional<std::string> pathBeforeRendering(const ConversionJob& job) const
-    {
-        if (nameDependsOnImage(run_.settings.filenameMask, job))
-            return std::nullopt;
-        return unclaimedName(outputPathFor(job, run_.settings), &namedAhead_);
-    }
-
-    /// Decided from the file system before any render process is asked; the
-    /// file's turn in the commit decides again with the names as they are
-    /// then. A run that only names files renders none.
-    bool keptBeforeRendering(size_t entryIndex)
-    {
-        nextPrediction_.reset();
-        if (rule_ == ExistingFiles::Replace && !namesOnly_)
-            return false;
-        const ConversionJob job = jobFor(entryIndex, inFlight_.size());
-        nextPrediction_ = pathBeforeRendering(job);
-        return namesOnly_ || (nextPrediction_ && !namesAnInput(*nextPrediction_) &&
-                              keepsExistingOutput(ruleFor(job), *nextPrediction_, job.inputPath));
+        if (nextForeseen_) {
+            file.foreseenPath = *nextForeseen_;
+            claims_.foresee(file.foreseenPath);
+        }
+        nextForeseen_.reset();
     }
 
     void queueUnrendered(size_t entryIndex)
     {
         const QueuedFile& entry = run_.queue[entryIndex];
-        // Files a killed run left in a folder go, even where nothing is written.
+        // Files a killed run left in a folder go, also where nothing is written.
         if (!namesOnly_ && swept_.insert(destinationFolder(entry)).second)
             removeStaleTemporaries(destinationFolder(entry));
-        size_t ahead = inFlight_.size();
+        const size_t ahead = inFlight_.size();
         FileInFlight file;
         file.entry = entryIndex;
         file.counter = entry.fixedCounter ? entry.fixedCounter : run_.job.counter + static_cast<int32_t>(ahead);
         file.randomNumber = randomNumberAhead(ahead);
         file.unrendered = true;
         file.reply = RenderReply{};
-        if (nextPrediction_) {
-            file.predictedPath = *nextPrediction_;
-            namedAhead_.insert(file.predictedPath);
-        }
-        nextPrediction_.reset();
+        foreseeFor(file);
         inFlight_.push_back(std::move(file));
         ++run_.totals.started;
         if (run_.observer.fileStarted)
@@ -533,11 +338,11 @@ private:
         // A process that died while idle costs no file: a fresh one takes it.
         for (int attempt = 0; attempt < 2; ++attempt) {
             if (!process.alive() &&
-                !startProcess(process, run_.options.executable, runMessage_, threadsPerFile_, memoryShare_))
+                !startRenderProcess(process, run_.options.executable, runMessage_, threadsPerFile_, memoryShare_))
                 break;
-            if (sendMessage(process.toChild, requestMessage(requestFor(file))))
+            if (sendMessage(process.toChild.get(), requestMessage(requestFor(file))))
                 return;
-            stopProcess(process, true);
+            stopRenderProcess(process, true);
         }
         failInFlight(file, "cannot start a render process");
     }
@@ -576,7 +381,7 @@ private:
     void killAndClearUp(RenderProcess& process, const FileInFlight& file)
     {
         pid_t pid = process.pid;
-        stopProcess(process, true);
+        stopRenderProcess(process, true);
         if (pid > 0)
             removeTemporariesOf(destinationFolder(run_.queue[file.entry]), pid);
     }
@@ -584,8 +389,6 @@ private:
     void dispatch(size_t entryIndex, int processIndex)
     {
         const QueuedFile& entry = run_.queue[entryIndex];
-        std::optional<std::string> predicted = std::move(nextPrediction_);
-        nextPrediction_.reset();
         if (run_.settings.keepSubfolders &&
             !isDirectory(withTrailingSlash(run_.job.outputFolder) + entry.relativeSubfolder))
             createSubfolders(run_.job.outputFolder, entry.relativeSubfolder);
@@ -598,10 +401,7 @@ private:
         file.entry = entryIndex;
         file.counter = entry.fixedCounter ? entry.fixedCounter : run_.job.counter + static_cast<int32_t>(ahead);
         file.randomNumber = randomNumberAhead(ahead);
-        if (predicted) {
-            file.predictedPath = *predicted;
-            namedAhead_.insert(file.predictedPath);
-        }
+        foreseeFor(file);
         inFlight_.push_back(std::move(file));
         ++run_.totals.started;
         if (run_.observer.fileStarted)
@@ -669,7 +469,7 @@ private:
         for (auto& file : inFlight_) {
             if (file.reply || file.process < 0)
                 continue;
-            fds.push_back({processes_[file.process].fromChild, POLLIN, 0});
+            fds.push_back({processes_[file.process].fromChild.get(), POLLIN, 0});
             owners.push_back(file.process);
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 file.started + run_.options.fileTimeLimit - now).count();
@@ -682,7 +482,7 @@ private:
         if (inFlight_.front().reply)
             timeoutMs = timeoutMs < 0 ? kFlushCheckMs : std::min(timeoutMs, kFlushCheckMs);
         // A stop asked while paused or a window's abort must not wait for a decode.
-        fds.push_back({run_.wakeFd, POLLIN, 0});
+        fds.push_back({run_.wakeFd.get(), POLLIN, 0});
         int ready = ::poll(fds.data(), fds.size(), timeoutMs);
         if (ready < 0 || run_.aborting)
             return;  // interrupted or aborted: look again
@@ -692,7 +492,7 @@ private:
             FileInFlight* file = fileOf(owners[i]);
             RenderProcess& process = processes_[owners[i]];
             RenderReply reply;
-            auto message = receiveMessage(process.fromChild);
+            auto message = receiveMessage(process.fromChild.get());
             if (message && parseReply(*message, reply)) {
                 adoptRenderedFile(reply);
                 file->reply = reply;
@@ -721,148 +521,55 @@ private:
                (file.counter != run_.job.counter || file.randomNumber != run_.job.randomNumber);
     }
 
+    // A slice of a split run numbers each file by its place in the whole queue.
+    void takeFixedCounter(const FileInFlight& file)
+    {
+        if (int32_t fixed = run_.queue[file.entry].fixedCounter)
+            run_.job.counter = fixed;
+    }
+
+    // Waits in flight for the next free render process, ahead of new files.
     void renderAgain(FileInFlight& file)
     {
         finishFlush(file);
         if (!file.reply->temporaryPath.empty())
             ::unlink(file.reply->temporaryPath.c_str());
         file.unrendered = false;
-        startFirstRenderer();
         file.counter = run_.job.counter;
         file.randomNumber = run_.job.randomNumber;
         file.reply.reset();
-        // One file per process at a time: replies are matched to files by process.
-        int processIndex = freeProcess();
-        while (processIndex < 0 && !run_.aborting) {
-            waitForReplies();
-            processIndex = freeProcess();
-        }
-        if (run_.aborting) {
-            failInFlight(file, "the run was aborted");
-            return;
-        }
-        send(file, processIndex);
-        while (!file.reply && !run_.aborting)
-            waitForReplies();
-        if (!file.reply)
-            failInFlight(file, "the run was aborted");
+        file.process = -1;
+        file.drawnAgain = true;
     }
 
-    /// The name the template gives, unless an earlier file of this run
-    /// already wrote or kept it (or, foreseeing, will): then the first free
-    /// "_2", "_3", ... variant.
-    std::string unclaimedName(const std::string& named, const std::multiset<std::string>* ahead = nullptr) const
-    {
-        auto taken = [&](const std::string& name) {
-            return written_.count(name) != 0 || (ahead && ahead->count(name) != 0);
-        };
-        std::string candidate = named;
-        for (int number = 2; taken(candidate); ++number)
-            candidate = numberedName(named, number);
-        return candidate;
-    }
-
-    bool namesAnInput(const std::string& path) const
-    {
-        auto identity = identityOf(path);
-        return identity && inputs_.count(*identity) != 0;
-    }
-
-    /// The path an unrendered file gets at its turn, when it does not depend
-    /// on the image; the job holds the counter and random number of its turn.
-    std::optional<std::string> pathAtTurn(const FileInFlight& file) const
-    {
-        if (file.predictedPath.empty())
-            return std::nullopt;
-        return unclaimedName(outputPathFor(run_.job, run_.settings));
-    }
-
-    /// Whether the output at `path` stays as it is rather than being written.
-    bool keeps(const std::string& path) const
-    {
-        return !namesAnInput(path) && keepsExistingOutput(ruleFor(run_.job), path, run_.job.inputPath);
-    }
+    static bool awaitsProcess(const FileInFlight& file) { return !file.reply && file.process < 0; }
 
     void commitFront()
     {
         FileInFlight& file = inFlight_.front();
-        // A slice of a split run numbers each file by its place in the whole queue.
-        if (int32_t fixed = run_.queue[file.entry].fixedCounter)
-            run_.job.counter = fixed;
         ConversionJob& job = run_.job;
-        const QueuedFile& entry = run_.queue[file.entry];
-        job.inputPath = entry.path;
-        job.relativeSubfolder = entry.relativeSubfolder;
-        job.frameNumber = 1;
-        if (!file.predictedPath.empty())
-            namedAhead_.erase(namedAhead_.find(file.predictedPath));
-        // Kept ahead, but an earlier failure moved the numbers or the output
-        // went meanwhile: it is converted after all.
-        std::optional<std::string> unrenderedPath = file.unrendered ? pathAtTurn(file) : std::nullopt;
-        if (file.unrendered && !namesOnly_ && !(unrenderedPath && keeps(*unrenderedPath))) {
-            renderAgain(file);
-            unrenderedPath.reset();
+        const bool nameNeedsImage = file.foreseenPath.empty();
+        if (!file.foreseenPath.empty()) {
+            claims_.forget(file.foreseenPath);
+            file.foreseenPath.clear();
         }
-        if (renderedWithStaleCounters(file))
-            renderAgain(file);
-        RenderReply& reply = *file.reply;
-        job.sourceDepth = reply.sourceDepth;
-        const int32_t runDepth = job.targetDepth;
-        if (job.automaticDepth)
-            job.targetDepth = reply.targetDepth;
-        job.finalWidth = reply.finalWidth;
-        job.finalHeight = reply.finalHeight;
-
-        FileResult result;
-        result.queueIndex = file.entry;
-        result.inputPath = entry.path;
-        result.relativeSubfolder = entry.relativeSubfolder;
-        result.counter = job.counter;
-        result.randomNumber = job.randomNumber;
-        result.reason = reply.error;
-        result.finalWidth = reply.finalWidth;
-        result.finalHeight = reply.finalHeight;
-        result.frameNumber = job.frameNumber;
-        result.sourceDepth = reply.sourceDepth;
-        result.targetDepth = job.targetDepth;
-        if (namesOnly_) {
-            // Named as the run would name it, assuming it converts.
-            if (unrenderedPath) {
-                result.outputPath = *unrenderedPath;
-                result.skipped = keeps(*unrenderedPath);
-                written_.insert(*unrenderedPath);
-            } else {
-                result.outputPath = destinationFolder(entry) + run_.settings.filenameMask;
-            }
-            result.reason.clear();
-        } else if (unrenderedPath) {
-            result.skipped = true;
-            result.outputPath = *unrenderedPath;
-            written_.insert(*unrenderedPath);
-        } else if (reply.rendered) {
-            TemporaryOutput temporary(reply.temporaryPath);
-            reply.temporaryPath.clear();
-            std::string outputPath = unclaimedName(outputPathFor(job, run_.settings));
-            if (namesAnInput(outputPath)) {
-                result.reason = "output would overwrite an input";
-            } else if (keeps(outputPath)) {
-                // Its name needed the image: only the write is saved.
-                result.skipped = true;
-                result.outputPath = outputPath;
-                written_.insert(outputPath);
-            } else {
-                // Dated before the rename, so the final name never shows another date.
-                applyOutputTimestamp(temporary.path(), entry.path, run_.settings);
-                if (commitOutput(temporary, outputPath, result.reason)) {
-                    result.converted = true;
-                    result.outputPath = outputPath;
-                    written_.insert(outputPath);
-                }
+        std::optional<FileResult> unrendered;
+        if (file.unrendered) {
+            unrendered = commitUnrendered(file.entry, run_.queue[file.entry], job, run_.settings, claims_, rule_,
+                                          namesOnly_, nameNeedsImage);
+            if (!unrendered) {
+                // Its output is not there to keep after all.
+                const QueuedFile& entry = run_.queue[file.entry];
+                if (run_.settings.keepSubfolders)
+                    createSubfolders(run_.job.outputFolder, entry.relativeSubfolder);
+                renderAgain(file);
+                return;
             }
         }
+        FileResult result = unrendered ? std::move(*unrendered)
+                                       : commitFile(file.entry, run_.queue[file.entry], *file.reply, job,
+                                                    run_.settings, claims_, rule_);
         if (result.converted || result.skipped || namesOnly_) {
-            result.reason.clear();
-            job.outputPath = result.outputPath;
             if (result.converted) {
                 ++run_.totals.converted;
                 auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - file.started);
@@ -877,11 +584,7 @@ private:
             ++job.counter;
         } else {
             lastDuration_ = 0;
-            if (result.reason.empty())
-                result.reason = "not decodable";
         }
-        if (job.automaticDepth)
-            job.targetDepth = runDepth;
         inFlight_.pop_front();
         {
             std::lock_guard lock(run_.progress.mutex);
@@ -895,12 +598,22 @@ private:
     /// Abort: every file in hand ends now and leaves nothing behind.
     void abandonFilesInHand()
     {
+        const auto folders = foldersInHand();
         for (auto& process : processes_) {
             pid_t pid = process.pid;
-            stopProcess(process, true);
+            stopRenderProcess(process, true);
             if (pid > 0)
-                for (const auto& folder : foldersInHand())
+                for (const auto& folder : folders)
                     removeTemporariesOf(folder, pid);
+        }
+        // A file drawn again for its counters had its turn already: it ends as
+        // its second rendering did, or as aborted when that had not come back.
+        if (!inFlight_.empty() && inFlight_.front().drawnAgain) {
+            FileInFlight& front = inFlight_.front();
+            if (!front.reply)
+                failInFlight(front, "the run was aborted");
+            finishFlush(front);
+            commitFront();
         }
         for (auto& file : inFlight_) {
             finishFlush(file);
@@ -938,13 +651,11 @@ private:
     size_t next_ = 0;
     size_t readAheadUpTo_ = 0;               // queued files already read ahead
     std::vector<std::future<void>> readAheads_;
-    std::set<FileIdentity> inputs_;          // every queued input, to never write over one
-    std::set<std::string> written_;          // outputs of this run so far, written or kept
-    std::multiset<std::string> namedAhead_;  // names foreseen for the files in flight
-    std::optional<std::string> nextPrediction_;  // the next file's, between its decision and its dispatch
-    bool namesOnly_ = false;
+    OutputClaims claims_;                    // the queued inputs and this run's outputs so far
+    bool namesOnly_ = false;                 // a dry run
     ExistingFiles rule_ = ExistingFiles::Replace;
     bool rendererTried_ = false;
+    std::optional<std::string> nextForeseen_;  // the next file's name, between its decision and its dispatch
     std::set<std::string> swept_;            // folders cleared of stale temporary files
     int64_t lastDuration_ = 0;
     int cores_ = 1;
@@ -999,7 +710,7 @@ void BatchRun::abort()
     state_->aborting = true;
     stop();
     uint64_t one = 1;
-    (void)!::write(state_->wakeFd, &one, sizeof one);
+    (void)!::write(state_->wakeFd.get(), &one, sizeof one);
 }
 
 void BatchRun::join()

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/job.h"
+#include "engine/batch/commit.h"
 #include "engine/formats.h"
 #include "engine/run/progress.h"
 #include "engine/run/queue.h"
@@ -20,24 +21,6 @@
 #include <vector>
 
 namespace quill {
-
-/// What became of one queued file.
-struct FileResult {
-    size_t queueIndex = 0;      // position in the run's queue, from 0
-    std::string inputPath;
-    std::string relativeSubfolder;
-    bool converted = false;
-    bool skipped = false;       // its output was there already and is kept
-    std::string outputPath;     // the name written or kept; empty when neither
-    std::string reason;         // why it failed, in plain words; empty when converted
-    int32_t counter = 0;        // the %n% and %rnd% values it was named with
-    int32_t randomNumber = 0;
-    int32_t finalWidth = 0;     // after rotation and resize
-    int32_t finalHeight = 0;
-    int32_t frameNumber = 0;    // the frame written (%frame%)
-    int32_t sourceDepth = 0;    // bits per pixel as decoded
-    int32_t targetDepth = 0;    // bits per pixel written
-};
 
 struct RunTotals {
     int32_t queued = 0;
@@ -67,13 +50,6 @@ struct RunOptions {
     /// decoded image is given as the output folder and the template.
     bool namesOnly = false;
 };
-
-/// The debug log's lines for one file: "Processing: ", "File Format: ", then
-/// "[OK] Saving As: " or "[ERROR] Unable to convert the file!" and "Reason: ".
-std::vector<std::string> debugLogLines(const FileResult& result);
-
-/// The running executable (/proc/self/exe), for RunOptions::executable.
-std::string ownExecutable();
 
 class BatchRun {
 public:

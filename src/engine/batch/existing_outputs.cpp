@@ -23,6 +23,14 @@ ExistingFiles existingFilesRule(const Settings& settings)
     return codeOf<ExistingFiles>(settings.existingFiles);
 }
 
+ExistingFiles existingFilesRuleFor(ExistingFiles runRule, const Settings& settings, const ConversionJob& job)
+{
+    if (runRule != ExistingFiles::Replace && job.inputPath.find('%') != std::string::npos &&
+        nameDependsOnRandomNumber(settings.filenameMask, job))
+        return ExistingFiles::Replace;
+    return runRule;
+}
+
 bool keepsExistingOutput(ExistingFiles rule, const std::string& outputPath, const std::string& inputPath)
 {
     if (rule == ExistingFiles::Replace)
