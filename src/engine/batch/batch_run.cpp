@@ -258,8 +258,9 @@ private:
         if (!nameDependsOnImage(run_.settings.filenameMask, job))
             nextForeseen_ = claims_.foreseenName(outputPathFor(job, run_.settings));
         return namesOnly_ ||
-               (nextForeseen_ && !claims_.namesAnInput(*nextForeseen_) &&
-                keepsExistingOutput(existingFilesRuleFor(rule_, run_.settings, job), *nextForeseen_, entry.path));
+               (nextForeseen_ &&
+                keepsExistingOutput(existingFilesRuleFor(rule_, run_.settings, job), *nextForeseen_, entry.path) &&
+                !claims_.namesAnInput(*nextForeseen_));
     }
 
     /// Takes the name foreseen for the next file along into flight.
@@ -548,15 +549,14 @@ private:
     {
         FileInFlight& file = inFlight_.front();
         ConversionJob& job = run_.job;
-        const bool nameNeedsImage = file.foreseenPath.empty();
-        if (!file.foreseenPath.empty()) {
-            claims_.forget(file.foreseenPath);
-            file.foreseenPath.clear();
-        }
+        const std::string foreseenPath = std::move(file.foreseenPath);
+        file.foreseenPath.clear();
+        if (!foreseenPath.empty())
+            claims_.forget(foreseenPath);
         std::optional<FileResult> unrendered;
         if (file.unrendered) {
             unrendered = commitUnrendered(file.entry, run_.queue[file.entry], job, run_.settings, claims_, rule_,
-                                          namesOnly_, nameNeedsImage);
+                                          namesOnly_, foreseenPath);
             if (!unrendered) {
                 // Its output is not there to keep after all.
                 const QueuedFile& entry = run_.queue[file.entry];

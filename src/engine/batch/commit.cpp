@@ -127,7 +127,7 @@ FileResult commitFile(size_t queueIndex, const QueuedFile& entry, RenderReply& r
 
 std::optional<FileResult> commitUnrendered(size_t queueIndex, const QueuedFile& entry, ConversionJob& job,
                                            const Settings& settings, OutputClaims& claims, ExistingFiles rule,
-                                           bool namesOnly, bool nameNeedsImage)
+                                           bool namesOnly, const std::string& foreseenPath)
 {
     job.inputPath = entry.path;
     job.relativeSubfolder = entry.relativeSubfolder;
@@ -139,15 +139,17 @@ std::optional<FileResult> commitUnrendered(size_t queueIndex, const QueuedFile& 
     result.counter = job.counter;
     result.randomNumber = job.randomNumber;
     result.frameNumber = job.frameNumber;
-    if (namesOnly && nameNeedsImage) {
+    if (namesOnly && foreseenPath.empty()) {
         std::string folder = withTrailingSlash(job.outputFolder);
         result.outputPath = (settings.keepSubfolders ? folder + entry.relativeSubfolder : folder) + settings.filenameMask;
         return result;
     }
-    // Any image values do: the name does not show them.
+    // Any image values do: the name does not show them. The path foreseen
+    // was looked at on the disk when the file was queued.
     std::string outputPath = claims.unclaimedName(outputPathFor(job, settings));
-    const bool kept = !claims.namesAnInput(outputPath) &&
-                      keepsExistingOutput(existingFilesRuleFor(rule, settings, job), outputPath, entry.path);
+    const bool kept = (outputPath == foreseenPath && !namesOnly) ||
+                      (!claims.namesAnInput(outputPath) &&
+                       keepsExistingOutput(existingFilesRuleFor(rule, settings, job), outputPath, entry.path));
     if (!kept && !namesOnly)
         return std::nullopt;
     result.skipped = kept;

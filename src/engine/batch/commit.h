@@ -83,11 +83,12 @@ FileResult commitFile(size_t queueIndex, const QueuedFile& entry, RenderReply& r
 
 /// The turn of a file no render process was given: its output is kept when it
 /// is there to keep; with `namesOnly` it is named as the run would name it
-/// (as the output folder and the template when `nameNeedsImage`). Nothing
-/// when it must be rendered after all: an earlier failure moved the numbers,
-/// or the output went meanwhile.
+/// (as the output folder and the template when its name needs the image:
+/// `foreseenPath` is empty). Nothing when it must be rendered after all: an
+/// earlier failure moved the numbers off the path foreseen for it, whose
+/// output was found there to keep.
 std::optional<FileResult> commitUnrendered(size_t queueIndex, const QueuedFile& entry, ConversionJob& job,
                                            const Settings& settings, OutputClaims& claims, ExistingFiles rule,
-                                           bool namesOnly, bool nameNeedsImage);
+                                           bool namesOnly, const std::string& foreseenPath);
 
 }  // namespace quill
