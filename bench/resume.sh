@@ -46,6 +46,7 @@ copies "$work/big-out" 10000 "$work/seed"
 # 1,000 inputs converted once; 100 of them (every tenth) lose their output
 # before each timed run. The same 100 alone in a folder of their own.
 copies "$work/mid" 1000
+mkdir -p "$work/mid-out"
 "$quillmere" -q -i "$work/mid" -o "$work/mid-out"
 (cd "$work/mid" && find . -name '*0.dng' | sort) > "$work/missing.txt"
 [ "$(wc -l < "$work/missing.txt")" -eq 100 ]
