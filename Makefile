@@ -30,6 +30,7 @@ bench: build
 	bash bench/parallel.sh $(BUILD)
 	bash bench/shard.sh $(BUILD)
 	bash bench/thumbnail.sh $(BUILD)
+	bash bench/resume.sh $(BUILD)
 
 FUZZ_SECONDS ?= 60
 fuzz:

@@ -9,6 +9,7 @@
 #include "cli/terminal_text.h"
 #include "engine/batch/batch_run.h"
 #include "engine/formats.h"
+#include "engine/run/output_name.h"
 #include "engine/run/progress.h"
 #include "inputs/folder_import.h"
 #include "inputs/input_list.h"
@@ -181,7 +182,7 @@ RunObserver failureLog(std::vector<std::string>* held)
 {
     RunObserver observer;
     observer.fileDone = [held](const FileResult& result) {
-        if (result.converted)
+        if (result.converted || result.skipped)
             return;
         std::string line = "Not converted: " + escapeControls(result.inputPath) + " (" + result.reason + ")";
         if (held)
@@ -192,19 +193,33 @@ RunObserver failureLog(std::vector<std::string>* held)
     return observer;
 }
 
+/// A dry run's line for each file, in queue order.
+RunObserver dryRunLines()
+{
+    RunObserver observer;
+    observer.fileDone = [](const FileResult& result) {
+        printLine(result.inputPath + " -> " + (result.skipped ? std::string("(skipped)") : result.outputPath));
+    };
+    return observer;
+}
+
 /// Runs the conversion on a thread of its own; on a terminal (neither quiet
 /// nor debug) this thread redraws one progress line until the run ends.
 std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, const Queue& queue)
 {
     const auto total = static_cast<int32_t>(queue.size());
     CommandLineRecords& records = run.records;
+    const bool dryRun = records.settings.dryRun != 0;
     RunOptions options;
     options.executable = ownExecutable();
     options.fileTimeLimit = fileTimeLimit();
-    bool showProgress = !run.quiet && !run.debug && progressLineWanted();
+    options.namesOnly = dryRun;
+    bool showProgress = !run.quiet && !run.debug && !dryRun && progressLineWanted();
     std::vector<std::string> heldFailures;  // written by the run's thread, read after it ended
-    RunObserver observer =
-        run.debug ? debugLog() : run.quiet ? RunObserver{} : failureLog(showProgress ? &heldFailures : nullptr);
+    RunObserver observer = dryRun      ? dryRunLines()
+                           : run.debug ? debugLog()
+                           : run.quiet ? RunObserver{}
+                                       : failureLog(showProgress ? &heldFailures : nullptr);
     BatchRun batch(records.settings, records.job, prepared, records.formats, queue, std::move(observer), options);
     run.interrupt.redirect(batch.progress().running);
     auto started = std::chrono::steady_clock::now();
@@ -230,6 +245,20 @@ std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, co
     for (const std::string& line : heldFailures)
         printLine(line);
     return batch.totals();
+}
+
+/// The totals of a dry run: what a real run would convert and keep.
+int reportDryRun(Run& run, const RunTotals& totals, int32_t total)
+{
+    if (totals.stopped) {
+        printLine(run.message("Msg", "Conversion is not complete"));
+        return kExitIncomplete;
+    }
+    if (!run.quiet)
+        printLine("Files to convert: " + std::to_string(total - totals.skipped) + " of " + std::to_string(total));
+    if (totals.skipped > 0)
+        run.status("Msg", "Files skipped", std::to_string(totals.skipped));
+    return kExitSuccess;
 }
 
 int checkAndConvert(Run& run)
@@ -273,12 +302,21 @@ int checkAndConvert(Run& run)
     // A slice's totals count its own files.
     const Queue queue = sliceOf(records.inputs.entries, *shard);
     total = static_cast<int32_t>(queue.size());
-    run.status("General", "Converting");
+    const bool dryRun = records.settings.dryRun != 0;
+    if (!dryRun)
+        run.status("General", "Converting");
+    else if (nameTemplateNeedsImage(records.settings.filenameMask, prepared.automaticDepth))
+        printLine("Names hold values of the decoded image: the template is shown instead of each name");
     std::optional<RunTotals> totals = convertQueued(run, prepared, queue);
     if (!totals)
         return kExitError;
-    // A slice may hold no file of a short queue: it has done all it was given.
-    if ((totals->converted > 0 || *total == 0) && !totals->stopped) {
+    if (dryRun)
+        return reportDryRun(run, *totals, *total);
+    // Outputs kept as they were count as done, so a resumed run that finishes
+    // the rest succeeds. A slice may hold no file of a short queue: it has
+    // done all it was given.
+    const int32_t done = totals->converted + totals->skipped;
+    if ((done > 0 || *total == 0) && !totals->stopped) {
         run.status("Msg", "Conversion complete");
         run.status("Msg", "Files converted", std::to_string(totals->converted), std::to_string(*total));
     } else {
@@ -286,9 +324,11 @@ int checkAndConvert(Run& run)
         if (totals->converted > 0)
             run.status("Msg", "Files converted", std::to_string(totals->converted), std::to_string(*total));
     }
-    // Only a run that converted everything it queued, with every render
-    // process ending cleanly, succeeded.
-    bool complete = totals->converted == *total && totals->unhealthyRenderExits == 0;
+    if (totals->skipped > 0)
+        run.status("Msg", "Files skipped", std::to_string(totals->skipped));
+    // Only a run that converted or kept everything it queued, with every
+    // render process ending cleanly, succeeded.
+    bool complete = done == *total && totals->unhealthyRenderExits == 0;
     return complete ? kExitSuccess : kExitIncomplete;
 }
 

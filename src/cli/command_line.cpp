@@ -7,10 +7,13 @@
 #include "cli/options.h"
 #include "cli/thumbnail.h"
 #include "cli/usage.h"
+#include "cli/vocabularies.h"
 #include "engine/formats.h"
+#include "engine/run/output_name.h"
 #include "inputs/input_list.h"
 #include "settings/settings.h"
 #include "settings/defaults.h"
+#include "settings/setting_codes.h"
 #include "text/language.h"
 
 #include <algorithm>
@@ -56,6 +59,17 @@ void capJobCount(Settings& settings, std::vector<std::string>& warnings)
     warnings.push_back("--JOBS=" + std::to_string(settings.workerThreads) + " is more than " +
                        std::to_string(kMostJobsPerCore) + " per core; " + std::to_string(most) + " is used");
     settings.workerThreads = most;
+}
+
+// A random number is drawn anew by every run, so an output named with one is
+// never found again: keeping or updating such outputs would only add copies.
+void noteUnresumableTemplate(Settings& settings, std::vector<std::string>& warnings)
+{
+    if (is(settings.existingFiles, ExistingFiles::Replace) || !nameTemplateUsesRandomNumber(settings.filenameMask))
+        return;
+    warnings.push_back("--EXISTING-FILES=" + numberToKeyword(kExistingFilesVocabulary, settings.existingFiles) +
+                       " cannot find outputs named with %rnd% again; existing files are replaced");
+    settings.existingFiles = static_cast<uint8_t>(ExistingFiles::Replace);
 }
 
 // Arguments left unread are said, so a mistyped option name does not pass
@@ -110,6 +124,7 @@ ParsedOptions parseOptions(const ArgumentList& arguments, ConversionJob& job, Se
             parsed.error = kMissingValueMessage;
     }
     capJobCount(settings, parsed.warnings);
+    noteUnresumableTemplate(settings, parsed.warnings);
     return parsed;
 }
 

@@ -181,10 +181,13 @@ const OptionRow kOptionTable[] = {
     toggle("--NO-SUBFOLDERS", "Advanced", "Keep Subfolders", &S::keepSubfolders, 0),
     // How many files convert at once; 0 lets the program choose.
     count("--JOBS", "Advanced", "Worker Threads", &S::workerThreads),
+    keyword("--EXISTING-FILES", "Advanced", "Existing Files", &S::existingFiles, kExistingFilesVocabulary),
     {"--PROFILE", {}, {}, ValueKind::Profile, std::monostate{}},
     // One slice of a run split over several processes or machines; checked
     // when the run starts. Never stored.
     {"--SHARD", {}, {}, ValueKind::Text, &S::shard},
+    // Names every file as the run would and writes nothing. Never stored.
+    {"--DRY-RUN", {}, {}, ValueKind::Switch, &S::dryRun, -1, 1},
 };
 
 // Bytes keep the low 8 bits of the number, as the configuration file does.

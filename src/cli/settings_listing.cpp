@@ -184,6 +184,7 @@ void listNaming(const Settings& settings, const LinePrinter& print)
     if (is(settings.fileTimestamp, FileTimestamp::Custom))
         list({"Custom Timestamp: ", &S::customTimestamp}, settings, print);
     list({"Keep Subfolders: ", &S::keepSubfolders}, settings, print);
+    list({"Existing Files: ", &S::existingFiles, kExistingFilesVocabulary}, settings, print);
 }
 
 void listAt(ListingPoint point, const std::string& value, const Settings& settings, const LinePrinter& print)

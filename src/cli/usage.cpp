@@ -85,6 +85,11 @@ std::vector<std::string> usageLines(const std::string& programName, const Format
         "  -p, --pause               Pause at exit",
         "  --jobs=NUM                Convert NUM files at once, 0 = automatic",
         "  --shard=K/N               Convert only the K-th of every N queued files",
+        "  --existing-files=STR      Outputs already there, STR = (replace | skip | update)",
+        "                            update: replace those older than their input;",
+        "                            decided before decoding unless the name holds",
+        "                            %width%, %height% or an automatic %bpp%",
+        "  --dry-run                 Print every output name, convert nothing",
         "  -v, --version             Display version information and exit",
     };
 }

@@ -48,13 +48,14 @@ constexpr VocabularyWord kPosition[] = {
     {"BOTTOMLEFT", 6}, {"BOTTOMCENTER", 7}, {"BOTTOMRIGHT", 8}};
 constexpr VocabularyWord kSizeMode[] = {{"FIXED", 0}};
 constexpr VocabularyWord kFileTimestamp[] = {{"CURRENT", 0}, {"ORIGINAL", 1}, {"CUSTOM", 2}};
+constexpr VocabularyWord kExistingFiles[] = {{"REPLACE", 0}, {"SKIP", 1}, {"UPDATE", 2}};
 
 constexpr std::array<std::span<const VocabularyWord>, kVocabularyCount> kVocabularies = {
     kDdsLoad,         kRawLoad,         kFrameLoading, kRawToneMapping, kCompression,
     kBmpColorTable,   kColorMode,       kJpegChroma,   kJpegSaveAs,     kRotationType,
     kSizeUnit,        kResizeType,      kResizeAlgorithm, kDitherAlgorithm, kFrameKind,
     kWatermarkKind,   kFontStyle,       kFontEffect,   kTextAlignment,  kBoundary,
-    kPosition,        kSizeMode,        kFileTimestamp};
+    kPosition,        kSizeMode,        kFileTimestamp, kExistingFiles};
 
 std::string trimmedUpperCase(std::string_view value)
 {

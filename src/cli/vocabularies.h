@@ -17,7 +17,9 @@ struct VocabularyWord {
 };
 
 /// Vocabularies are numbered 0 to kVocabularyCount - 1.
-inline constexpr int kVocabularyCount = 23;
+inline constexpr int kVocabularyCount = 24;
+/// REPLACE, SKIP, UPDATE: what becomes of an output already there.
+inline constexpr int kExistingFilesVocabulary = 23;
 
 /// The words of one vocabulary in their listed order; empty for an unknown number.
 std::span<const VocabularyWord> vocabulary(int number);

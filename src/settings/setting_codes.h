@@ -24,6 +24,7 @@ enum class FontEffect : uint8_t { None, Underline, Strikeout };
 enum class TextAlignment : uint8_t { Left, Center, Right };
 enum class Boundary : uint8_t { Image, Frame };
 enum class FileTimestamp : uint8_t { Current, Original, Custom };
+enum class ExistingFiles : uint8_t { Replace, Skip, Update };
 enum class OutFoldersHistory : uint8_t { CleanOnExit, KeepFolders };
 enum class TiffColorMode : int32_t { Rgb, Cmyk };
 enum class RleCompression : int32_t { None, Rle };

@@ -166,6 +166,7 @@ struct Settings {
     uint8_t outFoldersNumber = 5;
     uint8_t keepSubfolders = 1;
     int32_t workerThreads = 0;  // 0 = automatic
+    uint8_t existingFiles = 0;  // an output already there: 0 replaced, 1 kept, 2 replaced when older
     // [File]
     std::string recentOutFolders;
     std::string recentFiles;
@@ -175,6 +176,7 @@ struct Settings {
     // Not stored in the file.
     std::string configPath;
     std::string shard;  // "K/N": this run converts the K-th of every N queued files
+    uint8_t dryRun = 0;  // 1: name every file, write nothing
 };
 
 }  // namespace quill

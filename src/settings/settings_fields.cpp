@@ -194,6 +194,7 @@ constexpr SettingField kFields[] = {
     field("Advanced", "Out Folders Number", &S::outFoldersNumber),
     field("Advanced", "Keep Subfolders", &S::keepSubfolders),
     field("Advanced", "Worker Threads", &S::workerThreads),
+    field("Advanced", "Existing Files", &S::existingFiles),
 
     field("File", "Recent Out Folders", &S::recentOutFolders),
     field("File", "Recent Files", &S::recentFiles),

@@ -86,6 +86,7 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"Files converted", "Files converted: %s1% of %s2%"},
     {"File not converted", "1 file could not be converted"},
     {"Files not converted", "%s1% files could not be converted"},
+    {"Files skipped", "Files skipped: %s1%"},
     {"New Update", "New Update"},
     {"New Update Text", "A new version of Varnetta Quillmere is available! Are you ready to download it right now?"},
     {"No Update", "No Update"},
@@ -284,6 +285,7 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"Custom Timestamp", "Custom Timestamp:"},
     {"Keep Subfolders", "Keep Subfolders:"},
     {"Worker Threads", "Worker Threads:"},
+    {"Existing Files", "Existing Files:"},
     // texts that differ from their keys
     {"Title", "Preferences..."},
     {"Save window position", "Save Window's Coords:"},
@@ -363,6 +365,9 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"Csv", "CSV"},
     {"Csv Delimiter", "CSV Delimiter:"},
     {"Clean Recent Files", "Clean Recent Files List on Exit"},
+    {"Replace", "Replace"},
+    {"Skip", "Skip"},
+    {"Update Newer", "Update when the input is newer"},
 
     // the About window
     {"_GROUP_", "About"},

@@ -103,6 +103,10 @@ void startBatch(MainWindow& window, const BatchStartOptions& options)
         run.join();
         return run.totals().converted;
     };
+    control.skipped = [&run] {
+        run.join();
+        return run.totals().skipped;
+    };
     {
         MainWindowBusy busy(window);
         ProgressWindow progress(window, control, total);

@@ -185,6 +185,7 @@ std::vector<RowSpec> advancedRows()
         // 0 lets the program choose, as --jobs=0 does.
         {.label = "Worker Threads", .kind = K::SliderSpin, .member = &S::workerThreads, .min = 0, .max = 64,
          .tip = "Worker Threads Tip"},
+        {.label = "Existing Files", .items = {"Replace", "Skip", "Update Newer"}, .member = &S::existingFiles},
     };
 }
 

@@ -125,6 +125,13 @@ void ProgressWindow::showEnd()
                                                               std::to_string(total_))));
         timeLabel_->setText(QString::fromStdString(
             formatText(lookupText(records.language, "Dialog", "Time Remaining"), "00:00:00")));
+        // Outputs kept as they were take the time line's place: it is spent.
+        if (const int skipped = run_.skipped ? run_.skipped() : 0; skipped > 0) {
+            timeLabel_->setText(QString::fromStdString(
+                formatText(lookupText(records.language, "Msg", "Files skipped"), std::to_string(skipped))));
+            timeLabel_->show();
+            bar_->move(10, 60);
+        }
         bar_->setValue(total_ + 1);
     }
     ok_->setEnabled(true);

@@ -25,6 +25,7 @@ struct RunControl {
     std::function<bool()> ended;        // the run's thread has finished
     std::function<void()> stop;         // no new file starts
     std::function<int()> converted;     // valid once ended
+    std::function<int()> skipped;       // outputs kept as they were; valid once ended
 };
 
 class ProgressWindow : public QDialog {

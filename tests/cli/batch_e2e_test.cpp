@@ -195,6 +195,7 @@ TEST(Batch, DebugListsTheDefaultsAndEveryFile)
         "Filename Mask: %filename%.%ext%",
         "File Timestamp: CURRENT",
         "Keep Subfolders: 1",
+        "Existing Files: REPLACE",
         "Importing...",
         "Import complete, new files added: 1",
         "Converting...",
@@ -298,6 +299,7 @@ TEST(Batch, DebugListsEveryEnabledStepWithItsWords)
         "File Timestamp: CUSTOM",
         "Custom Timestamp: 1000",
         "Keep Subfolders: 0",
+        "Existing Files: REPLACE",
         "Importing...",
         "Import complete, new files added: 0",
         "Conversion stopped",
@@ -340,6 +342,7 @@ TEST(Batch, DebugListsAPictureWatermarkAndStopsAtTheFirstFailedCheck)
         "Filename Mask: %filename%.%ext%",
         "File Timestamp: CURRENT",
         "Keep Subfolders: 1",
+        "Existing Files: REPLACE",
     });
     expected.insert(expected.end(), kNothingQueued.begin() + 1, kNothingQueued.end());
     EXPECT_EQ(linesOf(picture.output), expected);

@@ -100,6 +100,7 @@ TEST(Vocabularies, WordsMatchInAnyCaseAndUnknownWordsGiveZero)
         {17, "strikethrought", 2}, {4, "ZIP", 1},         {4, "lzw", 6},
         {4, "LOGLUV", 8},       {1, "48hs", 4},           {1, "48", 5},
         {20, "bottomright", 8}, {22, "custom", 2},        {15, "IMAGE", 2},
+        {23, "skip", 1},        {23, "Update", 2},        {23, "replace", 0},
         {0, "", 0},             {99, "AUTO", 0},
     };
     for (const Case& c : cases)
@@ -123,7 +124,7 @@ TEST(Vocabularies, NumbersGiveTheFirstWordListed)
 
 TEST(Vocabularies, EveryWordReadsBackToItsNumber)
 {
-    ASSERT_EQ(kVocabularyCount, 23);
+    ASSERT_EQ(kVocabularyCount, 24);
     for (int number = 0; number < kVocabularyCount; ++number) {
         ASSERT_FALSE(vocabulary(number).empty()) << "vocabulary " << number;
         for (const VocabularyWord& entry : vocabulary(number)) {

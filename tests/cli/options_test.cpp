@@ -156,8 +156,9 @@ TEST(OptionTable, NamesAreUniqueUpperCaseLongOptions)
             EXPECT_FALSE(vocabulary(row.vocabulary).empty()) << row.name;
         }
     }
-    // The hundred-odd options plus the worker count, the profile and the slice.
-    EXPECT_EQ(names.size(), 108u);
+    // The hundred-odd options plus the worker count, the profile, the slice,
+    // the rule for existing outputs and the dry run.
+    EXPECT_EQ(names.size(), 110u);
 }
 
 TEST(OptionTable, RowsNameTheSettingsFieldTheyWrite)
@@ -279,6 +280,10 @@ TEST(CommandLineParsing, ValuesNotReadWholeAreNamedAndJobsMustBeACount)
         {{"--jobs=-2"}, {}, "Invalid jobs value"},
         {{"--jobs=4x"}, {}, "Invalid jobs value"},
         {{"--jobs=$10"}, {}, "Invalid jobs value"},
+        {{"--existing-files=keep"}, {"--EXISTING-FILES=keep is not a known value; REPLACE is used"}, ""},
+        {{"--existing-files=skip", "--filename-mask=%N%_%filename%.%ext%"}, {}, ""},
+        {{"--existing-files=update", "--filename-mask=%RND%.%ext%"},
+         {"--EXISTING-FILES=UPDATE cannot find outputs named with %rnd% again; existing files are replaced"}, ""},
     };
     for (const Case& c : cases) {
         Settings settings;

@@ -153,6 +153,39 @@ TEST(OutputName, DateAndTimeTokensComeFromTheLocalClock)
     FAIL() << "the clock never held still for one second";
 }
 
+// What a run can know of a name before it renders the file.
+TEST(OutputName, WhatANameDependsOn)
+{
+    const struct {
+        const char* nameTemplate;
+        const char* inputPath;
+        bool automaticDepth;
+        bool templateNeedsImage;
+        bool dependsOnImage;
+        bool dependsOnRandom;
+        bool templateUsesRandom;
+    } cases[] = {
+        {"%filename%.%ext%", "/in/a.nef", false, false, false, false, false},
+        {"%n%_%filename%.%ext%", "/in/a.nef", true, false, false, false, false},
+        {"%WIDTH%x%height%.%ext%", "/in/a.nef", false, true, true, false, false},
+        {"%bpp%_%filename%", "/in/a.nef", false, false, false, false, false},  // a depth fixed for the run
+        {"%bpp%_%filename%", "/in/a.nef", true, true, true, false, false},
+        {"%filename%", "/in/scan-%height%.nef", false, false, true, false, false},  // from the input's name
+        {"%Rnd%.%ext%", "/in/a.nef", false, false, false, true, true},
+        {"%filename%", "/in/scan-%rnd%.nef", false, false, false, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.nameTemplate) + " " + c.inputPath);
+        ConversionJob job = sampleJob();
+        job.inputPath = c.inputPath;
+        job.automaticDepth = c.automaticDepth;
+        EXPECT_EQ(nameTemplateNeedsImage(c.nameTemplate, c.automaticDepth), c.templateNeedsImage);
+        EXPECT_EQ(nameDependsOnImage(c.nameTemplate, job), c.dependsOnImage);
+        EXPECT_EQ(nameDependsOnRandomNumber(c.nameTemplate, job), c.dependsOnRandom);
+        EXPECT_EQ(nameTemplateUsesRandomNumber(c.nameTemplate), c.templateUsesRandom);
+    }
+}
+
 TEST(WatermarkText, ExpandsTokensAndKeepsTheCaseOfLiteralText)
 {
     const struct {

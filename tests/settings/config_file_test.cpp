@@ -112,7 +112,7 @@ TEST(ConfigFileSave, DefaultSettingsWriteTheDocumentedFile)
         "Image Rotation = 0", "Image Size = 0", "Image Scale = 10", "; ",
         "[Advanced]", "Filename Mask = %filename%.%ext%", "File Timestamp = 0",
         "Custom Timestamp = 1700000001", "Out Folders History = 1", "Out Folders Number = 5",
-        "Keep Subfolders = 1", "Worker Threads = 0", "; ",
+        "Keep Subfolders = 1", "Worker Threads = 0", "Existing Files = 0", "; ",
         "[File]", "Recent Out Folders = ", "Recent Files = ", "; ",
         "[Privacy]", "Clean Recent Files = 0", "; ",
     });

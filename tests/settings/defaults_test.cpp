@@ -108,7 +108,7 @@ TEST(Defaults, ScrambledRecordGetsTheDocumentedValues)
         {"Text Position", "8"}, {"Text X Offset", "10"}, {"Text Scale", "10"},
         {"Image Opacity", "255"}, {"Filename Mask", "%filename%.%ext%"},
         {"Out Folders History", "1"}, {"Out Folders Number", "5"}, {"Keep Subfolders", "1"},
-        {"Worker Threads", "0"}, {"Clean Recent Files", "0"},
+        {"Worker Threads", "0"}, {"Existing Files", "0"}, {"Clean Recent Files", "0"},
     };
     for (const auto& [key, text] : expected) {
         const SettingField* field = nullptr;

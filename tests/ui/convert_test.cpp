@@ -163,6 +163,19 @@ TEST_F(ConvertTest, RealFilesRunThroughTheProgressWindowToASummary)
     EXPECT_EQ(rows(), 5);  // the list stays queued
 }
 
+TEST_F(ConvertTest, TheSummaryCountsOutputsKeptAsTheyWere)
+{
+    window->addPaths(generated(3));
+    window->outputFolderBox()->setEditText(QString::fromStdString(folder.file("out")));
+    writeFile(folder.file("out/shot1.tiff"), "kept");
+    records->settings.existingFiles = 1;
+    const Summary summary = convert();
+    EXPECT_EQ(summary.file, "Files converted: 2 of 3");
+    EXPECT_EQ(summary.time, "Files skipped: 1");
+    EXPECT_TRUE(summary.timeShown);
+    EXPECT_EQ(readFile(folder.file("out/shot1.tiff")), "kept");
+}
+
 TEST_F(ConvertTest, StopQuestionYesStopsAfterTheFileInHandAndNoGoesOn)
 {
     records->settings.workerThreads = 1;

@@ -229,6 +229,8 @@ TEST_F(PreferencesTest, FrameHoldsNinePagesAndEveryControlIsNamedAfterItsLabel)
         EXPECT_EQ(button->geometry().size(), QSize(80, 25)) << button->text().toStdString();
     EXPECT_EQ(row("Advanced:Worker Threads").label->text(), "Worker Threads:");
     EXPECT_EQ(row("Advanced:Worker Threads").spin->maximum(), 64);
+    EXPECT_EQ(row("Advanced:Existing Files").label->text(), "Existing Files:");
+    EXPECT_EQ(row("Advanced:Existing Files").list->itemText(2), "Update when the input is newer");
     EXPECT_EQ(row("Adjustment:Dither Algorithm").list->itemText(0), "Floyd and Steinberg error diffusion");
 
     for (QWidget* widget : dialog->findChildren<QWidget*>()) {
@@ -556,11 +558,13 @@ TEST_F(PreferencesTest, OkSavesTheConfigurationFile)
     open();
     row("Output/tiff:Compression").list->setCurrentIndex(6);
     row("Advanced:Worker Threads").spin->setValue(3);
+    row("Advanced:Existing Files").list->setCurrentIndex(1);
     dialog->okButton()->click();
     Settings read;
     ASSERT_TRUE(loadSettings(read, records->configPath));
     EXPECT_EQ(read.tiffCompression, 6);
     EXPECT_EQ(read.workerThreads, 3);
+    EXPECT_EQ(read.existingFiles, 1);
 }
 
 TEST_F(PreferencesTest, DefaultsAsksAndOnlyYesStoresAndSaves)

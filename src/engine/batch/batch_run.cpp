@@ -5,10 +5,13 @@
 // runs with each file rendered in this process.
 #include "engine/batch/batch_run.h"
 
+#include "engine/batch/existing_outputs.h"
 #include "engine/batch/job_count.h"
 #include "engine/batch/render_processes.h"
 #include "engine/batch/render_service.h"
 #include "engine/io/save.h"
+#include "engine/pipeline.h"
+#include "engine/run/output_name.h"
 #include "engine/run/worker.h"
 #include "platform/memory_limit.h"
 #include "platform/paths.h"
@@ -45,6 +48,10 @@ struct FileInFlight {
     int32_t randomNumber = 0;
     int decodeThreads = 0;     // OpenMP threads its decode was given
     bool drawnAgain = false;   // its turn came, but it is rendered again for its counters
+    // Never given to a render process: its output is there to keep, or the
+    // run only names files. Drawn after all if its turn shows otherwise.
+    bool unrendered = false;
+    std::string foreseenPath;  // the name foreseen before rendering; empty when it needs the image
     std::optional<RenderReply> reply;
     std::future<bool> flushed;  // the rendered file on its way to disk
 };
@@ -138,7 +145,8 @@ public:
     explicit Conversion(BatchRun::State& run)
         : run_(run), processes_(std::max(1, run.jobs)),
           runMessage_(runMessage(run.settings, run.job, run.font ? &*run.font : nullptr)),
-          local_(run.options.executable.empty()), claims_(run.queue)
+          local_(run.options.executable.empty() || run.options.namesOnly), claims_(run.queue),
+          namesOnly_(run.options.namesOnly), rule_(existingFilesRule(run.settings))
     {
         upcomingRandom_.push_back(run.job.randomNumber);
         cores_ = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
@@ -161,21 +169,31 @@ public:
 
     void run()
     {
-        if (!local_ &&
-            !startRenderProcess(processes_[0], run_.options.executable, runMessage_, threadsPerFile_, memoryShare_)) {
-            local_ = true;  // no render process can start: render here, one file at a time
-            processes_.resize(1);
-        }
         const size_t total = run_.queue.size();
         while (!run_.aborting) {
             // The oldest file, drawn again, goes before any new one.
-            if (!inFlight_.empty() && awaitsProcess(inFlight_.front()) && freeProcess() >= 0)
-                send(inFlight_.front(), freeProcess());
+            if (!inFlight_.empty() && awaitsProcess(inFlight_.front())) {
+                startFirstRenderer();
+                if (freeProcess() >= 0)
+                    send(inFlight_.front(), freeProcess());
+            }
             // Hand out work before committing: no render process waits while
-            // this one renames, dates and logs the previous output.
-            while (next_ < total && freeProcess() >= 0 && inFlight_.size() < inFlightLimit() &&
-                   !run_.aborting && mayContinue(run_.progress))
-                dispatch(next_++, freeProcess());
+            // this one renames, dates and logs the previous output. A file
+            // whose output is there to keep needs no render process at all.
+            while (next_ < total && !run_.aborting) {
+                const bool kept = keptBeforeRendering(next_);
+                if (!kept) {
+                    startFirstRenderer();
+                    if (freeProcess() < 0 || renderingInFlight() >= inFlightLimit())
+                        break;
+                }
+                // While a question holds new files back, the files in hand go on.
+                if (kept && run_.progress.paused && !inFlight_.empty())
+                    break;
+                if (!mayContinue(run_.progress))
+                    break;
+                kept ? queueUnrendered(next_++) : dispatch(next_++, freeProcess());
+            }
             if (inFlight_.empty() || run_.aborting)
                 break;
             FileInFlight& front = inFlight_.front();
@@ -198,6 +216,83 @@ private:
     // Rendering here, one file is in hand at a time, so a stop or a pause
     // holds back the very next file.
     size_t inFlightLimit() const { return local_ ? 1 : 2 * processes_.size(); }
+
+    size_t renderingInFlight() const
+    {
+        return static_cast<size_t>(std::count_if(inFlight_.begin(), inFlight_.end(),
+                                                 [](const FileInFlight& file) { return !file.unrendered; }));
+    }
+
+    // Started with the first file that needs one, so a run that only keeps
+    // outputs, or only names them, starts none.
+    void startFirstRenderer()
+    {
+        if (rendererTried_)
+            return;
+        rendererTried_ = true;
+        if (!local_ &&
+            !startRenderProcess(processes_[0], run_.options.executable, runMessage_, threadsPerFile_, memoryShare_)) {
+            local_ = true;  // no render process can start: render here, one file at a time
+            processes_.resize(1);
+        }
+    }
+
+    /// Decided from the file system before any render process is asked, with
+    /// the numbers the file gets if every file before it succeeds; its turn
+    /// in the commit decides again with the numbers as they are then. A run
+    /// that only names files renders none.
+    bool keptBeforeRendering(size_t entryIndex)
+    {
+        nextForeseen_.reset();
+        if (rule_ == ExistingFiles::Replace && !namesOnly_)
+            return false;
+        const QueuedFile& entry = run_.queue[entryIndex];
+        const size_t ahead = inFlight_.size();
+        ConversionJob job = run_.job;
+        job.inputPath = entry.path;
+        job.relativeSubfolder = entry.relativeSubfolder;
+        job.counter = entry.fixedCounter ? entry.fixedCounter : run_.job.counter + static_cast<int32_t>(ahead);
+        job.randomNumber = randomNumberAhead(ahead);
+        job.frameNumber = 1;
+        // A name that shows the image is known only once the file is rendered.
+        if (!nameDependsOnImage(run_.settings.filenameMask, job))
+            nextForeseen_ = claims_.foreseenName(outputPathFor(job, run_.settings));
+        return namesOnly_ ||
+               (nextForeseen_ &&
+                keepsExistingOutput(existingFilesRuleFor(rule_, run_.settings, job), *nextForeseen_, entry.path) &&
+                !claims_.namesAnInput(*nextForeseen_));
+    }
+
+    /// Takes the name foreseen for the next file along into flight.
+    void foreseeFor(FileInFlight& file)
+    {
+        if (nextForeseen_) {
+            file.foreseenPath = *nextForeseen_;
+            claims_.foresee(file.foreseenPath);
+        }
+        nextForeseen_.reset();
+    }
+
+    void queueUnrendered(size_t entryIndex)
+    {
+        const QueuedFile& entry = run_.queue[entryIndex];
+        // Files a killed run left in a folder go, also where nothing is written.
+        if (!namesOnly_ && swept_.insert(destinationFolder(entry)).second)
+            removeStaleTemporaries(destinationFolder(entry));
+        const size_t ahead = inFlight_.size();
+        FileInFlight file;
+        file.entry = entryIndex;
+        file.counter = entry.fixedCounter ? entry.fixedCounter : run_.job.counter + static_cast<int32_t>(ahead);
+        file.randomNumber = randomNumberAhead(ahead);
+        file.unrendered = true;
+        file.reply = RenderReply{};
+        foreseeFor(file);
+        inFlight_.push_back(std::move(file));
+        ++run_.totals.started;
+        if (run_.observer.fileStarted)
+            run_.observer.fileStarted(entryIndex, entry.path);
+        showCurrentFile();
+    }
 
     bool processIsFree(size_t index) const
     {
@@ -307,6 +402,7 @@ private:
         file.entry = entryIndex;
         file.counter = entry.fixedCounter ? entry.fixedCounter : run_.job.counter + static_cast<int32_t>(ahead);
         file.randomNumber = randomNumberAhead(ahead);
+        foreseeFor(file);
         inFlight_.push_back(std::move(file));
         ++run_.totals.started;
         if (run_.observer.fileStarted)
@@ -320,7 +416,8 @@ private:
     // since asking the disk can itself wait behind the flushes.
     void readAheadOfDispatch()
     {
-        if (local_)
+        // Files whose outputs may be kept are not read at all.
+        if (local_ || rule_ != ExistingFiles::Replace)
             return;
         std::erase_if(readAheads_, [](const std::future<void>& done) {
             return done.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -436,7 +533,9 @@ private:
     void renderAgain(FileInFlight& file)
     {
         finishFlush(file);
-        ::unlink(file.reply->temporaryPath.c_str());
+        if (!file.reply->temporaryPath.empty())
+            ::unlink(file.reply->temporaryPath.c_str());
+        file.unrendered = false;
         file.counter = run_.job.counter;
         file.randomNumber = run_.job.randomNumber;
         file.reply.reset();
@@ -450,12 +549,36 @@ private:
     {
         FileInFlight& file = inFlight_.front();
         ConversionJob& job = run_.job;
-        FileResult result = commitFile(file.entry, run_.queue[file.entry], *file.reply, job, run_.settings, claims_);
-        if (result.converted) {
-            ++run_.totals.converted;
-            auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - file.started);
-            lastDuration_ = std::max<int64_t>(elapsed.count(), 1000) / static_cast<int64_t>(processes_.size());
-            // A failed file consumes neither a number nor a counter value.
+        const std::string foreseenPath = std::move(file.foreseenPath);
+        file.foreseenPath.clear();
+        if (!foreseenPath.empty())
+            claims_.forget(foreseenPath);
+        std::optional<FileResult> unrendered;
+        if (file.unrendered) {
+            unrendered = commitUnrendered(file.entry, run_.queue[file.entry], job, run_.settings, claims_, rule_,
+                                          namesOnly_, foreseenPath);
+            if (!unrendered) {
+                // Its output is not there to keep after all.
+                const QueuedFile& entry = run_.queue[file.entry];
+                if (run_.settings.keepSubfolders)
+                    createSubfolders(run_.job.outputFolder, entry.relativeSubfolder);
+                renderAgain(file);
+                return;
+            }
+        }
+        FileResult result = unrendered ? std::move(*unrendered)
+                                       : commitFile(file.entry, run_.queue[file.entry], *file.reply, job,
+                                                    run_.settings, claims_, rule_);
+        if (result.converted || result.skipped || namesOnly_) {
+            if (result.converted) {
+                ++run_.totals.converted;
+                auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - file.started);
+                lastDuration_ = std::max<int64_t>(elapsed.count(), 1000) / static_cast<int64_t>(processes_.size());
+            }
+            if (result.skipped)
+                ++run_.totals.skipped;
+            // A failed file consumes neither a number nor a counter value; a
+            // kept one does, as it did when it was written.
             upcomingRandom_.pop_front();
             job.randomNumber = randomNumberAhead(0);
             ++job.counter;
@@ -529,6 +652,10 @@ private:
     size_t readAheadUpTo_ = 0;               // queued files already read ahead
     std::vector<std::future<void>> readAheads_;
     OutputClaims claims_;                    // the queued inputs and this run's outputs so far
+    bool namesOnly_ = false;                 // a dry run
+    ExistingFiles rule_ = ExistingFiles::Replace;
+    bool rendererTried_ = false;
+    std::optional<std::string> nextForeseen_;  // the next file's name, between its decision and its dispatch
     std::set<std::string> swept_;            // folders cleared of stale temporary files
     int64_t lastDuration_ = 0;
     int cores_ = 1;

@@ -26,6 +26,7 @@ struct RunTotals {
     int32_t queued = 0;
     int32_t started = 0;
     int32_t converted = 0;
+    int32_t skipped = 0;        // outputs kept as they were
     bool stopped = false;       // stop() or abort() ended the run early
     int32_t unhealthyRenderExits = 0;  // render processes that ended with an error of their own
     int32_t nextCounter = 0;      // %n% and %rnd% of the next success, for the
@@ -44,6 +45,10 @@ struct RunOptions {
     std::string executable;  // started as the render processes; empty: render in this process
     std::chrono::seconds fileTimeLimit{600};  // a file that takes longer fails
     ProgressRecord* progress = nullptr;  // a record the front end polls; none: the run's own
+    /// Names every file as the run would and writes nothing: no render
+    /// process starts, no folder is made. A name that holds values of the
+    /// decoded image is given as the output folder and the template.
+    bool namesOnly = false;
 };
 
 class BatchRun {

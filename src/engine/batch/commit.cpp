@@ -1,10 +1,12 @@
 #include "engine/batch/commit.h"
 
+#include "engine/batch/existing_outputs.h"
 #include "engine/io/identify.h"
 #include "engine/io/save.h"
 #include "engine/pipeline.h"
 #include "engine/run/failure_reason.h"
 #include "engine/run/worker.h"
+#include "platform/paths.h"
 
 #include <optional>
 #include <sys/stat.h>
@@ -15,7 +17,9 @@ std::vector<std::string> debugLogLines(const FileResult& result)
 {
     std::vector<std::string> lines{"Processing: " + result.inputPath,
                                    "File Format: " + identifyFileType(result.inputPath)};
-    if (result.converted) {
+    if (result.skipped) {
+        lines.push_back("[SKIP] Exists: " + result.outputPath);
+    } else if (result.converted) {
         lines.push_back("[OK] Saving As: " + result.outputPath);
     } else {
         lines.push_back("[ERROR] Unable to convert the file!");
@@ -50,6 +54,15 @@ std::string OutputClaims::unclaimedName(const std::string& named) const
     return candidate;
 }
 
+std::string OutputClaims::foreseenName(const std::string& named) const
+{
+    auto taken = [this](const std::string& name) { return written_.count(name) != 0 || foreseen_.count(name) != 0; };
+    std::string candidate = named;
+    for (int number = 2; taken(candidate); ++number)
+        candidate = numberedName(named, number);
+    return candidate;
+}
+
 bool OutputClaims::namesAnInput(const std::string& path) const
 {
     struct stat status {};
@@ -57,7 +70,7 @@ bool OutputClaims::namesAnInput(const std::string& path) const
 }
 
 FileResult commitFile(size_t queueIndex, const QueuedFile& entry, RenderReply& reply, ConversionJob& job,
-                      const Settings& settings, OutputClaims& claims)
+                      const Settings& settings, OutputClaims& claims, ExistingFiles rule)
 {
     job.inputPath = entry.path;
     job.relativeSubfolder = entry.relativeSubfolder;
@@ -87,21 +100,62 @@ FileResult commitFile(size_t queueIndex, const QueuedFile& entry, RenderReply& r
         std::string outputPath = claims.unclaimedName(outputPathFor(job, settings));
         if (claims.namesAnInput(outputPath)) {
             result.reason = failureText(FailureReason::overwritesInput);
-        } else if (commitOutput(temporary, outputPath, result.reason)) {
-            result.converted = true;
+        } else if (keepsExistingOutput(existingFilesRuleFor(rule, settings, job), outputPath, entry.path)) {
+            result.skipped = true;
             result.outputPath = outputPath;
             claims.claim(outputPath);
+        } else {
+            // Dated before the rename, so the final name never shows another date.
+            applyOutputTimestamp(temporary.path(), entry.path, settings);
+            if (commitOutput(temporary, outputPath, result.reason)) {
+                result.converted = true;
+                result.outputPath = outputPath;
+                claims.claim(outputPath);
+            }
         }
     }
-    if (result.converted) {
+    if (result.converted || result.skipped) {
         result.reason.clear();
         job.outputPath = result.outputPath;
-        applyOutputTimestamp(result.outputPath, entry.path, settings);
     } else if (result.reason.empty()) {
         result.reason = failureText(FailureReason::notDecodable);
     }
     if (job.automaticDepth)
         job.targetDepth = runDepth;
+    return result;
+}
+
+std::optional<FileResult> commitUnrendered(size_t queueIndex, const QueuedFile& entry, ConversionJob& job,
+                                           const Settings& settings, OutputClaims& claims, ExistingFiles rule,
+                                           bool namesOnly, const std::string& foreseenPath)
+{
+    job.inputPath = entry.path;
+    job.relativeSubfolder = entry.relativeSubfolder;
+    job.frameNumber = 1;
+    FileResult result;
+    result.queueIndex = queueIndex;
+    result.inputPath = entry.path;
+    result.relativeSubfolder = entry.relativeSubfolder;
+    result.counter = job.counter;
+    result.randomNumber = job.randomNumber;
+    result.frameNumber = job.frameNumber;
+    if (namesOnly && foreseenPath.empty()) {
+        std::string folder = withTrailingSlash(job.outputFolder);
+        result.outputPath = (settings.keepSubfolders ? folder + entry.relativeSubfolder : folder) + settings.filenameMask;
+        return result;
+    }
+    // Any image values do: the name does not show them. The path foreseen
+    // was looked at on the disk when the file was queued.
+    std::string outputPath = claims.unclaimedName(outputPathFor(job, settings));
+    const bool kept = (outputPath == foreseenPath && !namesOnly) ||
+                      (!claims.namesAnInput(outputPath) &&
+                       keepsExistingOutput(existingFilesRuleFor(rule, settings, job), outputPath, entry.path));
+    if (!kept && !namesOnly)
+        return std::nullopt;
+    result.skipped = kept;
+    result.outputPath = outputPath;
+    claims.claim(outputPath);
+    job.outputPath = outputPath;
     return result;
 }
 

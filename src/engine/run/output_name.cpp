@@ -176,6 +176,40 @@ std::string outputNameFor(std::string_view nameTemplate, const ConversionJob& jo
     return name;
 }
 
+bool nameTemplateUsesRandomNumber(std::string_view nameTemplate)
+{
+    return findFolded(nameTemplate, "%rnd%", 0) != std::string_view::npos;
+}
+
+bool nameTemplateNeedsImage(std::string_view nameTemplate, bool automaticDepth)
+{
+    for (std::string_view token : {"%width%", "%height%", "%bpp%"})
+        if (findFolded(nameTemplate, token, 0) != std::string_view::npos && (token != "%bpp%" || automaticDepth))
+            return true;
+    return false;
+}
+
+// Two sets of values that differ in every place a name can show them.
+bool nameDependsOnImage(std::string_view nameTemplate, const ConversionJob& job)
+{
+    ConversionJob one = job, other = job;
+    one.finalWidth = one.finalHeight = 1;
+    other.finalWidth = other.finalHeight = 2;
+    if (job.automaticDepth) {
+        one.targetDepth = 1;
+        other.targetDepth = 2;
+    }
+    return outputNameFor(nameTemplate, one) != outputNameFor(nameTemplate, other);
+}
+
+bool nameDependsOnRandomNumber(std::string_view nameTemplate, const ConversionJob& job)
+{
+    ConversionJob one = job, other = job;
+    one.randomNumber = 1;
+    other.randomNumber = 2;
+    return outputNameFor(nameTemplate, one) != outputNameFor(nameTemplate, other);
+}
+
 std::string expandWatermarkText(std::string_view text, const ConversionJob& job)
 {
     if (std::count(text.begin(), text.end(), '%') < 2)

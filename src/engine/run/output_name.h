@@ -13,6 +13,21 @@ namespace quill {
 /// The output file name (no folder) for the job's current input file.
 std::string outputNameFor(std::string_view nameTemplate, const ConversionJob& job);
 
+/// Whether the template draws on the random number (%rnd%), which no later
+/// run draws again, so its outputs cannot be found by name.
+bool nameTemplateUsesRandomNumber(std::string_view nameTemplate);
+
+/// Whether names from the template hold values of the rendered image:
+/// %width%, %height%, and %bpp% when the depth is decided per file.
+bool nameTemplateNeedsImage(std::string_view nameTemplate, bool automaticDepth);
+
+/// Whether this file's name changes with the rendered image's values. Unlike
+/// the template alone, this sees tokens an input's own name brings in.
+bool nameDependsOnImage(std::string_view nameTemplate, const ConversionJob& job);
+
+/// Whether this file's name changes with the random number.
+bool nameDependsOnRandomNumber(std::string_view nameTemplate, const ConversionJob& job);
+
 /// The watermark text with the template's tokens expanded.
 std::string expandWatermarkText(std::string_view text, const ConversionJob& job);
 
