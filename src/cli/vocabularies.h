@@ -19,6 +19,11 @@ struct VocabularyWord {
 /// Vocabularies are numbered 0 to kVocabularyCount - 1.
 inline constexpr int kVocabularyCount = 23;
 
+/// The two vocabularies no option reads; the debug listing words the frame
+/// and watermark kinds with them. Every other one is named by its option.
+inline constexpr int kFrameKindVocabulary = 14;
+inline constexpr int kWatermarkKindVocabulary = 15;
+
 /// The words of one vocabulary in their listed order; empty for an unknown number.
 std::span<const VocabularyWord> vocabulary(int number);
 

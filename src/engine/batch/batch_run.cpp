@@ -9,6 +9,8 @@
 #include "engine/batch/render_processes.h"
 #include "engine/batch/render_service.h"
 #include "engine/io/save.h"
+#include "engine/run/failure_reason.h"
+#include "engine/run/output_name.h"
 #include "engine/run/worker.h"
 #include "platform/memory_limit.h"
 #include "platform/paths.h"
@@ -71,11 +73,7 @@ void finishFlush(FileInFlight& file)
 
 bool watermarkShowsCounters(const Settings& settings)
 {
-    if (!is(settings.doWatermark, WatermarkType::Text))
-        return false;
-    std::string text = settings.wmText;
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text.find("%n%") != std::string::npos || text.find("%rnd%") != std::string::npos;
+    return is(settings.doWatermark, WatermarkType::Text) && showsCounterTokens(settings.wmText);
 }
 
 // Asks the kernel to read a queued camera file into memory ahead of its turn,
@@ -113,14 +111,9 @@ struct BatchRun::State {
         : settings(s), job(j), formats(f), queue(std::move(q)), observer(std::move(o)), options(std::move(opt)),
           progress(options.progress ? *options.progress : ownProgress)
     {
+        takeOutputFields(job, prepared);
         job.inputFolder = prepared.inputFolder;
-        job.outputFolder = prepared.outputFolder;
         job.inputFormat = prepared.inputFormat;
-        job.outputExtension = prepared.outputExtension;
-        job.formatIdentifier = prepared.formatIdentifier;
-        job.targetDepth = prepared.targetDepth;
-        job.automaticDepth = prepared.automaticDepth ? 1 : 0;
-        job.saveFlags = prepared.saveFlags;
         font = prepared.font;
         jobs = prepared.jobs > 0 ? prepared.jobs : jobCountFor(settings, queue);
         wakeFd.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
@@ -250,7 +243,7 @@ private:
                 return;
             stopRenderProcess(process, true);
         }
-        failInFlight(file, "cannot start a render process");
+        failInFlight(file, FailureReason::noRenderProcess);
     }
 
     int threadsForNextDecode() const
@@ -348,10 +341,10 @@ private:
         return run_.settings.keepSubfolders ? folder + entry.relativeSubfolder : folder;
     }
 
-    void failInFlight(FileInFlight& file, std::string error)
+    void failInFlight(FileInFlight& file, FailureReason reason)
     {
         RenderReply reply;
-        reply.error = std::move(error);
+        reply.error = failureText(reason);
         file.reply = reply;
         file.process = -1;
     }
@@ -405,14 +398,14 @@ private:
             } else {
                 // Crashed or spoke nonsense: this file fails, a fresh process takes the next.
                 killAndClearUp(process, *file);
-                failInFlight(*file, "the render process ended while converting");
+                failInFlight(*file, FailureReason::renderProcessEnded);
             }
         }
         now = Clock::now();
         for (auto& file : inFlight_) {
             if (!file.reply && file.process >= 0 && now - file.started >= run_.options.fileTimeLimit) {
                 killAndClearUp(processes_[file.process], file);
-                failInFlight(file, "the file took longer than the time limit");
+                failInFlight(file, FailureReason::timeLimitExceeded);
             }
         }
     }
@@ -488,7 +481,7 @@ private:
         if (!inFlight_.empty() && inFlight_.front().drawnAgain) {
             FileInFlight& front = inFlight_.front();
             if (!front.reply)
-                failInFlight(front, "the run was aborted");
+                failInFlight(front, FailureReason::runAborted);
             finishFlush(front);
             commitFront();
         }

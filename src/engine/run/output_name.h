@@ -16,4 +16,8 @@ std::string outputNameFor(std::string_view nameTemplate, const ConversionJob& jo
 /// The watermark text with the template's tokens expanded.
 std::string expandWatermarkText(std::string_view text, const ConversionJob& job);
 
+/// True when the text holds a token whose value depends on the files before
+/// it: %n% or %rnd%, in any letter case.
+bool showsCounterTokens(std::string_view text);
+
 }  // namespace quill
