@@ -378,7 +378,7 @@ private:
         // here could see it end just now and leave nothing to wake the poll.
         if (inFlight_.front().reply)
             timeoutMs = timeoutMs < 0 ? kFlushCheckMs : std::min(timeoutMs, kFlushCheckMs);
-        // A stop asked while paused or a window's abort must not wait for a decode.
+        // A stop asked while paused or an abort must not wait for a decode.
         fds.push_back({run_.wakeFd.get(), POLLIN, 0});
         int ready = ::poll(fds.data(), fds.size(), timeoutMs);
         if (ready < 0 || run_.aborting)

@@ -47,8 +47,8 @@ struct CheckFailure {
 
 /// What a prepared run holds besides the settings.
 struct PreparedRun {
-    std::string inputPath;        // command line: the input file or list file
-    std::string inputFolder;      // command line: the input folder, ends with "/"
+    std::string inputPath;        // a path run: the input file or list file
+    std::string inputFolder;      // a path run: the input folder, ends with "/"
     std::string outputFolder;     // absolute, ends with "/"
     std::string inputFormat;      // "raw"
     std::string outputExtension;  // "tiff"
