@@ -16,7 +16,10 @@ deps:
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
+# Flags given on an existing build folder configure it again, so they are
+# never dropped silently.
 build: $(BUILD)/CMakeCache.txt
+	$(if $(strip $(CMAKE_FLAGS)),cmake -S . -B $(BUILD) $(CMAKE_FLAGS))
 	cmake --build $(BUILD) -j$(JOBS)
 
 test: build

@@ -1,5 +1,5 @@
-// Product identity, fixed at build time: the one place that holds the version
-// number, the names and the maker's notice shown by both front ends.
+// Product identity, fixed at build time: the version number (from the build's
+// project version), the names and the maker's notice shown by both front ends.
 #pragma once
 
 #include <string>
@@ -8,7 +8,7 @@
 namespace quill {
 
 /// Three decimal digits: 100 is version 1.0, 125 would be 1.2.5.
-inline constexpr int kVersionNumber = 100;
+inline constexpr int kVersionNumber = QUILL_VERSION_NUMBER;
 
 inline constexpr std::string_view kDisplayName = "Varnetta Quillmere";
 inline constexpr std::string_view kFileBaseName = "quillmere";

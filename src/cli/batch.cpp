@@ -15,6 +15,7 @@
 #include "inputs/input_list.h"
 #include "inputs/list_file.h"
 #include "platform/child_process.h"
+#include "platform/paths.h"
 #include "settings/setting_codes.h"
 #include "settings/settings.h"
 #include "text/language.h"
@@ -44,11 +45,7 @@ std::string lowerCase(std::string text)
 
 bool isListFile(const std::string& path)
 {
-    size_t slash = path.rfind('/');
-    size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return false;
-    std::string extension = lowerCase(path.substr(dot + 1));
+    std::string extension = lowerCase(extensionOf(path));
     return extension == "txt" || extension == "lst";
 }
 
@@ -268,9 +265,9 @@ int checkAndConvert(Run& run)
     // Fonts need a GUI layer, which the command line keeps offscreen.
     if (is(records.settings.doWatermark, WatermarkType::Text))
         startOffscreenGui();
-    ListingHook listing = run.debug ? settingsListing(records.settings, printLine) : ListingHook{};
-    Preparation preparation =
-        prepareRun(records.settings, records.job, records.formats, FrontEnd::CommandLine, nullptr, listing);
+    Preparation preparation = prepareRun(records.settings, records.job, records.formats);
+    if (run.debug)
+        listSettings(records.settings, records.job, records.formats, preparation, printLine);
     if (!preparation.run) {
         printLine(errorLine(*preparation.failure));
         return kExitError;

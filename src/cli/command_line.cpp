@@ -8,6 +8,7 @@
 #include "cli/thumbnail.h"
 #include "cli/usage.h"
 #include "cli/vocabularies.h"
+#include "engine/batch/job_count.h"
 #include "engine/formats.h"
 #include "engine/run/output_name.h"
 #include "inputs/input_list.h"
@@ -48,12 +49,10 @@ void printLines(const std::vector<std::string>& lines)
         printLine(line);
 }
 
-// Hundreds of render processes would each hold a decoder's memory and take
-// longer to start than the files take to convert.
+// The engine holds any job count to its cap; a count typed above it is said.
 void capJobCount(Settings& settings, std::vector<std::string>& warnings)
 {
-    const int32_t cores = std::max(1, static_cast<int32_t>(std::thread::hardware_concurrency()));
-    const int32_t most = kMostJobsPerCore * cores;
+    const int32_t most = mostJobs(static_cast<int>(std::thread::hardware_concurrency()));
     if (settings.workerThreads <= most)
         return;
     warnings.push_back("--JOBS=" + std::to_string(settings.workerThreads) + " is more than " +

@@ -34,9 +34,6 @@ struct ParsedOptions {
     bool pause = false;
 };
 
-/// Jobs beyond this many per core only cost memory and start-up time.
-inline constexpr int32_t kMostJobsPerCore = 8;
-
 /// Scans every argument in order: input, output, conversion, the three
 /// switches, and the long options of the option table. Stops at the first
 /// error. Unknown names and bare words are ignored, with a warning; a job

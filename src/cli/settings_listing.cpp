@@ -3,6 +3,7 @@
 #include "cli/options.h"
 #include "cli/vocabularies.h"
 #include "engine/run/output_settings.h"
+#include "platform/paths.h"
 #include "settings/setting_codes.h"
 
 #include <algorithm>
@@ -18,16 +19,34 @@ namespace {
 
 using S = Settings;
 
+/// Places in the checks where the listing prints the settings the next check
+/// is about, in check order.
+enum class ListingPoint {
+    Input, Output, Conversion, InputSettings, OutputSettings, Rotation, Width, Height, ResizeRest,
+    Flips, Brightness, Contrast, Gamma, Invert, Greyscale, Threshold, Dither, Frame, Watermark, Naming,
+};
+
 /// One line of the debug listing: a label and the setting after it, as a word
-/// of its vocabulary when it has one.
+/// of the vocabulary its option reads (or the one named here) when it has one.
 struct ListedSetting {
     std::string_view label;
     OptionTarget member;
     int vocabulary = -1;
 };
 
+/// The vocabulary of the keyword option that sets the member; -1 when none does.
+int vocabularyOf(const OptionTarget& member)
+{
+    for (const OptionRow& row : optionTable())
+        if (row.kind == ValueKind::Keyword && row.target == member)
+            return row.vocabulary;
+    return -1;
+}
+
 std::string valueText(const Settings& settings, const OptionTarget& member, int vocabularyNumber)
 {
+    if (vocabularyNumber < 0)
+        vocabularyNumber = vocabularyOf(member);
     int32_t number = 0;
     if (auto text = std::get_if<std::string S::*>(&member))
         return settings.*(*text);
@@ -56,16 +75,16 @@ struct InputFormatListing {
     std::span<const ListedSetting> lines;
 };
 
-constexpr ListedSetting kDdsInput[] = {{"DDS Load As: ", &S::ddsLoadAs, 0}};
-constexpr ListedSetting kGifInput[] = {{"GIF Frame Loading: ", &S::gifFrameLoading, 2}};
-constexpr ListedSetting kIcoInput[] = {{"ICO Frame Loading: ", &S::icoFrameLoading, 2}};
-constexpr ListedSetting kPsdInput[] = {{"PSD Color Mode: ", &S::psdColorMode, 6}};
-constexpr ListedSetting kRawInput[] = {{"RAW Load As: ", &S::rawLoadAs, 1},
+constexpr ListedSetting kDdsInput[] = {{"DDS Load As: ", &S::ddsLoadAs}};
+constexpr ListedSetting kGifInput[] = {{"GIF Frame Loading: ", &S::gifFrameLoading}};
+constexpr ListedSetting kIcoInput[] = {{"ICO Frame Loading: ", &S::icoFrameLoading}};
+constexpr ListedSetting kPsdInput[] = {{"PSD Color Mode: ", &S::psdColorMode}};
+constexpr ListedSetting kRawInput[] = {{"RAW Load As: ", &S::rawLoadAs},
                                        {"RAW Header Size: ", &S::rawHeaderSize},
                                        {"RAW Image Width: ", &S::rawImageWidth},
                                        {"RAW Image Height: ", &S::rawImageHeight},
-                                       {"RAW Tone Mapping: ", &S::rawToneMapping, 3}};
-constexpr ListedSetting kTiffInput[] = {{"TIFF Frame Loading: ", &S::tiffFrameLoading, 2}};
+                                       {"RAW Tone Mapping: ", &S::rawToneMapping}};
+constexpr ListedSetting kTiffInput[] = {{"TIFF Frame Loading: ", &S::tiffFrameLoading}};
 
 constexpr InputFormatListing kInputListings[] = {
     {"dds", kDdsInput}, {"gif", kGifInput}, {"ico", kIcoInput},
@@ -77,17 +96,17 @@ struct OutputFormatListing {
     std::span<const ListedSetting> lines;
 };
 
-constexpr ListedSetting kBmpOutput[] = {{"BMP Compression: ", &S::bmpCompression, 4},
-                                        {"BMP Color Table: ", &S::bmpColorTable, 5}};
-constexpr ListedSetting kExrOutput[] = {{"EXR Compression: ", &S::exrCompression, 4}};
+constexpr ListedSetting kBmpOutput[] = {{"BMP Compression: ", &S::bmpCompression},
+                                        {"BMP Color Table: ", &S::bmpColorTable}};
+constexpr ListedSetting kExrOutput[] = {{"EXR Compression: ", &S::exrCompression}};
 constexpr ListedSetting kJpgOutput[] = {{"JPG Quality: ", &S::jpgQuality},
-                                        {"JPG Chroma Subsampling: ", &S::jpgChroma, 7},
-                                        {"JPG Save As: ", &S::jpgSaveAs, 8}};
-constexpr ListedSetting kPngOutput[] = {{"PNG Compression: ", &S::pngCompression, 4},
+                                        {"JPG Chroma Subsampling: ", &S::jpgChroma},
+                                        {"JPG Save As: ", &S::jpgSaveAs}};
+constexpr ListedSetting kPngOutput[] = {{"PNG Compression: ", &S::pngCompression},
                                         {"PNG Interlaced: ", &S::pngInterlaced}};
-constexpr ListedSetting kTgaOutput[] = {{"TGA Compression: ", &S::tgaCompression, 4}};
-constexpr ListedSetting kTiffOutput[] = {{"TIFF Compression: ", &S::tiffCompression, 4},
-                                         {"TIFF Color Mode: ", &S::tiffColorMode, 6}};
+constexpr ListedSetting kTgaOutput[] = {{"TGA Compression: ", &S::tgaCompression}};
+constexpr ListedSetting kTiffOutput[] = {{"TIFF Compression: ", &S::tiffCompression},
+                                         {"TIFF Color Mode: ", &S::tiffColorMode}};
 constexpr ListedSetting kWebpOutput[] = {{"WEBP Quality: ", &S::webpQuality}};
 
 constexpr OutputFormatListing kOutputListings[] = {
@@ -121,7 +140,7 @@ void listOutputSettings(std::string_view key, const Settings& settings, const Li
 
 void listFrame(const Settings& settings, const LinePrinter& print)
 {
-    list({"Frame: ", &S::doFrame, 14}, settings, print);
+    list({"Frame: ", &S::doFrame, kFrameKindVocabulary}, settings, print);
     if (!is(settings.doFrame, FrameType::Solid))
         return;
     static constexpr ListedSetting lines[] = {
@@ -139,7 +158,7 @@ void listFrame(const Settings& settings, const LinePrinter& print)
 
 void listWatermark(const Settings& settings, const LinePrinter& print)
 {
-    list({"Watermark: ", &S::doWatermark, 15}, settings, print);
+    list({"Watermark: ", &S::doWatermark, kWatermarkKindVocabulary}, settings, print);
     if (is(settings.doWatermark, WatermarkType::Text)) {
         static constexpr ListedSetting lines[] = {
             {"Watermark text: ", &S::wmText},
@@ -147,44 +166,89 @@ void listWatermark(const Settings& settings, const LinePrinter& print)
             {"Watermark font size: ", &S::wmFontSize},
             {"Watermark font leading: ", &S::wmFontLeading},
             {"Watermark font color: ", &S::wmFontColor},
-            {"Watermark font style: ", &S::wmFontStyle, 16},
-            {"Watermark font effect: ", &S::wmFontEffect, 17},
+            {"Watermark font style: ", &S::wmFontStyle},
+            {"Watermark font effect: ", &S::wmFontEffect},
             {"Watermark text antialiasing: ", &S::wmTextAntialiasing},
-            {"Watermark text alignment: ", &S::wmTextAlignment, 18},
+            {"Watermark text alignment: ", &S::wmTextAlignment},
             {"Watermark text padding: ", &S::wmTextPadding},
             {"Watermark text opacity: ", &S::wmTextOpacity},
             {"Watermark background color: ", &S::wmBackColor},
             {"Watermark background opacity: ", &S::wmBackOpacity},
-            {"Watermark boundary: ", &S::wmTextBoundary, 19},
-            {"Watermark position: ", &S::wmTextPosition, 20}};
+            {"Watermark boundary: ", &S::wmTextBoundary},
+            {"Watermark position: ", &S::wmTextPosition}};
         list(lines, settings, print);
         print("Watermark offset (x/y): " + std::to_string(settings.wmTextXOffset) + "/" +
               std::to_string(settings.wmTextYOffset));
         list({"Watermark rotation: ", &S::wmTextRotation}, settings, print);
-        list({"Watermark size/mode: ", &S::wmTextSize, 21}, settings, print);
+        list({"Watermark size/mode: ", &S::wmTextSize}, settings, print);
     } else if (is(settings.doWatermark, WatermarkType::Image)) {
         static constexpr ListedSetting lines[] = {
             {"Watermark image: ", &S::wmImage},
             {"Watermark greyscale: ", &S::wmImageGreyscale},
             {"Watermark opacity: ", &S::wmImageOpacity},
-            {"Watermark boundary: ", &S::wmImageBoundary, 19},
-            {"Watermark position: ", &S::wmImagePosition, 20}};
+            {"Watermark boundary: ", &S::wmImageBoundary},
+            {"Watermark position: ", &S::wmImagePosition}};
         list(lines, settings, print);
         print("Watermark offset (x/y): " + std::to_string(settings.wmImageXOffset) + "/" +
               std::to_string(settings.wmImageYOffset));
         list({"Watermark rotation: ", &S::wmImageRotation}, settings, print);
-        list({"Watermark size/mode: ", &S::wmImageSize, 21}, settings, print);
+        list({"Watermark size/mode: ", &S::wmImageSize}, settings, print);
     }
 }
 
 void listNaming(const Settings& settings, const LinePrinter& print)
 {
     list({"Filename Mask: ", &S::filenameMask}, settings, print);
-    list({"File Timestamp: ", &S::fileTimestamp, 22}, settings, print);
+    list({"File Timestamp: ", &S::fileTimestamp}, settings, print);
     if (is(settings.fileTimestamp, FileTimestamp::Custom))
         list({"Custom Timestamp: ", &S::customTimestamp}, settings, print);
     list({"Keep Subfolders: ", &S::keepSubfolders}, settings, print);
     list({"Existing Files: ", &S::existingFiles, kExistingFilesVocabulary}, settings, print);
+}
+
+// Points that list a step's settings only when the step is on.
+bool isListed(ListingPoint point, const Settings& settings)
+{
+    switch (point) {
+    case ListingPoint::Rotation: return settings.doImageRotation;
+    case ListingPoint::Width:
+    case ListingPoint::Height:
+    case ListingPoint::ResizeRest: return settings.doImageResize;
+    case ListingPoint::Brightness:
+    case ListingPoint::Contrast:
+    case ListingPoint::Gamma:
+    case ListingPoint::Invert: return settings.doImageColorCorrection;
+    case ListingPoint::Threshold: return settings.doImageThreshold;
+    case ListingPoint::Dither: return settings.doImageDither;
+    default: return true;
+    }
+}
+
+// The last point listed before a check failed: each check follows the
+// listing of the settings it is about.
+ListingPoint lastPointListed(const CheckFailure& failure, const FormatTables& formats, const PreparedRun& run)
+{
+    switch (failure.check) {
+    case RunCheck::EmptyInputList:
+    case RunCheck::InvalidInputFile:
+    case RunCheck::InvalidInputFolder: return ListingPoint::Input;
+    case RunCheck::EmptyOutputFolder:
+    case RunCheck::InvalidOutputFolder: return ListingPoint::Output;
+    // An offered key that no output row knows fails after the input settings.
+    case RunCheck::InvalidConversionType:
+        return isOfferedOutput(formats, run.outputExtension) ? ListingPoint::InputSettings : ListingPoint::Conversion;
+    case RunCheck::InvalidDepth:
+    case RunCheck::InvalidQuality: return ListingPoint::OutputSettings;
+    case RunCheck::InvalidWidth: return ListingPoint::Width;
+    case RunCheck::InvalidHeight: return ListingPoint::Height;
+    case RunCheck::InvalidBrightness: return ListingPoint::Brightness;
+    case RunCheck::InvalidContrast: return ListingPoint::Contrast;
+    case RunCheck::InvalidGamma: return ListingPoint::Gamma;
+    case RunCheck::InvalidWatermarkFont:
+    case RunCheck::EmptyWatermarkImage:
+    case RunCheck::InvalidWatermarkImage: return ListingPoint::Watermark;
+    }
+    return ListingPoint::Naming;
 }
 
 void listAt(ListingPoint point, const std::string& value, const Settings& settings, const LinePrinter& print)
@@ -197,24 +261,25 @@ void listAt(ListingPoint point, const std::string& value, const Settings& settin
     case ListingPoint::OutputSettings: listOutputSettings(value, settings, print); break;
     case ListingPoint::Rotation: {
         static constexpr ListedSetting lines[] = {
-            {"Image Rotation Type: ", &S::imageRotationType, 9},
+            {"Image Rotation Type: ", &S::imageRotationType},
             {"Image Rotation: ", &S::imageRotation},
             {"Image Rotation Back Color: ", &S::imageRotationBackColor}};
         list(lines, settings, print);
         break;
     }
     case ListingPoint::Width:
-        print("Width: " + std::to_string(settings.imageWidth) + " " + numberToKeyword(10, settings.imageWidthUnit));
+        print("Width: " + std::to_string(settings.imageWidth) + " " +
+              numberToKeyword(vocabularyOf(&S::imageWidthUnit), settings.imageWidthUnit));
         break;
     case ListingPoint::Height:
         print("Height: " + std::to_string(settings.imageHeight) + " " +
-              numberToKeyword(10, settings.imageHeightUnit));
+              numberToKeyword(vocabularyOf(&S::imageHeightUnit), settings.imageHeightUnit));
         break;
     case ListingPoint::ResizeRest: {
         static constexpr ListedSetting lines[] = {
             {"Keep Aspect Ratio: ", &S::keepAspectRatio},
-            {"Image Resize Type: ", &S::imageResizeType, 11},
-            {"Image Resize Algorithm: ", &S::imageResizeAlgorithm, 12}};
+            {"Image Resize Type: ", &S::imageResizeType},
+            {"Image Resize Algorithm: ", &S::imageResizeAlgorithm}};
         list(lines, settings, print);
         break;
     }
@@ -229,7 +294,7 @@ void listAt(ListingPoint point, const std::string& value, const Settings& settin
     case ListingPoint::Greyscale: list({"Greyscale: ", &S::doImageGreyscale}, settings, print); break;
     case ListingPoint::Threshold: list({"Image Threshold: ", &S::imageThreshold}, settings, print); break;
     case ListingPoint::Dither:
-        list({"Image Dithering Algorithm: ", &S::imageDitherAlgorithm, 13}, settings, print);
+        list({"Image Dithering Algorithm: ", &S::imageDitherAlgorithm}, settings, print);
         break;
     case ListingPoint::Frame: listFrame(settings, print); break;
     case ListingPoint::Watermark: listWatermark(settings, print); break;
@@ -252,11 +317,29 @@ std::string gammaText(float gamma)
     return std::string(buffer.data(), result.ptr);
 }
 
-ListingHook settingsListing(const Settings& settings, LinePrinter print)
+void listSettings(const Settings& settings, const ConversionJob& job, const FormatTables& formats,
+                  const Preparation& preparation, const LinePrinter& print)
 {
-    return [&settings, print = std::move(print)](ListingPoint point, const std::string& value) {
+    const PreparedRun& run = preparation.resolved;
+    const ListingPoint last = preparation.failure ? lastPointListed(*preparation.failure, formats, run)
+                                                  : ListingPoint::Naming;
+    for (int at = 0; at <= static_cast<int>(last); ++at) {
+        const auto point = static_cast<ListingPoint>(at);
+        if (!isListed(point, settings))
+            continue;
+        std::string value;
+        if (point == ListingPoint::Input)
+            value = job.inputPath;
+        else if (point == ListingPoint::Output)
+            value = !job.outputFolder.empty()   ? job.outputFolder
+                    : run.inputFolder.empty() ? folderPart(run.inputPath)
+                                              : run.inputFolder;
+        else if (point == ListingPoint::Conversion || point == ListingPoint::OutputSettings)
+            value = run.outputExtension;
+        else if (point == ListingPoint::InputSettings)
+            value = run.inputFormat;
         listAt(point, value, settings, print);
-    };
+    }
 }
 
 std::string errorLine(const CheckFailure& failure)

@@ -14,9 +14,10 @@ namespace quill {
 /// Prints one console line.
 using LinePrinter = std::function<void(const std::string& line)>;
 
-/// A listing hook for prepareRun that prints each point's lines; `settings`
-/// must outlive it.
-ListingHook settingsListing(const Settings& settings, LinePrinter print);
+/// Prints the listing of a path run's checks: each check's settings in the
+/// order prepareRun checks them, up to the check that failed.
+void listSettings(const Settings& settings, const ConversionJob& job, const FormatTables& formats,
+                  const Preparation& preparation, const LinePrinter& print);
 
 /// The "Error: " line of a failed check.
 std::string errorLine(const CheckFailure& failure);

@@ -21,6 +21,11 @@ inline constexpr int kVocabularyCount = 24;
 /// REPLACE, SKIP, UPDATE: what becomes of an output already there.
 inline constexpr int kExistingFilesVocabulary = 23;
 
+/// The two vocabularies no option reads; the debug listing words the frame
+/// and watermark kinds with them. Every other one is named by its option.
+inline constexpr int kFrameKindVocabulary = 14;
+inline constexpr int kWatermarkKindVocabulary = 15;
+
 /// The words of one vocabulary in their listed order; empty for an unknown number.
 std::span<const VocabularyWord> vocabulary(int number);
 

@@ -3,8 +3,8 @@
 // accepts (camera RAW) and writes (TIFF) out of the wider tables below.
 #include "engine/formats.h"
 
+#include "platform/paths.h"
 #include "settings/output_formats.h"
-#include "text/language.h"
 
 #include <FreeImage.h>
 
@@ -103,14 +103,7 @@ std::vector<std::string_view> splitWords(std::string_view words)
     return result;
 }
 
-// The extension of the file name (after the last "/"), without its dot; empty when it has none.
-std::string_view extensionOf(std::string_view path)
-{
-    size_t slash = path.rfind('/');
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    size_t dot = name.rfind('.');
-    return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
-}
+}  // namespace
 
 const InputExtension* findInputExtension(const FormatTables& tables, std::string_view extension)
 {
@@ -119,8 +112,6 @@ const InputExtension* findInputExtension(const FormatTables& tables, std::string
             return &entry;
     return nullptr;
 }
-
-}  // namespace
 
 void buildFormatTables(FormatTables& tables)
 {
@@ -172,7 +163,7 @@ std::optional<std::string> inputFormatOf(const FormatTables& tables, std::string
 
 bool isAcceptedInput(const FormatTables& tables, std::string_view path)
 {
-    std::string_view extension = extensionOf(path);
+    const std::string extension = extensionOf(path);
     if (extension.empty())
         return false;
     const auto& accepted = tables.acceptedExtensions;
@@ -212,36 +203,6 @@ std::vector<int32_t> offeredDepths(const OutputFormat& format)
         start = end + 1;
     }
     return depths;
-}
-
-std::string inputFileFilter(const FormatTables& tables, LanguageTable& language)
-{
-    // Groups keep the order in which their first extension appears.
-    struct Group {
-        std::string description;
-        std::string patterns;
-    };
-    std::vector<Group> groups;
-    std::string allPatterns;
-    for (const std::string& extension : tables.acceptedExtensions) {
-        std::string pattern = "*." + extension;
-        allPatterns += (allPatterns.empty() ? "" : ";") + pattern;
-
-        const InputExtension* entry = findInputExtension(tables, extension);
-        std::string description = entry ? entry->description : std::string();
-        auto group = std::find_if(groups.begin(), groups.end(),
-                                  [&](const Group& g) { return g.description == description; });
-        if (group == groups.end())
-            groups.push_back({description, pattern});
-        else
-            group->patterns += ";" + pattern;
-    }
-
-    std::string filter = lookupText(language, "Dialog", "All Supported Files") + "|" + allPatterns + "|";
-    for (const Group& group : groups)
-        filter += group.description + "|" + group.patterns + "|";
-    filter += lookupText(language, "Dialog", "All Files") + " (*.*)|*.*";
-    return filter;
 }
 
 }  // namespace quill

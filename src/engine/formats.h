@@ -11,8 +11,6 @@
 
 namespace quill {
 
-struct LanguageTable;
-
 struct OutputFormat {
     std::string key;            // also the written extension
     int32_t formatIdentifier;   // FREE_IMAGE_FORMAT
@@ -40,6 +38,8 @@ void rebuildAcceptedExtensions(FormatTables& tables);
 
 const OutputFormat* findOutputFormat(const FormatTables& tables, std::string_view key);
 bool isOfferedOutput(const FormatTables& tables, std::string_view key);
+/// The row of a lower-case extension; nothing for one outside the table.
+const InputExtension* findInputExtension(const FormatTables& tables, std::string_view extension);
 std::optional<std::string> inputFormatOf(const FormatTables& tables, std::string_view extension);
 /// True when the path's extension, lower-cased, is an accepted input extension.
 bool isAcceptedInput(const FormatTables& tables, std::string_view path);
@@ -49,7 +49,5 @@ int32_t automaticDepth(const FormatTables& tables, std::string_view key, int32_t
 std::string displayLabel(const OutputFormat& format);
 /// The offered depths as numbers, ascending.
 std::vector<int32_t> offeredDepths(const OutputFormat& format);
-/// The input-file chooser's filter string.
-std::string inputFileFilter(const FormatTables& tables, LanguageTable& language);
 
 }  // namespace quill

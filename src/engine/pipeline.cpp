@@ -10,6 +10,7 @@
 #include "engine/run/failure_reason.h"
 #include "engine/steps/frame.h"
 #include "engine/steps/geometry.h"
+#include "engine/steps/tone_mapping.h"
 #include "engine/io/input_file.h"
 #include "engine/io/load.h"
 #include "engine/io/metadata.h"
@@ -61,14 +62,13 @@ RenderedImage renderSteps(Bitmap image, const MappedFile& input, ConversionJob& 
 
     image = applyRotation(std::move(image), settings);
     noteLoss(image, rendered.error);
-    image = applyResize(std::move(image), widthOf(image), heightOf(image), settings);
+    image = applyResize(std::move(image), settings);
     noteLoss(image, rendered.error);
     // The size after geometry is the size the frame, watermark and names see.
     const int width = widthOf(image), height = heightOf(image);
     image = applyToneMapping(std::move(image), settings);  // after resize: fewer pixels to map
     noteLoss(image, rendered.error);
-    if (image)
-        applyFlips(image.get(), settings);
+    image = applyFlips(std::move(image), settings);
     image = applyColourCorrection(std::move(image), settings);
     noteLoss(image, rendered.error);
     image = applyGreyscale(std::move(image), settings);
@@ -77,13 +77,13 @@ RenderedImage renderSteps(Bitmap image, const MappedFile& input, ConversionJob& 
     noteLoss(image, rendered.error);
     image = applyDither(std::move(image), settings);  // after resize: dither at output size
     noteLoss(image, rendered.error);
-    image = applyFrame(std::move(image), width, height, settings);
+    image = applyFrame(std::move(image), settings);
     noteLoss(image, rendered.error);
     job.finalWidth = width;
     job.finalHeight = height;
     job.frameNumber = 1;
     // The watermark text may print the final size and frame number.
-    image = applyWatermark(std::move(image), width, height, settings, job, watermarkFont);
+    image = applyWatermark(std::move(image), settings, job, watermarkFont);
     noteLoss(image, rendered.error);
     // Last: every earlier step may change the depth.
     image = convertToTargetDepth(std::move(image), job, formats);

@@ -12,18 +12,6 @@ namespace quill {
 
 namespace {
 
-std::string folderPart(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string filePart(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // A path that does not exist, or a folder, is not an empty file: only a
 // successful size query of 0 refuses.
 bool isEmptyFile(const std::string& path)
@@ -53,7 +41,7 @@ bool addInput(InputList& inputs, const ConversionJob& job, const FormatTables& f
     if (path.empty() || isEmptyFile(path))
         return false;
     // Only the file part carries the extension: a dot in a folder name does not.
-    if (!isAcceptedInput(formats, filePart(path)))
+    if (!isAcceptedInput(formats, fileNamePart(path)))
         return false;
     if (inputs.contains(path))
         return false;

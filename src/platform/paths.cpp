@@ -18,6 +18,25 @@ std::string withTrailingSlash(std::string path)
     return path;
 }
 
+std::string folderPart(std::string_view path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
+std::string fileNamePart(std::string_view path)
+{
+    size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string extensionOf(std::string_view path)
+{
+    std::string name = fileNamePart(path);
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
 std::string programFolder()
 {
     std::error_code error;
@@ -77,10 +96,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes)
 {
     // A hidden name beside the target: a run killed mid-write leaves at most a
     // dot file, never a second look-alike of the real one.
-    size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary = folder + "." + name + ".tmp-XXXXXX";
+    std::string temporary = folderPart(path) + "." + fileNamePart(path) + ".tmp-XXXXXX";
     int fd = ::mkstemp(temporary.data());
     if (fd < 0)
         return false;

@@ -23,6 +23,13 @@ std::string dataFolder();
 /// Appends "/" unless the text already ends with one (an empty text stays empty).
 std::string withTrailingSlash(std::string path);
 
+/// The folder part of a path, ending with "/"; empty when it has no "/".
+std::string folderPart(std::string_view path);
+/// What follows the last "/"; the whole path when it has none.
+std::string fileNamePart(std::string_view path);
+/// The text after the last "." of the file-name part; empty when it has none.
+std::string extensionOf(std::string_view path);
+
 bool isDirectory(const std::string& path);
 bool isRegularFile(const std::string& path);
 

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace quill {
 namespace {
@@ -28,6 +29,22 @@ bool stopsInStatusBar(RunCheck check)
     case RunCheck::InvalidWidth:
     case RunCheck::InvalidHeight: return true;
     default: return false;
+    }
+}
+
+/// The language group and key of the warning a failed check shows.
+std::pair<const char*, const char*> warningKey(RunCheck check)
+{
+    switch (check) {
+    case RunCheck::EmptyInputList: return {"Msg", "Empty input files"};
+    case RunCheck::EmptyOutputFolder: return {"Msg", "Empty output folder"};
+    case RunCheck::InvalidOutputFolder: return {"Msg", "Invalid output folder"};
+    case RunCheck::InvalidWidth: return {"Msg", "Invalid width"};
+    case RunCheck::InvalidHeight: return {"Msg", "Invalid height"};
+    case RunCheck::InvalidWatermarkFont: return {"Msg", "Invalid watermark font"};
+    case RunCheck::EmptyWatermarkImage: return {"Msg", "Empty watermark image"};
+    case RunCheck::InvalidWatermarkImage: return {"Msg", "Invalid watermark image"};
+    default: return {"Msg", "Conversion is not complete"};  // checks a queue run never makes
     }
 }
 
@@ -53,7 +70,7 @@ void startBatch(MainWindow& window, const BatchStartOptions& options)
     window.setStatus("General", "Preparing");
 
     Queue queue = queueOf(records.inputs);
-    Preparation preparation = prepareRun(records.settings, job, records.formats, FrontEnd::Window, &queue);
+    Preparation preparation = prepareRun(records.settings, job, records.formats, &queue);
     if (!preparation.run) {
         const CheckFailure failure = preparation.failure.value_or(CheckFailure{RunCheck::EmptyInputList, {}});
         if (stopsInStatusBar(failure.check))
@@ -66,12 +83,7 @@ void startBatch(MainWindow& window, const BatchStartOptions& options)
         return;
     }
     const PreparedRun& prepared = *preparation.run;
-    job.outputFolder = prepared.outputFolder;
-    job.outputExtension = prepared.outputExtension;
-    job.formatIdentifier = prepared.formatIdentifier;
-    job.targetDepth = prepared.targetDepth;
-    job.automaticDepth = prepared.automaticDepth ? 1 : 0;
-    job.saveFlags = prepared.saveFlags;
+    takeOutputFields(job, prepared);
     window.rememberOutputFolderAndRefill(prepared.outputFolder);
     window.setStatus("General", "Converting");
 

@@ -7,6 +7,13 @@
 
 namespace quill {
 
+struct FormatTables;
+struct LanguageTable;
+
+/// The input-file chooser's filter string: every accepted pattern, then one
+/// group per description in table order, then all files.
+std::string inputFileFilter(const FormatTables& tables, LanguageTable& language);
+
 /// Pairs of description and patterns become "description (patterns)". Files
 /// from cameras and other systems often carry upper-case extensions, which
 /// Linux file systems tell apart, so each pattern is offered in both cases;

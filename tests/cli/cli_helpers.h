@@ -98,7 +98,7 @@ inline std::vector<std::string> filesBelow(const std::string& folder)
 #define QUILL_REQUIRE_FIXTURES()                                                             \
     do {                                                                                     \
         if (::quill::test::fixtureFolder().empty())                                          \
-            GTEST_SKIP() << "RAW fixtures not found at " QUILL_FIXTURES;                    \
+            GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource();                    \
     } while (false)
 
 }  // namespace quill::test

@@ -4,6 +4,7 @@
 #include "cli/command_line.h"
 #include "cli/options.h"
 #include "cli/vocabularies.h"
+#include "engine/batch/job_count.h"
 #include "settings/defaults.h"
 #include "settings/setting_codes.h"
 #include "settings/settings_fields.h"

@@ -24,7 +24,7 @@
 #define QUILL_REQUIRE_FIXTURES()                                                          \
     do {                                                                                  \
         if (quill::test::fixtureFolder().empty())                                         \
-            GTEST_SKIP() << "RAW fixtures not found at " QUILL_FIXTURES " - skipping";   \
+            GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource() << " - skipping";   \
     } while (0)
 
 namespace quill::test {

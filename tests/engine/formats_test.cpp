@@ -1,5 +1,4 @@
 #include "engine/formats.h"
-#include "text/language.h"
 
 #include <FreeImage.h>
 #include <gtest/gtest.h>
@@ -200,41 +199,6 @@ TEST(OutputFormats, DisplayLabelIsUpperCaseKeyAndDescription)
     const FormatTables tables = builtTables();
     EXPECT_EQ(displayLabel(*findOutputFormat(tables, "tiff")), "TIFF (Tagged Image File Format)");
     EXPECT_EQ(displayLabel(*findOutputFormat(tables, "webp")), "WEBP (Google WebP Image Format)");
-}
-
-TEST(InputFileFilter, ListsAllPatternsThenOneGroupPerDescriptionThenAllFiles)
-{
-    const FormatTables tables = builtTables();
-    LanguageTable language;
-    buildLanguageTable(language);
-    const std::string filter = inputFileFilter(tables, language);
-
-    const std::string allSupported = lookupText(language, "Dialog", "All Supported Files");
-    const std::string allFiles = lookupText(language, "Dialog", "All Files");
-    EXPECT_EQ(filter.rfind(allSupported + "|*.raw;*.raw1;*.raw2;*.3fr;*.arw;", 0), 0u) << filter;
-    EXPECT_NE(filter.find(";*.r3d;*.rwl|Camera RAW Image|*.raw;*.raw1;*.raw2|"), std::string::npos)
-        << filter;
-    EXPECT_NE(filter.find("|Nikon Camera RAW Image|*.nef;*.nrw|"), std::string::npos) << filter;
-    EXPECT_NE(filter.find("|Kodak Camera RAW Image|*.dc2;*.dcr;*.drf;*.dsc;*.k25;*.kc2;*.kdc;*.dcs|"),
-              std::string::npos);
-    EXPECT_NE(filter.find("|Leica Camera RAW Image|*.rwl|" + allFiles + " (*.*)|*.*"), std::string::npos);
-    EXPECT_TRUE(filter.ends_with(" (*.*)|*.*"));
-
-    // Every extension appears twice: in the full list and in its group.
-    EXPECT_EQ(countOf(filter, "*."), 2 * 48 + 2);  // and twice in "(*.*)|*.*"
-    // 29 RAW descriptions, each a group of its own.
-    EXPECT_EQ(countOf(filter, "|"), 2 + 2 * 29 + 1);
-    EXPECT_EQ(countOf(filter, "Nikon Camera RAW Image"), 1u);
-}
-
-TEST(InputFileFilter, UsesTheLanguageTextsOfTheDialogGroup)
-{
-    const FormatTables tables = builtTables();
-    LanguageTable language;
-    buildLanguageTable(language);
-    const std::string filter = inputFileFilter(tables, language);
-    EXPECT_TRUE(filter.starts_with("All Supported Files|*.raw;")) << filter.substr(0, 40);
-    EXPECT_TRUE(filter.ends_with("|All Files (*.*)|*.*")) << filter.substr(filter.size() - 40);
 }
 
 }  // namespace

@@ -284,7 +284,7 @@ protected:
     void SetUp() override
     {
         if (test::fixtureFolder().empty())
-            GTEST_SKIP() << "RAW fixtures not found at " QUILL_FIXTURES " - skipping";
+            GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource() << " - skipping";
         test::writeFile(out.file("CRW_0305.tiff"), "an earlier conversion");
     }
 
@@ -318,14 +318,21 @@ bool convertsWithoutWriteAccess(ConversionRun& run, const std::string& input, co
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
         return converted;
     }
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                                             std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                                             std::filesystem::perms::others_exec);
+    const auto readable = std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                          std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                          std::filesystem::perms::others_exec;
+    std::filesystem::permissions(folder, readable);
+    // The input may sit below a folder only its owner enters: that user reads a copy.
+    TempFolder inputs;
+    std::filesystem::permissions(inputs.path(), readable);
+    const std::string copy = inputs.file(std::filesystem::path(input).filename().string());
+    std::filesystem::copy_file(input, copy);
+    std::filesystem::permissions(copy, readable);
     pid_t child = ::fork();
     if (child == 0) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             ::_exit(2);
-        ::_exit(run.convert(input) ? 1 : 0);
+        ::_exit(run.convert(copy) ? 1 : 0);
     }
     int status = 0;
     ::waitpid(child, &status, 0);

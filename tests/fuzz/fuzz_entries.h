@@ -297,8 +297,8 @@ inline std::string fuzzCommandLine(std::string_view input)
 
     size_t printed = 0;
     const LinePrinter sink = [&printed](const std::string& line) { printed += line.size(); };
-    Preparation preparation =
-        prepareRun(settings, job, formats, FrontEnd::CommandLine, nullptr, settingsListing(settings, sink));
+    Preparation preparation = prepareRun(settings, job, formats);
+    listSettings(settings, job, formats, preparation, sink);
     if (preparation.failure)
         (void)errorLine(*preparation.failure);
     (void)outputDepthSetting(job.outputExtension, settings);

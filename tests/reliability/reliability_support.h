@@ -39,6 +39,7 @@ struct Launch {
     rlim_t fileSizeLimit = RLIM_INFINITY;      // a write past it fails (SIGXFSZ is ignored)
     rlim_t addressSpaceLimit = RLIM_INFINITY;  // every allocation beyond it fails
     std::optional<uid_t> user;                 // run as this user (and its group id)
+    std::string program;                       // empty: the built program
 };
 
 struct Outcome {
@@ -73,7 +74,7 @@ public:
         const bool faulty = std::any_of(launch.environment.begin(), launch.environment.end(), [](const auto& set) {
             return set.first == "QUILLMERE_CRASH_ON" || set.first == "QUILLMERE_STALL_ON";
         });
-        std::string program = faulty ? QUILL_FAULTY_BINARY : QUILL_BINARY;
+        std::string program = !launch.program.empty() ? launch.program : faulty ? QUILL_FAULTY_BINARY : QUILL_BINARY;
         std::vector<std::string> arguments = launch.arguments;
         argv.push_back(program.data());
         for (auto& argument : arguments)
@@ -309,7 +310,7 @@ inline std::map<std::string, std::string> outputsIn(const std::string& folder)
 #define QUILL_REQUIRE_RAW_FIXTURES()                                                               \
     do {                                                                                           \
         if (::quill::test::fixtureFolder().empty())                                                \
-            GTEST_SKIP() << "RAW fixtures not found at " QUILL_FIXTURES;                           \
+            GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource();                           \
     } while (false)
 
 }  // namespace quill::test

@@ -44,10 +44,18 @@ TempFolder::~TempFolder()
     std::filesystem::remove_all(path_, error);
 }
 
+std::string fixtureSource()
+{
+    const char* chosen = std::getenv("QUILL_FIXTURES_DIR");
+    return chosen && *chosen ? chosen : QUILL_FIXTURES;
+}
+
 std::string fixtureFolder()
 {
-    std::string folder = QUILL_FIXTURES;
-    return std::filesystem::is_directory(folder) ? folder + "/" : std::string();
+    std::string folder = fixtureSource();
+    if (!std::filesystem::is_directory(folder))
+        return std::string();
+    return folder.ends_with('/') ? folder : folder + "/";
 }
 
 std::string readFile(const std::string& path)

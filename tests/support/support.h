@@ -22,7 +22,11 @@ private:
     std::string path_;
 };
 
-/// The folder of real camera RAW files, or empty when it is absent.
+/// Where the real camera RAW files are looked for: $QUILL_FIXTURES_DIR, else
+/// ../shared/fixtures/raw beside the checkout.
+std::string fixtureSource();
+
+/// The folder of real camera RAW files, ending with "/", or empty when it is absent.
 std::string fixtureFolder();
 
 /// The offscreen GUI layer that watermark fonts need, as the command line

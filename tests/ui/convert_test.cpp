@@ -140,7 +140,7 @@ TEST_F(ConvertTest, RealFilesRunThroughTheProgressWindowToASummary)
 {
     const std::string fixtures = fixtureFolder();
     if (fixtures.empty())
-        GTEST_SKIP() << "RAW fixtures not found at " << QUILL_FIXTURES;
+        GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource();
     std::vector<std::string> inputs = generated(2);
     for (const char* name : {"DC0014L.KDC", "IMAGE01.QTK"})
         inputs.push_back(fixtures + "/" + name);

@@ -11,6 +11,7 @@
 #include "engine/batch/render_service.h"
 #include "engine/io/save.h"
 #include "engine/pipeline.h"
+#include "engine/run/failure_reason.h"
 #include "engine/run/output_name.h"
 #include "engine/run/worker.h"
 #include "platform/memory_limit.h"
@@ -78,11 +79,7 @@ void finishFlush(FileInFlight& file)
 
 bool watermarkShowsCounters(const Settings& settings)
 {
-    if (!is(settings.doWatermark, WatermarkType::Text))
-        return false;
-    std::string text = settings.wmText;
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text.find("%n%") != std::string::npos || text.find("%rnd%") != std::string::npos;
+    return is(settings.doWatermark, WatermarkType::Text) && showsCounterTokens(settings.wmText);
 }
 
 // Asks the kernel to read a queued camera file into memory ahead of its turn,
@@ -120,14 +117,9 @@ struct BatchRun::State {
         : settings(s), job(j), formats(f), queue(std::move(q)), observer(std::move(o)), options(std::move(opt)),
           progress(options.progress ? *options.progress : ownProgress)
     {
+        takeOutputFields(job, prepared);
         job.inputFolder = prepared.inputFolder;
-        job.outputFolder = prepared.outputFolder;
         job.inputFormat = prepared.inputFormat;
-        job.outputExtension = prepared.outputExtension;
-        job.formatIdentifier = prepared.formatIdentifier;
-        job.targetDepth = prepared.targetDepth;
-        job.automaticDepth = prepared.automaticDepth ? 1 : 0;
-        job.saveFlags = prepared.saveFlags;
         font = prepared.font;
         jobs = prepared.jobs > 0 ? prepared.jobs : jobCountFor(settings, queue);
         wakeFd.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
@@ -345,7 +337,7 @@ private:
                 return;
             stopRenderProcess(process, true);
         }
-        failInFlight(file, "cannot start a render process");
+        failInFlight(file, FailureReason::noRenderProcess);
     }
 
     int threadsForNextDecode() const
@@ -445,10 +437,10 @@ private:
         return run_.settings.keepSubfolders ? folder + entry.relativeSubfolder : folder;
     }
 
-    void failInFlight(FileInFlight& file, std::string error)
+    void failInFlight(FileInFlight& file, FailureReason reason)
     {
         RenderReply reply;
-        reply.error = std::move(error);
+        reply.error = failureText(reason);
         file.reply = reply;
         file.process = -1;
     }
@@ -482,7 +474,7 @@ private:
         // here could see it end just now and leave nothing to wake the poll.
         if (inFlight_.front().reply)
             timeoutMs = timeoutMs < 0 ? kFlushCheckMs : std::min(timeoutMs, kFlushCheckMs);
-        // A stop asked while paused or a window's abort must not wait for a decode.
+        // A stop asked while paused or an abort must not wait for a decode.
         fds.push_back({run_.wakeFd.get(), POLLIN, 0});
         int ready = ::poll(fds.data(), fds.size(), timeoutMs);
         if (ready < 0 || run_.aborting)
@@ -502,14 +494,14 @@ private:
             } else {
                 // Crashed or spoke nonsense: this file fails, a fresh process takes the next.
                 killAndClearUp(process, *file);
-                failInFlight(*file, "the render process ended while converting");
+                failInFlight(*file, FailureReason::renderProcessEnded);
             }
         }
         now = Clock::now();
         for (auto& file : inFlight_) {
             if (!file.reply && file.process >= 0 && now - file.started >= run_.options.fileTimeLimit) {
                 killAndClearUp(processes_[file.process], file);
-                failInFlight(file, "the file took longer than the time limit");
+                failInFlight(file, FailureReason::timeLimitExceeded);
             }
         }
     }
@@ -611,7 +603,7 @@ private:
         if (!inFlight_.empty() && inFlight_.front().drawnAgain) {
             FileInFlight& front = inFlight_.front();
             if (!front.reply)
-                failInFlight(front, "the run was aborted");
+                failInFlight(front, FailureReason::runAborted);
             finishFlush(front);
             commitFront();
         }

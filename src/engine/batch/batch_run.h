@@ -34,7 +34,7 @@ struct RunTotals {
 };
 
 /// Called on the run's own thread, one call at a time, files in queue order.
-/// The window forwards them to the GUI thread; the command line prints.
+/// A front end forwards them to its own thread or prints them.
 struct RunObserver {
     std::function<void(size_t queueIndex, const std::string& inputPath)> fileStarted;
     std::function<void(const FileResult& result)> fileDone;
@@ -73,7 +73,7 @@ public:
     /// Waits for the run's thread to end.
     void join();
 
-    /// Polled by the window (15 ms) and the terminal progress line; the
+    /// Polled by the front ends' progress displays; the
     /// `paused` flag holds the next file back while a question is open.
     ProgressRecord& progress();
     /// Valid once the run has ended.

@@ -36,6 +36,8 @@ int64_t decodeMemoryEstimate(const std::string& path, const Settings& settings)
     return pixels * 24 + (32 << 20);
 }
 
+int mostJobs(int cores) { return kMostJobsPerCore * std::max(1, cores); }
+
 int effectiveJobCount(int requested, const Queue& queue, const Settings& settings)
 {
     return effectiveJobCount(requested, queue, settings, static_cast<int>(std::thread::hardware_concurrency()),
@@ -45,8 +47,10 @@ int effectiveJobCount(int requested, const Queue& queue, const Settings& setting
 int effectiveJobCount(int requested, const Queue& queue, const Settings& settings, int cores,
                       int64_t freeMemory)
 {
+    // Hundreds of render processes would each hold a decoder's memory and take
+    // longer to start than the files take to convert.
     if (requested > 0)
-        return requested;
+        return std::min(requested, mostJobs(cores));
     int64_t largest = 0;
     for (const auto& entry : queue)
         largest = std::max(largest, decodeMemoryEstimate(entry.path, settings));

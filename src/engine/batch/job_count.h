@@ -11,10 +11,16 @@
 
 namespace quill {
 
+/// Jobs beyond this many per core only cost memory and start-up time.
+inline constexpr int kMostJobsPerCore = 8;
+
+/// The most files in flight on a machine of `cores` cores (0: unknown, as one).
+int mostJobs(int cores);
 
 /// Files in flight for `requested` (0 = automatic): the number of cores,
 /// lowered so that that many decodes of the largest queued file fit in half
-/// the memory that is free now; never below 1.
+/// the memory that is free now; never below 1. A requested count, from any
+/// front end or file, is held to mostJobs.
 int effectiveJobCount(int requested, const Queue& queue, const Settings& settings);
 
 /// The same for a machine of `cores` cores with `freeMemory` bytes free

@@ -5,6 +5,7 @@
 #include "platform/memory_limit.h"
 #include "engine/io/metadata.h"
 #include "engine/pipeline.h"
+#include "engine/run/failure_reason.h"
 #include "engine/steps/watermark_font.h"
 #include "settings/settings_fields.h"
 
@@ -133,7 +134,7 @@ RenderReply renderOne(RunState& run, const Message& message)
     RenderRequest request;
     if (!parseRequest(message, request)) {
         RenderReply reply;
-        reply.error = "malformed request";
+        reply.error = failureText(FailureReason::malformedRequest);
         return reply;
     }
     useDecodeThreads(request.decodeThreads);

@@ -34,7 +34,4 @@ Bitmap importRawPixels(const MappedFile& input, int mode, const Settings& settin
 Bitmap importRawPixels(const std::string& path, int mode, const Settings& settings,
                        FailureReason* reason = nullptr);
 
-/// Brings a 48-bit decode down by the configured operator; other modes pass through.
-Bitmap applyToneMapping(Bitmap image, const Settings& settings);
-
 }  // namespace quill

@@ -1,5 +1,5 @@
 // One number for the whole process: render processes decode one file at a
-// time, and the window's worker reads it from its own thread.
+// time, and a worker thread reads it from its own thread.
 #include "engine/io/memory_share.h"
 
 #include <atomic>

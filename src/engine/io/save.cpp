@@ -25,12 +25,6 @@
 namespace quill {
 namespace {
 
-std::string folderOf(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 std::string randomSuffix()
 {
     static const char alphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -248,7 +242,7 @@ bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier, 
         return false;
     }
     std::string path;
-    int descriptor = createTemporaryFile(folderOf(finalPath), path, error);
+    int descriptor = createTemporaryFile(folderPart(finalPath), path, error);
     if (descriptor < 0) {
         // The reason in plain words; the errno of the failed create is still set.
         const int cause = errno;
@@ -301,7 +295,7 @@ bool adoptTemporary(TemporaryOutput& temporary, std::string& error)
         error = "nothing to adopt";
         return false;
     }
-    const std::string folder = folderOf(temporary.path());
+    const std::string folder = folderPart(temporary.path());
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string adopted = folder + temporaryName();
         // Never over another file: a name taken is tried again.

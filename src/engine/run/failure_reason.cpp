@@ -19,6 +19,11 @@ const char* failureText(FailureReason reason)
     case FailureReason::permissionDenied: return "permission denied";
     case FailureReason::overwritesInput: return "output would overwrite an input";
     case FailureReason::writeFailed: return "the output could not be written";
+    case FailureReason::renderProcessEnded: return "the render process ended while converting";
+    case FailureReason::timeLimitExceeded: return "the file took longer than the time limit";
+    case FailureReason::noRenderProcess: return "cannot start a render process";
+    case FailureReason::runAborted: return "the run was aborted";
+    case FailureReason::malformedRequest: return "malformed request";
     }
     return "";
 }

@@ -16,6 +16,11 @@ enum class FailureReason {
     permissionDenied,     // the output folder or file may not be written
     overwritesInput,      // the output would replace one of the inputs
     writeFailed,          // any other failure to write the output
+    renderProcessEnded,   // the render process crashed or spoke nonsense
+    timeLimitExceeded,    // the file took longer than the batch allows
+    noRenderProcess,      // no render process could be started for it
+    runAborted,           // the run was aborted while it was drawn again
+    malformedRequest,     // a render process could not read what it was sent
 };
 
 /// The reason in plain words, e.g. "damaged data"; empty for `none`.

@@ -3,6 +3,8 @@
 // value that itself holds a later token is expanded again by that token.
 #include "engine/run/output_name.h"
 
+#include "platform/paths.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -103,8 +105,7 @@ std::string expandToken(std::string_view text, std::string_view token, std::stri
 // The file part without its last extension; a file part without a dot is whole.
 std::string baseNameOf(const std::string& path)
 {
-    const size_t slash = path.rfind('/');
-    const std::string filePart = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string filePart = fileNamePart(path);
     const size_t dot = filePart.rfind('.');
     return dot == std::string::npos ? filePart : filePart.substr(0, dot);
 }
@@ -208,6 +209,12 @@ bool nameDependsOnRandomNumber(std::string_view nameTemplate, const ConversionJo
     one.randomNumber = 1;
     other.randomNumber = 2;
     return outputNameFor(nameTemplate, one) != outputNameFor(nameTemplate, other);
+}
+
+bool showsCounterTokens(std::string_view text)
+{
+    return findFolded(text, "%n%", 0) != std::string_view::npos ||
+           findFolded(text, "%rnd%", 0) != std::string_view::npos;
 }
 
 std::string expandWatermarkText(std::string_view text, const ConversionJob& job)

@@ -31,4 +31,8 @@ bool nameDependsOnRandomNumber(std::string_view nameTemplate, const ConversionJo
 /// The watermark text with the template's tokens expanded.
 std::string expandWatermarkText(std::string_view text, const ConversionJob& job);
 
+/// True when the text holds a token whose value depends on the files before
+/// it: %n% or %rnd%, in any letter case.
+bool showsCounterTokens(std::string_view text);
+
 }  // namespace quill

@@ -20,7 +20,7 @@ struct ProgressRecord {
     int32_t converted = 0;        // written once, when the worker ends
     int32_t finished = 0;         // files done so far, converted or failed
     std::atomic<bool> running{false};
-    std::atomic<bool> paused{false};  // the window pauses a worker while it asks
+    std::atomic<bool> paused{false};  // a front end holds the next file back while it asks
 
     /// Back to the state before a run: index 0, no file, running.
     void reset()

@@ -14,26 +14,6 @@ namespace quill {
 
 namespace {
 
-std::string fileNamePart(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string folderPart(const std::string& path)
-{
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-/// The text after the last "." of the file-name part; empty when there is none.
-std::string extensionOf(const std::string& path)
-{
-    std::string name = fileNamePart(path);
-    size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
-}
-
 /// Relative paths, a leading ".." included, are taken from the working folder:
 /// that is where the user stands, while the program's folder is a system folder.
 std::string fromWorkingFolder(std::string path)
@@ -73,14 +53,8 @@ bool withinPercentRange(int32_t value) { return value >= -100 && value <= 100; }
 /// skipped once one has failed.
 struct Checker {
     const Settings& settings;
-    const ListingHook& listing;
     std::optional<CheckFailure> failure;
 
-    void list(ListingPoint point, const std::string& value = {}) const
-    {
-        if (listing)
-            listing(point, value);
-    }
     bool failed() const { return failure.has_value(); }
     bool fail(RunCheck check, std::string argument = {})
     {
@@ -89,11 +63,10 @@ struct Checker {
     }
 };
 
-/// Classifies the command line's input by its extension: a file (picture or
+/// Classifies a path run's input by its extension: a file (picture or
 /// list) must have content; anything else is a folder, which must exist.
 bool resolveInput(Checker& checker, const ConversionJob& job, PreparedRun& run)
 {
-    checker.list(ListingPoint::Input, job.inputPath);
     if (!extensionOf(job.inputPath).empty()) {
         run.inputPath = fromWorkingFolder(job.inputPath);
         if (!isNonEmptyFile(run.inputPath))
@@ -107,15 +80,15 @@ bool resolveInput(Checker& checker, const ConversionJob& job, PreparedRun& run)
     return true;
 }
 
-/// Without an output folder the outputs go beside the input. The folder is
-/// never created: a missing one is the user's mistake, not ours to guess at.
-bool resolveOutput(Checker& checker, const ConversionJob& job, FrontEnd frontEnd, PreparedRun& run)
+/// Without an output folder the outputs of a path run go beside the input; a
+/// queue has no one place for them. The folder is never created: a missing
+/// one is the user's mistake, not ours to guess at.
+bool resolveOutput(Checker& checker, const ConversionJob& job, bool fromPath, PreparedRun& run)
 {
     std::string folder = job.outputFolder;
-    if (frontEnd == FrontEnd::CommandLine) {
+    if (fromPath) {
         if (folder.empty())
             folder = run.inputFolder.empty() ? folderPart(run.inputPath) : run.inputFolder;
-        checker.list(ListingPoint::Output, folder);
     } else if (folder.empty()) {
         return checker.fail(RunCheck::EmptyOutputFolder);
     }
@@ -135,7 +108,6 @@ bool resolveFormats(Checker& checker, const ConversionJob& job, const FormatTabl
         run.inputFormat = formats.inputFormatList.front();
     if (run.outputExtension.empty() && !formats.outputFormatList.empty())
         run.outputExtension = formats.outputFormatList.front();
-    checker.list(ListingPoint::Conversion, run.outputExtension);
     // Exact and case-sensitive: the key is also the written extension.
     const auto& offered = formats.outputFormatList;
     if (std::find(offered.begin(), offered.end(), run.outputExtension) == offered.end())
@@ -146,12 +118,10 @@ bool resolveFormats(Checker& checker, const ConversionJob& job, const FormatTabl
 bool checkOutputSettings(Checker& checker, const FormatTables& formats, const PreparedRun& run)
 {
     const std::string& key = run.outputExtension;
-    checker.list(ListingPoint::InputSettings, run.inputFormat);
     const OutputFormatRow* output = findOutputFormatRow(key);
     const OutputFormat* format = findOutputFormat(formats, key);
     if (!output || !format)
         return checker.fail(RunCheck::InvalidConversionType, key);
-    checker.list(ListingPoint::OutputSettings, key);
     int32_t depth = checker.settings.*(output->depth);
     std::vector<int32_t> offered = offeredDepths(*format);
     if (depth != 0 && std::find(offered.begin(), offered.end(), depth) == offered.end())
@@ -169,13 +139,10 @@ bool checkResize(Checker& checker)
     const Settings& settings = checker.settings;
     if (!settings.doImageResize)
         return true;
-    checker.list(ListingPoint::Width);
     if (settings.imageWidth == 0)
         return checker.fail(RunCheck::InvalidWidth);
-    checker.list(ListingPoint::Height);
     if (settings.imageHeight == 0)
         return checker.fail(RunCheck::InvalidHeight);
-    checker.list(ListingPoint::ResizeRest);
     return true;
 }
 
@@ -184,30 +151,25 @@ bool checkColourCorrection(Checker& checker)
     const Settings& settings = checker.settings;
     if (!settings.doImageColorCorrection)
         return true;
-    checker.list(ListingPoint::Brightness);
     if (!withinPercentRange(settings.imageBrightness))
         return checker.fail(RunCheck::InvalidBrightness);
-    checker.list(ListingPoint::Contrast);
     if (!withinPercentRange(settings.imageContrast))
         return checker.fail(RunCheck::InvalidContrast);
-    checker.list(ListingPoint::Gamma);
     // Written so that not-a-number fails too.
     if (!(settings.imageGamma >= 0.01f && settings.imageGamma <= 9.99f))
         return checker.fail(RunCheck::InvalidGamma);
-    checker.list(ListingPoint::Invert);
     return true;
 }
 
-bool checkWatermark(Checker& checker, FrontEnd frontEnd, std::optional<WatermarkFont>& font)
+bool checkWatermark(Checker& checker, bool fromPath, std::optional<WatermarkFont>& font)
 {
     const Settings& settings = checker.settings;
-    checker.list(ListingPoint::Watermark);
     if (is(settings.doWatermark, WatermarkType::Text)) {
         font = loadWatermarkFont(settings);
         if (!font)
             return checker.fail(RunCheck::InvalidWatermarkFont, settings.wmFont);
     } else if (is(settings.doWatermark, WatermarkType::Image)) {
-        if (frontEnd == FrontEnd::Window && settings.wmImage.empty())
+        if (!fromPath && settings.wmImage.empty())
             return checker.fail(RunCheck::EmptyWatermarkImage);
         if (!isNonEmptyFile(settings.wmImage))
             return checker.fail(RunCheck::InvalidWatermarkImage, settings.wmImage);
@@ -215,44 +177,25 @@ bool checkWatermark(Checker& checker, FrontEnd frontEnd, std::optional<Watermark
     return true;
 }
 
-/// The command line checks the whole setting record, listing as it goes.
-bool checkCommandLine(Checker& checker, const ConversionJob& job, const FormatTables& formats,
-                      PreparedRun& run)
+/// A path run checks the whole setting record: its settings were typed by hand.
+bool checkPathRun(Checker& checker, const ConversionJob& job, const FormatTables& formats, PreparedRun& run)
 {
-    const Settings& settings = checker.settings;
-    if (!resolveInput(checker, job, run) || !resolveOutput(checker, job, FrontEnd::CommandLine, run) ||
-        !resolveFormats(checker, job, formats, run) || !checkOutputSettings(checker, formats, run))
-        return false;
-    if (settings.doImageRotation)
-        checker.list(ListingPoint::Rotation);
-    if (!checkResize(checker))
-        return false;
-    checker.list(ListingPoint::Flips);
-    if (!checkColourCorrection(checker))
-        return false;
-    checker.list(ListingPoint::Greyscale);
-    if (settings.doImageThreshold)
-        checker.list(ListingPoint::Threshold);
-    if (settings.doImageDither)
-        checker.list(ListingPoint::Dither);
-    checker.list(ListingPoint::Frame);
-    if (!checkWatermark(checker, FrontEnd::CommandLine, run.font))
-        return false;
-    checker.list(ListingPoint::Naming);
-    return true;
+    return resolveInput(checker, job, run) && resolveOutput(checker, job, true, run) &&
+           resolveFormats(checker, job, formats, run) && checkOutputSettings(checker, formats, run) &&
+           checkResize(checker) && checkColourCorrection(checker) && checkWatermark(checker, true, run.font);
 }
 
-/// The window's eight checks: the list, the output folder, the size, the watermark.
-bool checkWindow(Checker& checker, const ConversionJob& job, const FormatTables& formats, const Queue* queue,
+/// A queue run's eight checks: the list, the output folder, the size, the watermark.
+bool checkQueueRun(Checker& checker, const ConversionJob& job, const FormatTables& formats, const Queue* queue,
                  PreparedRun& run)
 {
     if (!queue || queue->empty())
         return checker.fail(RunCheck::EmptyInputList);
-    if (!resolveOutput(checker, job, FrontEnd::Window, run))
+    if (!resolveOutput(checker, job, false, run))
         return false;
     if (!checkResize(checker))
         return false;
-    if (!checkWatermark(checker, FrontEnd::Window, run.font))
+    if (!checkWatermark(checker, false, run.font))
         return false;
     // The format boxes offer only what the tables list; a stale choice falls back.
     run.inputFormat = formats.inputFormatList.empty() ? std::string() : formats.inputFormatList.front();
@@ -273,34 +216,28 @@ void prepareEngineFields(const Settings& settings, const FormatTables& formats, 
 
 }  // namespace
 
-std::pair<const char*, const char*> warningKey(RunCheck check)
-{
-    switch (check) {
-    case RunCheck::EmptyInputList: return {"Msg", "Empty input files"};
-    case RunCheck::EmptyOutputFolder: return {"Msg", "Empty output folder"};
-    case RunCheck::InvalidOutputFolder: return {"Msg", "Invalid output folder"};
-    case RunCheck::InvalidWidth: return {"Msg", "Invalid width"};
-    case RunCheck::InvalidHeight: return {"Msg", "Invalid height"};
-    case RunCheck::InvalidWatermarkFont: return {"Msg", "Invalid watermark font"};
-    case RunCheck::EmptyWatermarkImage: return {"Msg", "Empty watermark image"};
-    case RunCheck::InvalidWatermarkImage: return {"Msg", "Invalid watermark image"};
-    default: return {"Msg", "Conversion is not complete"};  // checks the window never makes
-    }
-}
-
 Preparation prepareRun(const Settings& settings, const ConversionJob& job, const FormatTables& formats,
-                       FrontEnd frontEnd, const Queue* queue, const ListingHook& listing)
+                       const Queue* queue)
 {
-    Checker checker{settings, listing, std::nullopt};
+    Checker checker{settings, std::nullopt};
     PreparedRun run;
-    bool passed = frontEnd == FrontEnd::CommandLine ? checkCommandLine(checker, job, formats, run)
-                                                    : checkWindow(checker, job, formats, queue, run);
+    bool passed = queue ? checkQueueRun(checker, job, formats, queue, run) : checkPathRun(checker, job, formats, run);
     if (!passed)
-        return {std::nullopt, checker.failure};
+        return {std::nullopt, checker.failure, std::move(run)};
     prepareEngineFields(settings, formats, run);
     if (queue)
         run.jobs = jobCountFor(settings, *queue);
-    return {std::move(run), std::nullopt};
+    return {run, std::nullopt, run};
+}
+
+void takeOutputFields(ConversionJob& job, const PreparedRun& run)
+{
+    job.outputFolder = run.outputFolder;
+    job.outputExtension = run.outputExtension;
+    job.formatIdentifier = run.formatIdentifier;
+    job.targetDepth = run.targetDepth;
+    job.automaticDepth = run.automaticDepth ? 1 : 0;
+    job.saveFlags = run.saveFlags;
 }
 
 int jobCountFor(const Settings& settings, const Queue& queue)

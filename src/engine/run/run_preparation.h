@@ -12,48 +12,43 @@
 #include "settings/settings.h"
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 
 namespace quill {
 
-/// The checks, in the order a run makes them. The command line makes those
-/// marked "cli", the window those marked "window".
+/// The checks, in the order a run makes them. A run from an input path (a
+/// picture, a list file or a folder) makes those marked "path"; a run over a
+/// queue listed beforehand those marked "queue": its settings come from
+/// controls that keep the rest in range.
 enum class RunCheck {
-    EmptyInputList,         // window
-    InvalidInputFile,       // cli
-    InvalidInputFolder,     // cli
-    EmptyOutputFolder,      // window
+    EmptyInputList,         // queue
+    InvalidInputFile,       // path
+    InvalidInputFolder,     // path
+    EmptyOutputFolder,      // queue
     InvalidOutputFolder,    // both; argument: the folder
-    InvalidConversionType,  // cli
-    InvalidDepth,           // cli; argument: the output key
-    InvalidQuality,         // cli; argument: the output key
+    InvalidConversionType,  // path
+    InvalidDepth,           // path; argument: the output key
+    InvalidQuality,         // path; argument: the output key
     InvalidWidth,           // both
     InvalidHeight,          // both
-    InvalidBrightness,      // cli
-    InvalidContrast,        // cli
-    InvalidGamma,           // cli
+    InvalidBrightness,      // path
+    InvalidContrast,        // path
+    InvalidGamma,           // path
     InvalidWatermarkFont,   // both; argument: the font name
-    EmptyWatermarkImage,    // window
+    EmptyWatermarkImage,    // queue
     InvalidWatermarkImage,  // both; argument: the image path
 };
 
 struct CheckFailure {
     RunCheck check;
-    std::string argument;  // the language text's "%s1%"
+    std::string argument;  // the folder, key, font or image the check is about
 };
-
-/// The language group and key of the window's warning text for a check.
-std::pair<const char*, const char*> warningKey(RunCheck check);
-
-enum class FrontEnd { CommandLine, Window };
 
 /// What a prepared run holds besides the settings.
 struct PreparedRun {
-    std::string inputPath;        // command line: the input file or list file
-    std::string inputFolder;      // command line: the input folder, ends with "/"
+    std::string inputPath;        // a path run: the input file or list file
+    std::string inputFolder;      // a path run: the input folder, ends with "/"
     std::string outputFolder;     // absolute, ends with "/"
     std::string inputFormat;      // "raw"
     std::string outputExtension;  // "tiff"
@@ -68,23 +63,20 @@ struct PreparedRun {
 struct Preparation {
     std::optional<PreparedRun> run;      // set when every check passed
     std::optional<CheckFailure> failure; // else the first failed check
+    PreparedRun resolved;                // what the checks resolved until they ended
 };
 
-/// Places in the checks where the command line's debug listing prints the
-/// settings the next check is about; `value` is the resolved text where the
-/// line shows one (Output, Conversion).
-enum class ListingPoint {
-    Input, Output, Conversion, InputSettings, OutputSettings, Rotation, Width, Height, ResizeRest,
-    Flips, Brightness, Contrast, Gamma, Invert, Greyscale, Threshold, Dither, Frame, Watermark, Naming,
-};
-using ListingHook = std::function<void(ListingPoint point, const std::string& value)>;
-
-/// The front end's request: the job's input path (command line), output
-/// folder and output extension; `queue` is the window's list (the command
-/// line queues after the checks). A text watermark's font needs a
-/// QGuiApplication, which the front end creates.
+/// The front end's request: the job's output folder and output extension,
+/// and either `queue` (a list made beforehand; outputs need a folder of their
+/// own) or, without one, the job's input path (outputs beside the input when
+/// the job names no folder; the queue follows the checks). A text
+/// watermark's font needs a QGuiApplication, which the front end creates.
 Preparation prepareRun(const Settings& settings, const ConversionJob& job, const FormatTables& formats,
-                       FrontEnd frontEnd, const Queue* queue = nullptr, const ListingHook& listing = {});
+                       const Queue* queue = nullptr);
+
+/// Copies the output side of a prepared run into the job: folder, extension,
+/// format identifier, depth and save flags.
+void takeOutputFields(ConversionJob& job, const PreparedRun& run);
 
 /// Files in flight for a queue: the `Worker Threads` setting, or automatic.
 int jobCountFor(const Settings& settings, const Queue& queue);

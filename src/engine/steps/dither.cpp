@@ -21,11 +21,6 @@ FREE_IMAGE_DITHER algorithmFor(int setting)
     }
 }
 
-bool needsTwentyFourBits(unsigned bitsPerPixel)
-{
-    return bitsPerPixel > 32 || bitsPerPixel < 4;
-}
-
 }  // namespace
 
 Bitmap applyDither(Bitmap image, const Settings& settings)

@@ -5,14 +5,15 @@
 
 namespace quill {
 
-void applyFlips(FIBITMAP* image, const Settings& settings)
+Bitmap applyFlips(Bitmap image, const Settings& settings)
 {
     if (!image)
-        return;
+        return image;
     if (settings.doImageFlipHorizontal)
-        FreeImage_FlipHorizontal(image);
+        FreeImage_FlipHorizontal(image.get());
     if (settings.doImageFlipVertical)
-        FreeImage_FlipVertical(image);
+        FreeImage_FlipVertical(image.get());
+    return image;
 }
 
 }  // namespace quill

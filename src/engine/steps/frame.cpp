@@ -106,9 +106,8 @@ FrameBands frameBands(const Settings& settings, int width, int height)
     return bands;
 }
 
-// The size handed in is the bitmap's own; the bitmap is measured directly so
-// the layer always matches it.
-Bitmap applyFrame(Bitmap image, int, int, const Settings& settings)
+// The bitmap is measured directly, so the layer always matches it.
+Bitmap applyFrame(Bitmap image, const Settings& settings)
 {
     if (!image || is(settings.doFrame, FrameType::None))
         return image;

@@ -19,6 +19,6 @@ struct FrameBands {
 FrameBands frameBands(const Settings& settings, int width, int height);
 
 /// Paints the four bands over the border; the image keeps its size.
-Bitmap applyFrame(Bitmap image, int width, int height, const Settings& settings);
+Bitmap applyFrame(Bitmap image, const Settings& settings);
 
 }  // namespace quill

@@ -13,9 +13,9 @@ namespace quill {
 RGBQUAD colourFromHex(std::string_view text);
 
 Bitmap applyRotation(Bitmap image, const Settings& settings);
-/// `width` and `height` are the image size after rotation.
-Bitmap applyResize(Bitmap image, int width, int height, const Settings& settings);
-/// Mirrors in place; keeps resolution and metadata.
-void applyFlips(FIBITMAP* image, const Settings& settings);
+/// Scales to the configured size, measured against the image's own size.
+Bitmap applyResize(Bitmap image, const Settings& settings);
+/// Mirrors the same bitmap; keeps resolution and metadata.
+Bitmap applyFlips(Bitmap image, const Settings& settings);
 
 }  // namespace quill

@@ -45,10 +45,12 @@ int targetSize(int value, int unit, int current)
 
 }  // namespace
 
-Bitmap applyResize(Bitmap image, int width, int height, const Settings& settings)
+Bitmap applyResize(Bitmap image, const Settings& settings)
 {
     if (!image || !settings.doImageResize)
         return image;
+    const int width = static_cast<int>(FreeImage_GetWidth(image.get()));
+    const int height = static_cast<int>(FreeImage_GetHeight(image.get()));
     const int targetWidth = targetSize(settings.imageWidth, settings.imageWidthUnit, width);
     const int targetHeight = targetSize(settings.imageHeight, settings.imageHeightUnit, height);
     if (targetWidth <= 0 || targetHeight <= 0)

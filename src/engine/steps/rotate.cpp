@@ -11,7 +11,7 @@ namespace {
 
 // FreeImage rotates 8-bit and 24/32-bit colour images reliably; others are
 // brought to 24 bits first (a 48-bit decode loses its extra precision here).
-bool needsTwentyFourBits(unsigned bitsPerPixel)
+bool rotationNeedsTwentyFourBits(unsigned bitsPerPixel)
 {
     return bitsPerPixel <= 16 || bitsPerPixel > 32;
 }
@@ -26,7 +26,7 @@ Bitmap applyRotation(Bitmap image, const Settings& settings)
 
     const double width = FreeImage_GetWidth(image.get());
     const double height = FreeImage_GetHeight(image.get());
-    if (needsTwentyFourBits(FreeImage_GetBPP(image.get()))) {
+    if (rotationNeedsTwentyFourBits(FreeImage_GetBPP(image.get()))) {
         image.reset(FreeImage_ConvertTo24Bits(image.get()));
         if (!image)
             return image;

@@ -9,12 +9,6 @@ namespace quill {
 
 namespace {
 
-// The same depth rule as dither: FreeImage cuts 4 to 32-bit images.
-bool needsTwentyFourBits(unsigned bitsPerPixel)
-{
-    return bitsPerPixel > 32 || bitsPerPixel < 4;
-}
-
 }  // namespace
 
 Bitmap applyThreshold(Bitmap image, const Settings& settings)

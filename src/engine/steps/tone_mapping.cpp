@@ -2,7 +2,8 @@
 // by the chosen operator. Runs after resize, so the operator works on the
 // pixels that will be written and not on the full sensor.
 
-#include "engine/io/load.h"
+#include "engine/steps/tone_mapping.h"
+
 #include "settings/setting_codes.h"
 
 namespace quill {

@@ -364,10 +364,8 @@ Bitmap laidOver(Bitmap image, Bitmap layer, const Placement& placement, const Se
 
 }  // namespace
 
-// The size handed in is the bitmap's own; the bitmap is measured directly so
-// the layers always match it.
-Bitmap applyWatermark(Bitmap image, int, int, const Settings& settings, const ConversionJob& job,
-                      const WatermarkFont* font)
+// The bitmap is measured directly, so the layers always match it.
+Bitmap applyWatermark(Bitmap image, const Settings& settings, const ConversionJob& job, const WatermarkFont* font)
 {
     if (!image || is(settings.doWatermark, WatermarkType::None))
         return image;

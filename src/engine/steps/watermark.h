@@ -11,7 +11,6 @@ namespace quill {
 /// Lays the text or picture watermark over the image; empty passes through.
 /// A text watermark draws with `font`, the font the front end loaded for the
 /// run; without one (null) the image gets no text watermark.
-Bitmap applyWatermark(Bitmap image, int width, int height, const Settings& settings,
-                      const ConversionJob& job, const WatermarkFont* font);
+Bitmap applyWatermark(Bitmap image, const Settings& settings, const ConversionJob& job, const WatermarkFont* font);
 
 }  // namespace quill

@@ -24,7 +24,7 @@ struct WatermarkFont {
 };
 
 /// True when the front end has created the QGuiApplication that fonts need
-/// (the command line an offscreen one, the window its QApplication).
+/// (an offscreen one, or the front end's own application).
 bool guiLayerExists();
 
 /// The watermark font of the settings (`Font` at `Font Size` points, bold and

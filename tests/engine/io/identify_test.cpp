@@ -200,7 +200,7 @@ TEST(IdentifyFileType, RealCameraFiles)
 {
     const std::string fixtures = test::fixtureFolder();
     if (fixtures.empty())
-        GTEST_SKIP() << "RAW fixtures not found at " << QUILL_FIXTURES;
+        GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource();
     struct FixtureCase {
         const char* name;
         const char* expected;

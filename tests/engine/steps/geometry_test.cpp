@@ -1,6 +1,6 @@
 #include "engine/steps/geometry.h"
 
-#include "test_images.h"
+#include "engine/test_images.h"
 
 #include <gtest/gtest.h>
 
@@ -160,7 +160,7 @@ TEST(Resize, FitsByTheRulesOfUnitsAspectAndType)
         settings.imageHeightUnit = static_cast<uint8_t>(c.heightUnit);
         settings.keepAspectRatio = c.keepAspect;
         settings.imageResizeType = static_cast<uint8_t>(c.resizeType);
-        Bitmap image = applyResize(test::greyRamp(c.width, c.height), c.width, c.height, settings);
+        Bitmap image = applyResize(test::greyRamp(c.width, c.height), settings);
         ASSERT_TRUE(image) << c.name;
         EXPECT_EQ(FreeImage_GetWidth(image.get()), static_cast<unsigned>(c.expectedWidth)) << c.name;
         EXPECT_EQ(FreeImage_GetHeight(image.get()), static_cast<unsigned>(c.expectedHeight)) << c.name;
@@ -173,9 +173,9 @@ TEST(Resize, SwitchedOffOrEmptyPassesThrough)
     settings.imageWidth = settings.imageHeight = 10;
     Bitmap image = test::greyRamp(40, 30);
     FIBITMAP* before = image.get();
-    EXPECT_EQ(applyResize(std::move(image), 40, 30, settings).get(), before);
+    EXPECT_EQ(applyResize(std::move(image), settings).get(), before);
     settings.doImageResize = 1;
-    EXPECT_FALSE(applyResize(Bitmap(), 40, 30, settings));
+    EXPECT_FALSE(applyResize(Bitmap(), settings));
 }
 
 TEST(Resize, EveryFilterSettingResizes)
@@ -187,7 +187,7 @@ TEST(Resize, EveryFilterSettingResizes)
         settings.imageHeight = 10;
         settings.keepAspectRatio = 0;
         settings.imageResizeAlgorithm = static_cast<uint8_t>(algorithm);
-        Bitmap image = applyResize(test::colourRamp(40, 30), 40, 30, settings);
+        Bitmap image = applyResize(test::colourRamp(40, 30), settings);
         ASSERT_TRUE(image) << algorithm;
         EXPECT_EQ(FreeImage_GetWidth(image.get()), 10u);
     }
@@ -212,13 +212,13 @@ TEST(Flips, MirrorInPlaceAndTwiceGiveTheInputBack)
         Bitmap original = test::colourRamp(10, 8);
         Bitmap image = test::copyOf(original.get());
         FreeImage_SetDotsPerMeterX(image.get(), 11811);
-        applyFlips(image.get(), settings);
+        image = applyFlips(std::move(image), settings);
         EXPECT_EQ(test::pixelAt(image.get(), 0, 0), c.topLeft) << c.horizontal << c.vertical;
         EXPECT_EQ(FreeImage_GetDotsPerMeterX(image.get()), 11811u);
-        applyFlips(image.get(), settings);
+        image = applyFlips(std::move(image), settings);
         EXPECT_TRUE(test::samePixels(image.get(), original.get())) << c.horizontal << c.vertical;
     }
-    applyFlips(nullptr, Settings{});  // an empty image passes without harm
+    EXPECT_FALSE(applyFlips(Bitmap(), Settings{}));  // an empty image passes without harm
 }
 
 }  // namespace

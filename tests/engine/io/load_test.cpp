@@ -1,9 +1,10 @@
 #include "engine/io/freeimage_messages.h"
 #include "engine/io/load.h"
 #include "engine/io/upright.h"
+#include "engine/steps/tone_mapping.h"
 
 #include "support/support.h"
-#include "test_images.h"
+#include "engine/test_images.h"
 
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
@@ -329,7 +330,7 @@ TEST(LoadSamples, EveryModeGivesTheSizeAndDepthOfItsDecode)
 {
     const std::string fixtures = samplesOrSkip();
     if (fixtures.empty())
-        GTEST_SKIP() << "RAW fixtures not found at " << QUILL_FIXTURES;
+        GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource();
     for (const Sample& sample : samples) {
         const std::string path = fixtures + sample.file;
         if (!std::filesystem::exists(path)) {
@@ -359,7 +360,7 @@ TEST(LoadSamples, HalfSizeDecodeMatchesLibRawsConverter)
 {
     const std::string fixtures = samplesOrSkip();
     if (fixtures.empty())
-        GTEST_SKIP() << "RAW fixtures not found at " << QUILL_FIXTURES;
+        GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource();
     if (std::system("command -v dcraw_emu >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "dcraw_emu (libraw-bin) is not installed";
     test::TempFolder folder;
@@ -379,7 +380,7 @@ TEST(LoadSamples, BrokenFilesFailOrLoadWithoutCrashingOrPrinting)
 {
     const std::string fixtures = samplesOrSkip();
     if (fixtures.empty())
-        GTEST_SKIP() << "RAW fixtures not found at " << QUILL_FIXTURES;
+        GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource();
     std::vector<std::string> broken;
     for (auto& entry : std::filesystem::directory_iterator(fixtures + "bad"))
         broken.push_back(entry.path().string());

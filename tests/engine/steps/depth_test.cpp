@@ -1,6 +1,6 @@
 #include "engine/steps/depth.h"
 
-#include "test_images.h"
+#include "engine/test_images.h"
 
 #include <gtest/gtest.h>
 

@@ -48,7 +48,7 @@ Settings fourColourFrame()
 Bitmap framed(const Settings& settings, int width = 200, int height = 100, Rgb colour = grey)
 {
     Bitmap image = solidImage(width, height, colour);
-    return applyFrame(std::move(image), width, height, settings);
+    return applyFrame(std::move(image), settings);
 }
 
 struct Probe {
@@ -83,7 +83,7 @@ TEST(Frame, BandsCoverTheBorderInTheirColoursAndKeepTheSize)
 TEST(Frame, InsideTheBandsEveryPixelIsUntouched)
 {
     Bitmap original = test::colourRamp(200, 100);
-    Bitmap image = applyFrame(test::copyOf(original.get()), 200, 100, fourColourFrame());
+    Bitmap image = applyFrame(test::copyOf(original.get()), fourColourFrame());
     ASSERT_TRUE(image);
     for (int y = 0; y < 100; ++y)
         for (int x = 0; x < 200; ++x) {
@@ -195,7 +195,7 @@ TEST(Frame, GreyImageBecomesColour)
     Bitmap image = test::greyRamp(60, 40);
     Settings settings = fourColourFrame();
     settings.solidLeft = settings.solidRight = settings.solidTop = settings.solidBottom = 5;
-    image = applyFrame(std::move(image), 60, 40, settings);
+    image = applyFrame(std::move(image), settings);
     ASSERT_TRUE(image);
     EXPECT_EQ(FreeImage_GetBPP(image.get()), 24u);
     EXPECT_EQ(pixelAt(image.get(), 30, 0), red);
@@ -215,7 +215,7 @@ TEST(Frame, OnlyValueOneDrawsButEveryOtherNonZeroValueConvertsToColour)
         settings.doFrame = c.doFrame;
         Bitmap image = test::greyRamp(60, 40);
         const Rgb before = pixelAt(image.get(), 30, 0);
-        image = applyFrame(std::move(image), 60, 40, settings);
+        image = applyFrame(std::move(image), settings);
         ASSERT_TRUE(image);
         EXPECT_EQ(FreeImage_GetBPP(image.get()), c.expectedDepth);
         EXPECT_EQ(pixelAt(image.get(), 30, 0), c.drawn ? red : before);
@@ -233,7 +233,7 @@ TEST(Frame, BadColourTextGivesBlack)
 
 TEST(Frame, EmptyImagePassesThrough)
 {
-    EXPECT_FALSE(applyFrame(nullptr, 0, 0, fourColourFrame()));
+    EXPECT_FALSE(applyFrame(nullptr, fourColourFrame()));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace quill::test {
 namespace {
@@ -211,6 +212,16 @@ TEST(WatermarkText, OnlyTokensWrittenInTheTextAreExpanded)
     // The name brings %n% with it, but the text itself does not hold %n%.
     EXPECT_EQ(expandWatermarkText("By %filename%", job), "By scan-%n%");
     EXPECT_EQ(expandWatermarkText("By %filename% (%n%)", job), "By scan-00003 (00003)");
+}
+
+TEST(CounterTokens, AreFoundInAnyLetterCaseAndOnlyThemselves)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"no tokens", false}, {"%n%", true},      {"shot %N% of", true}, {"%Rnd%", true},
+        {"%width%", false},   {"%n", false},      {"n%rnd", false},      {"%filename%_%rnd%", true},
+    };
+    for (const auto& [text, shows] : cases)
+        EXPECT_EQ(showsCounterTokens(text), shows) << text;
 }
 
 }  // namespace

@@ -80,6 +80,8 @@ TEST(EffectiveJobCount, AnExplicitCountWinsAndAutomaticFitsCoresFilesAndMemory)
     const std::vector<Case> cases = {
         {"explicit, more than cores", 6, four, 2, freeFor(8), 6},
         {"explicit, memory short", 3, four, 8, freeFor(1), 3},
+        {"explicit, more than eight per core", 17, four, 2, freeFor(8), 16},
+        {"explicit, cores unknown", 9, four, 0, freeFor(8), 8},
         {"automatic, one per core", 0, four, 2, freeFor(8), 2},
         {"automatic, no more than files", 0, four, 16, freeFor(32), 4},
         {"automatic, one file", 0, one, 8, freeFor(8), 1},

@@ -108,7 +108,7 @@ protected:
         EXPECT_TRUE(font) << "font " << settings.wmFont;
         ConversionJob job;
         Bitmap image = solidImage(width, height, colour);
-        return applyWatermark(std::move(image), width, height, settings, job, font ? &*font : nullptr);
+        return applyWatermark(std::move(image), settings, job, font ? &*font : nullptr);
     }
 
     // The block: everything painted in the back or the text colour.
@@ -398,7 +398,7 @@ TEST_F(TextWatermark, WithoutAFontNothingIsDrawn)
     ConversionJob job;
     Bitmap image = test::greyRamp(100, 50);
     const Rgb before = pixelAt(image.get(), 95, 45);
-    image = applyWatermark(std::move(image), 100, 50, settings, job, nullptr);
+    image = applyWatermark(std::move(image), settings, job, nullptr);
     ASSERT_TRUE(image);
     EXPECT_EQ(FreeImage_GetBPP(image.get()), 24u);
     EXPECT_EQ(pixelAt(image.get(), 95, 45), before);
@@ -448,7 +448,7 @@ protected:
     {
         ConversionJob job;
         Bitmap image = solidImage(100, 50, colour);
-        return applyWatermark(std::move(image), 100, 50, settings, job, nullptr);
+        return applyWatermark(std::move(image), settings, job, nullptr);
     }
 };
 
@@ -543,7 +543,7 @@ TEST_F(PictureWatermark, OnlyThePictureRectangleChanges)
     settings.wmImagePosition = 8;  // 20 x 10 at the bottom right, 10 pixels in
     ConversionJob job;
     Bitmap original = test::colourRamp(100, 50);
-    Bitmap image = applyWatermark(test::copyOf(original.get()), 100, 50, settings, job, nullptr);
+    Bitmap image = applyWatermark(test::copyOf(original.get()), settings, job, nullptr);
     ASSERT_TRUE(image);
     for (int y = 0; y < 50; ++y)
         for (int x = 0; x < 100; ++x) {
@@ -583,10 +583,10 @@ TEST(Watermark, NoneLeavesTheImageAloneAndEmptyPassesThrough)
     ConversionJob job;
     Bitmap image = test::greyRamp(10, 10);
     FIBITMAP* before = image.get();
-    image = applyWatermark(std::move(image), 10, 10, settings, job, nullptr);
+    image = applyWatermark(std::move(image), settings, job, nullptr);
     EXPECT_EQ(image.get(), before);
     settings.doWatermark = 2;
-    EXPECT_FALSE(applyWatermark(nullptr, 0, 0, settings, job, nullptr));
+    EXPECT_FALSE(applyWatermark(nullptr, settings, job, nullptr));
 }
 
 // ---- Font ---------------------------------------------------------------------
