@@ -3,6 +3,7 @@
 #include "app/version.h"
 #include "ui/images.h"
 #include "ui/main_window.h"
+#include "ui/main_window_busy.h"
 
 #include <QDialog>
 #include <QFrame>
@@ -95,6 +96,7 @@ void showCustomConverter(MainWindow& window)
         window.openAddress(QUrl(QString::fromStdString(converterSearchAddress(fromTerm, toTerm))));
         dialog->close();
     });
+    keepMainWindowBusyWhileShown(window, dialog);
     dialog->show();
     from->setFocus();
 }
@@ -135,6 +137,7 @@ void showAbout(MainWindow& window)
     ok->setGeometry(80, 200, 80, 25);
     ok->setDefault(true);
     QObject::connect(ok, &QPushButton::clicked, dialog, &QDialog::close);
+    keepMainWindowBusyWhileShown(window, dialog);
     dialog->show();
     ok->setFocus();
 }

@@ -4,10 +4,13 @@
 #include "net/update_check.h"
 #include "platform/paths.h"
 #include "ui/main_window.h"
+#include "ui/main_window_busy.h"
 
 #include <QAction>
 #include <QEvent>
 #include <QMessageBox>
+
+#include <optional>
 #include <QPointer>
 #include <QTimer>
 
@@ -55,6 +58,7 @@ private:
     {
         setCommandEnabled(true);
         WindowRecords& records = window_.records();
+        MainWindowBusy busy(window_);
         const int latest = updateVersionNumber(body);
         if (latest == 0) {
             QMessageBox box(QMessageBox::Critical, records.text("Msg", "Error"),
@@ -98,10 +102,12 @@ void automaticUpdateCheck(MainWindow& window)
     // Asked from the event loop, once the window has been drawn.
     QTimer::singleShot(0, &window, [&window] {
         WindowRecords& records = window.records();
+        std::optional<MainWindowBusy> busy(std::in_place, window);
         QMessageBox box(QMessageBox::Question, records.text("Msg", "Check for Updates"),
                         records.text("Msg", "Ask check for updates"), QMessageBox::Yes | QMessageBox::No, &window);
         const bool yes = box.exec() == QMessageBox::Yes;
         records.settings.updateDate = localSecondsNow();
+        busy.reset();
         if (yes)
             checkForUpdates(window);
     });

@@ -250,7 +250,8 @@ TEST(InterruptedImport, ASignalDuringALongListImportStopsItAndPrintsTheTotals)
     Launch launch;
     launch.arguments = {"-i", temp.file("list.txt"), "-o", temp.file("out/")};
     RunningBatch batch(launch);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    // Once the import has begun, the interrupt handler is in place.
+    ASSERT_TRUE(batch.waitForOutput("Importing...", std::chrono::seconds(60)));
     batch.signalGroup(SIGINT);
     const Outcome& run = batch.wait(std::chrono::seconds(60));
     ASSERT_FALSE(run.timedOut);

@@ -155,6 +155,19 @@ public:
         return *outcome_;
     }
 
+    /// Waits until the program has printed `text` (it is then past the point
+    /// the text marks); false when it ended or `limit` passed first.
+    bool waitForOutput(const std::string& text, std::chrono::seconds limit)
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (readFile(capture_.file("stdout")).find(text) == std::string::npos) {
+            if (outcome_ || reap(WNOHANG) || std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
+
     /// True once no process of the group runs any more (render processes
     /// included); zombies waiting for a parent to reap them count as ended.
     bool groupIsGone() const
