@@ -5,7 +5,8 @@
 # For each mode (48-bit with the default tone mapping, 48-bit linear) and each
 # lossless compression it prints both sizes and their ratio, checks that the
 # decoded samples equal the earlier uncompressed output, and then times one
-# file per command with hyperfine, both programs in the same run (RUNS, default 5).
+# file per command with hyperfine, both programs in the same run (RUNS, default 5;
+# TIMES_ONLY=1 skips the sizes).
 set -euo pipefail
 
 source "$(dirname "$0")/common.sh"
@@ -31,22 +32,25 @@ convert_with() {  # program folder options...
   echo "$folder/CRW_0305.tiff"
 }
 
-printf '%-34s %12s %12s %7s %s\n' mode earlier now ratio "samples vs earlier none"
-for mode in "48|--raw-load-as=48" "48-linear|--raw-load-as=48 --raw-tone-mapping=none"; do
-  name=${mode%%|*}
-  # shellcheck disable=SC2206  # options are words
-  options=(${mode#*|})
-  reference=$(convert_with "$earlier" "$work/earlier-$name-none" "${options[@]}" --tiff-compression=none)
-  for compression in none deflate adobedeflate lzw packbits; do
-    before=$(convert_with "$earlier" "$work/earlier-$name-$compression" "${options[@]}" --tiff-compression=$compression)
-    after=$(convert_with "$quillmere" "$work/now-$name-$compression" "${options[@]}" --tiff-compression=$compression)
-    differing=$(compare -metric AE "$reference" "$after" null: 2>&1 || true)
-    printf '%-34s %12d %12d %7.4f %s\n' "$name $compression" "$(stat -c %s "$before")" "$(stat -c %s "$after")" \
-      "$(awk -v a="$(stat -c %s "$after")" -v b="$(stat -c %s "$before")" 'BEGIN { print a / b }')" \
-      "$differing pixels differ"
+mkdir -p "$work/t-earlier" "$work/t-now"
+if [ -z "${TIMES_ONLY:-}" ]; then
+  printf '%-34s %12s %12s %7s %s\n' mode earlier now ratio "samples vs earlier none"
+  for mode in "48|--raw-load-as=48" "48-linear|--raw-load-as=48 --raw-tone-mapping=none"; do
+    name=${mode%%|*}
+    # shellcheck disable=SC2206  # options are words
+    options=(${mode#*|})
+    reference=$(convert_with "$earlier" "$work/earlier-$name-none" "${options[@]}" --tiff-compression=none)
+    for compression in none deflate adobedeflate lzw packbits; do
+      before=$(convert_with "$earlier" "$work/earlier-$name-$compression" "${options[@]}" --tiff-compression=$compression)
+      after=$(convert_with "$quillmere" "$work/now-$name-$compression" "${options[@]}" --tiff-compression=$compression)
+      differing=$(compare -metric AE "$reference" "$after" null: 2>&1 || true)
+      printf '%-34s %12d %12d %7.4f %s\n' "$name $compression" "$(stat -c %s "$before")" "$(stat -c %s "$after")" \
+        "$(awk -v a="$(stat -c %s "$after")" -v b="$(stat -c %s "$before")" 'BEGIN { print a / b }')" \
+        "$differing pixels differ"
+    done
   done
-done
-echo
+  echo
+fi
 
 # One hyperfine run per mode, both programs in it: its summary gives the ratio.
 for mode in "48 deflate|--raw-load-as=48 --tiff-compression=deflate" \

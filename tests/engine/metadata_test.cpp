@@ -267,5 +267,33 @@ TEST(ReadSourceMetadata, FallsBackToTheDecodersTagsForFilesExiv2CannotRead)
     EXPECT_TRUE(nothing.iptc.empty() && nothing.xmp.empty());
 }
 
+
+// A camera set to Adobe RGB says so in the interoperability index or its
+// maker note; the preview then gets an Adobe RGB profile.
+TEST(ReadSourceMetadata, TellsAPreviewRenderedInAdobeRgb)
+{
+    silenceImageLibraries();
+    TempFolder folder;
+    const std::pair<const char*, const char*> cases[][2] = {
+        {{"Exif.Iop.InteroperabilityIndex", "R03"}, {"Exif.Photo.ColorSpace", "65535"}},
+        {{"Exif.Iop.InteroperabilityIndex", "R98"}, {"Exif.Photo.ColorSpace", "1"}},
+        {{"Exif.Photo.ColorSpace", "2"}, {"Exif.Image.Make", "Varnetta"}},
+    };
+    const bool adobe[] = {true, false, true};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        std::string path = folder.file("shot" + std::to_string(i) + ".jpg");
+        Bitmap image(FreeImage_Allocate(16, 16, 24));
+        ASSERT_TRUE(FreeImage_Save(FIF_JPEG, image.get(), path.c_str(), 0));
+        auto file = Exiv2::ImageFactory::open(path);
+        file->readMetadata();
+        Exiv2::ExifData exif;
+        for (const auto& [key, value] : cases[i])
+            exif[key] = std::string(value);  // read as the tag's own type
+        file->setExifData(exif);
+        file->writeMetadata();
+        EXPECT_EQ(readSourceMetadata(path, nullptr).declaresAdobeRgb, adobe[i]) << i;
+    }
+}
+
 }  // namespace
 }  // namespace quill
