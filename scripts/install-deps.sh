@@ -7,7 +7,7 @@ packages=(
   build-essential g++ cmake make pkg-config ccache
   libfreeimage-dev libraw-bin libraw-dev
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins qt6-svg-dev libqt6svg6
-  libarchive-dev libexiv2-dev libtiff-dev libjpeg-dev
+  libarchive-dev libexiv2-dev libtiff-dev libjpeg-dev liblcms2-dev
   libgtest-dev googletest
   fonts-liberation fontconfig libfontconfig-dev
   clang libclang-rt-14-dev

@@ -11,12 +11,15 @@
 #include "engine/steps/frame.h"
 #include "engine/steps/geometry.h"
 #include "engine/steps/tone_mapping.h"
+#include "engine/io/camera_file.h"
+#include "engine/io/colour_profile.h"
 #include "engine/io/input_file.h"
 #include "engine/io/load.h"
 #include "engine/io/metadata.h"
 #include "engine/run/output_name.h"
 #include "engine/steps/watermark.h"
 #include "platform/paths.h"
+#include "settings/setting_codes.h"
 
 #include <new>
 
@@ -59,6 +62,11 @@ RenderedImage renderSteps(Bitmap image, const MappedFile& input, ConversionJob& 
     rendered.metadata = readSourceMetadata(input, holder ? holder.get() : image.get());
     const bool ordinaryImage = freeImageTypeOf(input) == FIF_JPEG;
     rendered.resolution = outputResolution(image.get(), rendered.metadata, ordinaryImage);
+    // What the numbers mean, known only now: which decode or preview gave them.
+    const bool fromPreview = is(settings.rawLoadAs, RawLoadAs::Auto) && !ordinaryImage &&
+                             inspectCameraFile(input, true).preview != CameraFileFacts::Preview::none;
+    rendered.encoding = encodingOfLoad(image.get(), ordinaryImage, fromPreview, rendered.metadata.declaresAdobeRgb,
+                                       rendered.embeddedProfile);
 
     image = applyRotation(std::move(image), settings);
     noteLoss(image, rendered.error);
@@ -66,8 +74,11 @@ RenderedImage renderSteps(Bitmap image, const MappedFile& input, ConversionJob& 
     noteLoss(image, rendered.error);
     // The size after geometry is the size the frame, watermark and names see.
     const int width = widthOf(image), height = heightOf(image);
+    const bool highDynamicRange = image && FreeImage_GetImageType(image.get()) != FIT_BITMAP;
     image = applyToneMapping(std::move(image), settings);  // after resize: fewer pixels to map
     noteLoss(image, rendered.error);
+    const bool toneMapped = highDynamicRange && image && FreeImage_GetImageType(image.get()) == FIT_BITMAP;
+    rendered.encoding = encodingAfterToneMapping(rendered.encoding, toneMapped, settings.rawToneMapping);
     image = applyFlips(std::move(image), settings);
     image = applyColourCorrection(std::move(image), settings);
     noteLoss(image, rendered.error);

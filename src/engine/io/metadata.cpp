@@ -1,8 +1,7 @@
 // Carrying the source's resolution and descriptive metadata into the output.
-// Exiv2 reads the source (it knows the camera containers). The TIFF FreeImage
-// wrote gets its EXIF and GPS directories appended after the pixels, and libtiff
-// rewrites only its first directory to point at them: letting Exiv2 write would
-// make it rewrite the whole file, pixels included.
+// Exiv2 reads the source (it knows the camera containers). The EXIF and GPS
+// directories are laid out here byte by byte and the TIFF writer places them
+// in the file; libtiff sets the first directory's tags.
 #include "engine/io/metadata.h"
 
 #include "engine/io/freeimage_messages.h"
@@ -21,9 +20,6 @@
 #include <set>
 #include <string_view>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quill {
 namespace {
@@ -202,6 +198,22 @@ void readResolution(const Exiv2::ExifData& exif, SourceMetadata& metadata)
     }
 }
 
+// Cameras set to Adobe RGB say so in the interoperability index ("R03") or
+// their maker note; the EXIF ColorSpace itself only knows sRGB or "other".
+bool declaresAdobeRgb(const Exiv2::ExifData& exif)
+{
+    auto valueOf = [&exif](const char* key) -> std::string {
+        try {
+            auto found = exif.findKey(Exiv2::ExifKey(key));
+            return found == exif.end() || found->count() == 0 ? std::string() : found->toString();
+        } catch (...) {
+            return {};  // a key this Exiv2 does not know
+        }
+    };
+    return valueOf("Exif.Iop.InteroperabilityIndex").rfind("R03", 0) == 0 || valueOf("Exif.Canon.ColorSpace") == "2" ||
+           valueOf("Exif.Nikon3.ColorSpace") == "2" || valueOf("Exif.Photo.ColorSpace") == "2";
+}
+
 void readWithExiv2(const MappedFile& source, SourceMetadata& metadata)
 {
     if (!source.isOpen())
@@ -231,6 +243,7 @@ void readWithExiv2(const MappedFile& source, SourceMetadata& metadata)
             }
         }
         readResolution(image->exifData(), metadata);
+        metadata.declaresAdobeRgb = declaresAdobeRgb(image->exifData());
         if (!image->iptcData().empty()) {
             Exiv2::DataBuf block = Exiv2::Photoshop::setIptcIrb(nullptr, 0, image->iptcData());
             if (block.pData_ && block.size_ > 0)
@@ -275,20 +288,6 @@ void readFromDecoder(FIBITMAP* decoded, SourceMetadata& metadata)
 }
 
 // ---- writing ---------------------------------------------------------------
-
-struct TiffClose {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-using TiffFile = std::unique_ptr<TIFF, TiffClose>;
-
-struct FileDescriptor {
-    int fd = -1;
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 // The value bytes of a tag in the file's byte order.
 std::vector<uint8_t> inFileOrder(const MetadataTag& tag, bool fileIsBigEndian)
@@ -351,68 +350,11 @@ private:
     bool bigEndian_;
 };
 
-bool writeAll(int fd, const std::vector<uint8_t>& bytes, off_t at)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t written = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + off_t(done));
-        if (written <= 0)
-            return false;
-        done += size_t(written);
-    }
-    return true;
-}
-
-// Appends the EXIF and GPS directories to the end of a classic TIFF by hand:
-// libtiff would pass every rational through a float and write 1/1600 s as
-// 2153076/3444921677; here each value keeps its exact type and bytes.
-bool appendDirectories(const std::string& path, const std::vector<MetadataTag>& exif,
-                       const std::vector<MetadataTag>& gps, uint32_t& exifOffset,
-                       uint32_t& gpsOffset, std::string& error)
-{
-    FileDescriptor file{::open(path.c_str(), O_RDWR | O_CLOEXEC)};
-    uint8_t header[4];
-    struct stat status {};
-    if (file.fd < 0 || ::pread(file.fd, header, 4, 0) != 4 || ::fstat(file.fd, &status) != 0) {
-        error = "cannot open the written TIFF to add its metadata";
-        return false;
-    }
-    bool bigEndian = header[0] == 'M' && header[1] == 'M';
-    bool littleEndian = header[0] == 'I' && header[1] == 'I';
-    int magic = bigEndian ? header[2] << 8 | header[3] : header[3] << 8 | header[2];
-    if ((!bigEndian && !littleEndian) || magic != 42) {
-        error = "the written file is not a classic TIFF";
-        return false;
-    }
-    DirectoryWriter writer(bigEndian);
-    uint64_t end = uint64_t(status.st_size);
-    std::vector<uint8_t> bytes;
-    auto add = [&](const std::vector<MetadataTag>& tags, uint32_t& offset) {
-        if (tags.empty())
-            return;
-        if ((end + bytes.size()) % 2)
-            bytes.push_back(0);
-        uint64_t at = end + bytes.size();
-        std::vector<uint8_t> directory = writer.layOut(tags, at);
-        offset = uint32_t(at);
-        bytes.insert(bytes.end(), directory.begin(), directory.end());
-    };
-    add(exif, exifOffset);
-    add(gps, gpsOffset);
-    if (end + bytes.size() > std::numeric_limits<uint32_t>::max()) {
-        error = "the TIFF is too large for its metadata";
-        return false;
-    }
-    if (!writeAll(file.fd, bytes, off_t(end))) {
-        error = "cannot write the metadata into the TIFF";
-        return false;
-    }
-    return true;
-}
-
 // The tags the EXIF standard requires in every EXIF directory, added where
 // the source lacks them: readers and validators expect them.
-std::vector<MetadataTag> withRequiredExifTags(std::vector<MetadataTag> exif)
+// The ColorSpace is the output's, not the camera's: a linear decode of an
+// sRGB shot is no longer sRGB.
+std::vector<MetadataTag> withRequiredExifTags(std::vector<MetadataTag> exif, uint16_t colourSpace)
 {
     if (exif.empty())
         return exif;
@@ -423,12 +365,11 @@ std::vector<MetadataTag> withRequiredExifTags(std::vector<MetadataTag> exif)
         exif.push_back({0x9000, Undefined, 4, {'0', '2', '3', '0'}});
     if (!has(0xa000))  // FlashpixVersion
         exif.push_back({0xa000, Undefined, 4, {'0', '1', '0', '0'}});
-    if (!has(0xa001)) {  // ColorSpace: sRGB, what the decoder renders into
-        MetadataTag colourSpace{0xa001, Short, 1, std::vector<uint8_t>(2)};
-        const uint16_t sRgb = 1;
-        std::memcpy(colourSpace.value.data(), &sRgb, 2);
-        exif.push_back(std::move(colourSpace));
-    }
+    exif.erase(std::remove_if(exif.begin(), exif.end(), [](const MetadataTag& tag) { return tag.tag == 0xa001; }),
+               exif.end());
+    MetadataTag space{0xa001, Short, 1, std::vector<uint8_t>(2)};
+    std::memcpy(space.value.data(), &colourSpace, 2);
+    exif.push_back(std::move(space));
     return exif;
 }
 
@@ -554,41 +495,43 @@ SourceMetadata readSourceMetadata(const std::string& sourcePath, FIBITMAP* decod
     return readSourceMetadata(source, decoded);
 }
 
-bool writeTiffMetadata(const std::string& tiffPath, const SourceMetadata& metadata,
-                       const Resolution& resolution, std::string& error)
+MetadataDirectories layOutMetadataDirectories(const SourceMetadata& metadata, uint16_t colourSpace,
+                                              uint32_t offset, bool bigEndian)
 {
-    silenceImageLibraries();
-    uint32_t exifOffset = 0, gpsOffset = 0;
-    if (!appendDirectories(tiffPath, withRequiredExifTags(metadata.exif), withRequiredGpsTags(metadata.gps), exifOffset,
-                           gpsOffset, error))
-        return false;
-    // The first directory is rewritten once, after the pixels, pointing at them.
-    TiffFile tiff(TIFFOpen(tiffPath.c_str(), "r+"));
-    if (!tiff) {
-        error = "cannot open the written TIFF to add its metadata";
-        return false;
-    }
+    MetadataDirectories laidOut;
+    DirectoryWriter writer(bigEndian);
+    auto add = [&](const std::vector<MetadataTag>& tags, uint32_t& at) {
+        if (tags.empty())
+            return;
+        if ((offset + laidOut.bytes.size()) % 2)
+            laidOut.bytes.push_back(0);
+        at = uint32_t(offset + laidOut.bytes.size());
+        std::vector<uint8_t> directory = writer.layOut(tags, at);
+        laidOut.bytes.insert(laidOut.bytes.end(), directory.begin(), directory.end());
+    };
+    add(withRequiredExifTags(metadata.exif, colourSpace), laidOut.exifOffset);
+    add(withRequiredGpsTags(metadata.gps), laidOut.gpsOffset);
+    return laidOut;
+}
+
+void setTiffMetadata(TIFF* tiff, const SourceMetadata& metadata, const Resolution& resolution,
+                     const MetadataDirectories& directories)
+{
     for (const auto& tag : metadata.main)
-        TIFFSetField(tiff.get(), tag.tag, textOf(tag).c_str());
-    TIFFSetField(tiff.get(), TIFFTAG_ORIENTATION, int(ORIENTATION_TOPLEFT));
+        TIFFSetField(tiff, tag.tag, textOf(tag).c_str());
     if (resolution.dotsPerInchX > 0 && resolution.dotsPerInchY > 0) {
-        TIFFSetField(tiff.get(), TIFFTAG_RESOLUTIONUNIT, int(RESUNIT_INCH));
-        TIFFSetField(tiff.get(), TIFFTAG_XRESOLUTION, resolution.dotsPerInchX);
-        TIFFSetField(tiff.get(), TIFFTAG_YRESOLUTION, resolution.dotsPerInchY);
+        TIFFSetField(tiff, TIFFTAG_RESOLUTIONUNIT, int(RESUNIT_INCH));
+        TIFFSetField(tiff, TIFFTAG_XRESOLUTION, resolution.dotsPerInchX);
+        TIFFSetField(tiff, TIFFTAG_YRESOLUTION, resolution.dotsPerInchY);
     }
-    if (exifOffset)
-        TIFFSetField(tiff.get(), TIFFTAG_EXIFIFD, uint64_t(exifOffset));
-    if (gpsOffset)
-        TIFFSetField(tiff.get(), TIFFTAG_GPSIFD, uint64_t(gpsOffset));
+    if (directories.exifOffset)
+        TIFFSetField(tiff, TIFFTAG_EXIFIFD, uint64_t(directories.exifOffset));
+    if (directories.gpsOffset)
+        TIFFSetField(tiff, TIFFTAG_GPSIFD, uint64_t(directories.gpsOffset));
     // IPTC goes in a Photoshop resource block, as Photoshop writes it: FreeImage
     // reads a RichTIFFIPTC tag as four times its length (a heap over-read).
-    setBytes(tiff.get(), TIFFTAG_PHOTOSHOP, metadata.iptc);
-    setBytes(tiff.get(), TIFFTAG_XMLPACKET, metadata.xmp);
-    if (!TIFFRewriteDirectory(tiff.get()) || !TIFFFlush(tiff.get())) {
-        error = "cannot write the metadata into the TIFF";
-        return false;
-    }
-    return true;
+    setBytes(tiff, TIFFTAG_PHOTOSHOP, metadata.iptc);
+    setBytes(tiff, TIFFTAG_XMLPACKET, metadata.xmp);
 }
 
 }  // namespace quill

@@ -1,13 +1,13 @@
 // What an output inherits from its source besides the pixels: the resolution,
-// and the camera's EXIF, GPS, IPTC and XMP records. FreeImage 3.18 writes none
-// of the EXIF into a TIFF, so the records are read from the source file with
-// Exiv2 and appended to the written TIFF with libtiff, leaving its pixels where
-// they are.
+// and the camera's EXIF, GPS, IPTC and XMP records. The records are read from
+// the source file with Exiv2 and written by the TIFF writer in the same pass
+// as the pixels.
 #pragma once
 
 #include "platform/mapped_file.h"
 
 #include <FreeImage.h>
+#include <tiffio.h>
 
 #include <cstdint>
 #include <string>
@@ -44,6 +44,7 @@ struct SourceMetadata {
     std::string xmp;                // XMP packet
     double dotsPerInchX = 0.0;      // the source file's own resolution; 0 when it states none
     double dotsPerInchY = 0.0;
+    bool declaresAdobeRgb = false;  // the camera rendered its preview in Adobe RGB
 };
 
 /// Routes every message of FreeImage, libtiff and Exiv2 away from the console
@@ -69,11 +70,25 @@ SourceMetadata readSourceMetadata(const MappedFile& source, FIBITMAP* decoded);
 /// The same, opening the file at `sourcePath`.
 SourceMetadata readSourceMetadata(const std::string& sourcePath, FIBITMAP* decoded);
 
-/// Adds the metadata to a TIFF written by FreeImage: descriptive tags in the
-/// first directory, Orientation 1 (the pixels are upright), the resolution, an
-/// EXIF and a GPS directory appended after the pixels, IPTC (as Photoshop's
-/// resource block) and XMP.
-[[nodiscard]] bool writeTiffMetadata(const std::string& tiffPath, const SourceMetadata& metadata,
-                                     const Resolution& resolution, std::string& error);
+/// The EXIF and GPS directories of an output, laid out to be written at
+/// `offset` of a classic TIFF, and where each begins (0: not written).
+struct MetadataDirectories {
+    std::vector<uint8_t> bytes;
+    uint32_t exifOffset = 0;
+    uint32_t gpsOffset = 0;
+};
+
+/// Lays out the EXIF directory (with the tags the standard requires and the
+/// output's `colourSpace`) and the GPS directory, each value with its exact
+/// type and bytes: libtiff would pass every rational through a float and
+/// write 1/1600 s as 2153076/3444921677.
+MetadataDirectories layOutMetadataDirectories(const SourceMetadata& metadata, uint16_t colourSpace,
+                                              uint32_t offset, bool bigEndian);
+
+/// Sets the descriptive tags on the directory libtiff is about to write: the
+/// texts, the resolution, the pointers to the laid-out directories, IPTC (as
+/// Photoshop's resource block) and XMP.
+void setTiffMetadata(TIFF* tiff, const SourceMetadata& metadata, const Resolution& resolution,
+                     const MetadataDirectories& directories);
 
 }  // namespace quill

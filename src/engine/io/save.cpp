@@ -3,6 +3,7 @@
 // rename it over the final name once it is complete and on disk.
 #include "engine/io/save.h"
 
+#include "engine/io/tiff_writer.h"
 #include "engine/run/failure_reason.h"
 #include "platform/paths.h"
 #include "platform/process_identity.h"
@@ -251,24 +252,22 @@ bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier, 
     }
     TemporaryOutput written(path);
     auto format = static_cast<FREE_IMAGE_FORMAT>(formatIdentifier);
-    // FreeImage's own calls may leave any errno behind: only the causes a
+    // The writers' own calls may leave any errno behind: only the causes a
     // reason names are trusted.
     errno = 0;
-    if (!writeWithFreeImage(format, rendered.image.get(), descriptor, saveFlags)) {
-        error = failureText(failureFromErrno(errno));
-        return false;
-    }
-    // FreeImage's TIFF writer keeps none of the EXIF; add it to the finished file.
-    errno = 0;
-    bool withMetadata = true;
+    bool saved = false;
     try {
-        withMetadata = format != FIF_TIFF ||
-                       writeTiffMetadata(written.path(), rendered.metadata, rendered.resolution, error);
+        if (format == FIF_TIFF) {
+            TiffContents contents{&rendered.metadata, rendered.resolution, rendered.encoding, rendered.embeddedProfile};
+            saved = writeTiff(descriptor, rendered.image.get(), saveFlags, contents, error);
+        } else {
+            saved = writeWithFreeImage(format, rendered.image.get(), descriptor, saveFlags);
+        }
     } catch (const std::bad_alloc&) {
         errno = ENOMEM;  // memory that runs out fails this file, never the process
-        withMetadata = false;
+        saved = false;
     }
-    if (!withMetadata) {
+    if (!saved) {
         error = failureText(failureFromErrno(errno));
         return false;
     }

@@ -1,12 +1,13 @@
 // Writing a rendered image so that its final name only ever holds a complete
-// file: FreeImage writes a temporary file in the destination folder, the
-// source's metadata goes into it, it is flushed to disk, and only then renamed
+// file: the image is written to a temporary file in the destination folder
+// (a TIFF with its metadata and profile), flushed to disk, and only then renamed
 // over the final name. A failure at any point leaves no new file behind and any
 // earlier file of that name untouched. A temporary file's name tells which
 // process holds it, so what a killed process left can be removed later.
 #pragma once
 
 #include "engine/bitmap.h"
+#include "engine/io/colour_profile.h"
 #include "engine/io/metadata.h"
 
 #include <cstdint>
@@ -24,6 +25,8 @@ struct RenderedImage {
     int32_t targetDepth = 0;   // bits per pixel written
     Resolution resolution;     // the source's, kept through every step
     SourceMetadata metadata;   // the source's descriptive records
+    ColourEncoding encoding = ColourEncoding::sRgb;  // what the pixel values mean
+    std::vector<uint8_t> embeddedProfile;            // the source's own, for ColourEncoding::embedded
     std::string error;         // why there is no image
 };
 
@@ -48,9 +51,10 @@ private:
     std::string path_;
 };
 
-/// Writes the image with FreeImage (format identifier and encoder flags of the
-/// job) to a new temporary file in the folder of `finalPath`, adds the
-/// source's metadata to it (TIFF). On failure nothing is left on disk.
+/// Writes the image (format identifier and encoder flags of the job) to a new
+/// temporary file in the folder of `finalPath`: a TIFF through the TIFF
+/// writer, with the source's metadata and the profile of its encoding; any
+/// other format through FreeImage. On failure nothing is left on disk.
 [[nodiscard]] bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier,
                                      int32_t saveFlags, const std::string& finalPath,
                                      TemporaryOutput& temporary, std::string& error);

@@ -3,11 +3,13 @@
 #include "engine/conversion_setup.h"
 
 #include "engine/io/metadata.h"
+#include "engine/io/tiff_writer.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
 #include <cstring>
+#include <fcntl.h>
 #include <vector>
 
 namespace quill {
@@ -144,87 +146,80 @@ SourceMetadata sampleMetadata()
     return metadata;
 }
 
-// A TIFF in either byte order, as FreeImage (little-endian) or another writer made it.
-std::string writeTiff(const TempFolder& folder, bool bigEndian)
+// A 40 by 30 TIFF with the sample metadata, as the writer makes every output.
+std::string writeSample(const TempFolder& folder, const Resolution& resolution)
 {
-    std::string path = folder.file(bigEndian ? "big.tif" : "little.tif");
-    if (!bigEndian) {
-        Bitmap image(FreeImage_Allocate(40, 30, 24));
-        EXPECT_TRUE(FreeImage_Save(FIF_TIFF, image.get(), path.c_str(), TIFF_NONE));
-        return path;
-    }
-    TIFF* tiff = TIFFOpen(path.c_str(), "wb");
-    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 40);
-    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 30);
-    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
-    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 30);
-    std::vector<uint8_t> row(120, 77);
-    for (uint32_t y = 0; y < 30; ++y)
-        TIFFWriteScanline(tiff, row.data(), y, 0);
-    TIFFClose(tiff);
+    std::string path = folder.file("sample.tif");
+    Bitmap image(FreeImage_Allocate(40, 30, 24));
+    const SourceMetadata metadata = sampleMetadata();
+    TiffContents contents{&metadata, resolution, ColourEncoding::sRgb, {}};
+    std::string error;
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    EXPECT_TRUE(writeTiff(fd, image.get(), TIFF_NONE, contents, error)) << error;
     return path;
 }
 
-TEST(WriteTiffMetadata, EveryValueReadsBackExactlyInBothByteOrders)
+TEST(TiffMetadata, EveryValueReadsBackExactly)
 {
     silenceImageLibraries();
-    for (bool bigEndian : {false, true}) {
-        SCOPED_TRACE(bigEndian ? "big-endian" : "little-endian");
-        TempFolder folder;
-        std::string path = writeTiff(folder, bigEndian);
-        Resolution resolution{11811, 11811, 300.0, 300.0};
-        std::string error;
-        ASSERT_TRUE(writeTiffMetadata(path, sampleMetadata(), resolution, error)) << error;
+    TempFolder folder;
+    std::string path = writeSample(folder, {11811, 11811, 300.0, 300.0});
+    auto written = test::metadataOf(path);
+    const std::pair<const char*, const char*> expected[] = {
+        {"Exif.Image.Make", "Varnetta"},
+        {"Exif.Image.Model", "Synthetic 14"},
+        {"Exif.Image.Artist", "A. Photographer"},
+        {"Exif.Image.Copyright", "(c) 2021 A. Photographer"},
+        {"Exif.Image.Orientation", "1"},
+        {"Exif.Image.XResolution", "300/1"},
+        {"Exif.Image.ResolutionUnit", "2"},
+        {"Exif.Photo.ExposureTime", "1/1600"},
+        {"Exif.Photo.ExposureBiasValue", "-2/3"},
+        {"Exif.Photo.ISOSpeedRatings", "400"},
+        {"Exif.Photo.GainControl", "1"},
+        {"Exif.Photo.DateTimeOriginal", "2021:06:15 14:30:00"},
+        {"Exif.Photo.LensModel", "Varnetta 35mm f/1.4"},
+        {"Exif.Photo.LensSpecification", "35/1 35/1 14/10 14/10"},
+        {"Exif.Photo.ExifVersion", "48 50 51 48"},
+        {"Exif.Photo.ColorSpace", "1"},
+        {"Exif.GPSInfo.GPSVersionID", "2 3 0 0"},
+        {"Exif.GPSInfo.GPSLatitudeRef", "N"},
+        {"Exif.GPSInfo.GPSLatitude", "52/1 31/1 123456/10000"},
+        {"Exif.GPSInfo.GPSLongitude", "13/1 24/1 1/3"},
+        {"Exif.GPSInfo.GPSAltitude", "3456/100"},
+        {"Iptc.Application2.Caption", "A quiet lake"},
+        {"Xmp.xmp.Rating", "4"},
+    };
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ(written[key], value) << key;
 
-        auto written = test::metadataOf(path);
-        const std::pair<const char*, const char*> expected[] = {
-            {"Exif.Image.Make", "Varnetta"},
-            {"Exif.Image.Model", "Synthetic 14"},
-            {"Exif.Image.Artist", "A. Photographer"},
-            {"Exif.Image.Copyright", "(c) 2021 A. Photographer"},
-            {"Exif.Image.Orientation", "1"},
-            {"Exif.Image.XResolution", "300/1"},
-            {"Exif.Image.ResolutionUnit", "2"},
-            {"Exif.Photo.ExposureTime", "1/1600"},
-            {"Exif.Photo.ExposureBiasValue", "-2/3"},
-            {"Exif.Photo.ISOSpeedRatings", "400"},
-            {"Exif.Photo.GainControl", "1"},
-            {"Exif.Photo.DateTimeOriginal", "2021:06:15 14:30:00"},
-            {"Exif.Photo.LensModel", "Varnetta 35mm f/1.4"},
-            {"Exif.Photo.LensSpecification", "35/1 35/1 14/10 14/10"},
-            {"Exif.Photo.ExifVersion", "48 50 51 48"},
-            {"Exif.GPSInfo.GPSVersionID", "2 3 0 0"},
-            {"Exif.GPSInfo.GPSLatitudeRef", "N"},
-            {"Exif.GPSInfo.GPSLatitude", "52/1 31/1 123456/10000"},
-            {"Exif.GPSInfo.GPSLongitude", "13/1 24/1 1/3"},
-            {"Exif.GPSInfo.GPSAltitude", "3456/100"},
-            {"Iptc.Application2.Caption", "A quiet lake"},
-            {"Xmp.xmp.Rating", "4"},
-        };
-        for (const auto& [key, value] : expected)
-            EXPECT_EQ(written[key], value) << key;
-
-        // The pixels and the image structure are untouched.
-        test::ImageFacts facts = test::imageFacts(path);
-        EXPECT_EQ(facts.width, 40u);
-        EXPECT_EQ(facts.height, 30u);
-        EXPECT_EQ(facts.bitsPerPixel, 24u);
-    }
+    test::ImageFacts facts = test::imageFacts(path);
+    EXPECT_EQ(facts.width, 40u);
+    EXPECT_EQ(facts.height, 30u);
+    EXPECT_EQ(facts.bitsPerPixel, 24u);
 }
 
-TEST(WriteTiffMetadata, RefusesWhatIsNoClassicTiff)
+TEST(TiffMetadata, ColourSpaceIsTheOutputsNotTheCamerasOwn)
 {
-    TempFolder folder;
-    test::writeFile(folder.file("text.tif"), "not a tiff at all");
-    std::string error;
-    EXPECT_FALSE(writeTiffMetadata(folder.file("text.tif"), sampleMetadata(), {}, error));
-    EXPECT_FALSE(error.empty());
-    error.clear();
-    EXPECT_FALSE(writeTiffMetadata(folder.file("missing.tif"), sampleMetadata(), {}, error));
-    EXPECT_FALSE(error.empty());
+    SourceMetadata metadata = sampleMetadata();
+    const uint16_t camera = 1;
+    MetadataTag space{0xa001, 3, 1, std::vector<uint8_t>(2)};
+    std::memcpy(space.value.data(), &camera, 2);
+    metadata.exif.push_back(space);
+    for (uint16_t wanted : {uint16_t(1), uint16_t(0xFFFF)}) {
+        MetadataDirectories laidOut = layOutMetadataDirectories(metadata, wanted, 8, false);
+        // The EXIF directory's entries: 12 bytes each after a 2-byte count.
+        const uint8_t* entries = laidOut.bytes.data() + 2;
+        int found = 0;
+        for (uint16_t i = 0, count = uint16_t(laidOut.bytes[0] | laidOut.bytes[1] << 8); i < count; ++i) {
+            const uint8_t* entry = entries + 12 * i;
+            if ((entry[0] | entry[1] << 8) == 0xa001) {
+                ++found;
+                EXPECT_EQ(uint16_t(entry[8] | entry[9] << 8), wanted);
+            }
+        }
+        EXPECT_EQ(found, 1);
+    }
 }
 
 bool holds(const std::vector<MetadataTag>& tags, uint16_t id)
@@ -270,6 +265,34 @@ TEST(ReadSourceMetadata, FallsBackToTheDecodersTagsForFilesExiv2CannotRead)
     SourceMetadata nothing = readSourceMetadata(folder.file("missing.crw"), nullptr);
     EXPECT_TRUE(nothing.main.empty() && nothing.exif.empty() && nothing.gps.empty());
     EXPECT_TRUE(nothing.iptc.empty() && nothing.xmp.empty());
+}
+
+
+// A camera set to Adobe RGB says so in the interoperability index or its
+// maker note; the preview then gets an Adobe RGB profile.
+TEST(ReadSourceMetadata, TellsAPreviewRenderedInAdobeRgb)
+{
+    silenceImageLibraries();
+    TempFolder folder;
+    const std::pair<const char*, const char*> cases[][2] = {
+        {{"Exif.Iop.InteroperabilityIndex", "R03"}, {"Exif.Photo.ColorSpace", "65535"}},
+        {{"Exif.Iop.InteroperabilityIndex", "R98"}, {"Exif.Photo.ColorSpace", "1"}},
+        {{"Exif.Photo.ColorSpace", "2"}, {"Exif.Image.Make", "Varnetta"}},
+    };
+    const bool adobe[] = {true, false, true};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        std::string path = folder.file("shot" + std::to_string(i) + ".jpg");
+        Bitmap image(FreeImage_Allocate(16, 16, 24));
+        ASSERT_TRUE(FreeImage_Save(FIF_JPEG, image.get(), path.c_str(), 0));
+        auto file = Exiv2::ImageFactory::open(path);
+        file->readMetadata();
+        Exiv2::ExifData exif;
+        for (const auto& [key, value] : cases[i])
+            exif[key] = std::string(value);  // read as the tag's own type
+        file->setExifData(exif);
+        file->writeMetadata();
+        EXPECT_EQ(readSourceMetadata(path, nullptr).declaresAdobeRgb, adobe[i]) << i;
+    }
 }
 
 }  // namespace
