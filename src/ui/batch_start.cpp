@@ -95,7 +95,8 @@ void startBatch(MainWindow& window, const BatchStartOptions& options)
     auto failures = std::make_shared<std::map<std::string, std::string>>();
     RunObserver observer;
     observer.fileDone = [failures](const FileResult& result) {
-        if (!result.converted)
+        // A file kept as it was (existing outputs skipped) did not fail.
+        if (!result.converted && !result.skipped)
             (*failures)[result.inputPath] = result.reason;
     };
     observer.finished = [ended](const RunTotals&) { ended->store(true); };

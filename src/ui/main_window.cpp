@@ -788,6 +788,8 @@ void MainWindow::showFailedFiles(std::map<std::string, std::string> reasons)
     for (int row = 0; row < model_->rowCount(); ++row)
         if (!model_->failureAt(row).empty())
             selection.select(model_->index(row), model_->index(row));
+    if (selection.isEmpty())
+        return;  // the failed files are no longer in the list
     list_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     list_->scrollTo(selection.indexes().front());
     if (failed == 1)

@@ -58,7 +58,6 @@ private:
     {
         setCommandEnabled(true);
         WindowRecords& records = window_.records();
-        MainWindowBusy busy(window_);
         const int latest = updateVersionNumber(body);
         if (latest == 0) {
             QMessageBox box(QMessageBox::Critical, records.text("Msg", "Error"),

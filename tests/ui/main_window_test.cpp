@@ -64,7 +64,7 @@ TEST_F(WindowTest, MenusHoldEveryCommandInOrder)
         {"New\tCtrl+N", "|", "Add Input Files...", "Select Output Folder...", "|", "Import Files...",
          "Export Files...", "|", "Exit\tAlt+X"},
         {"Copy\tCtrl+C", "Delete\tCtrl+Del", "|", "Select All\tCtrl+A"},
-        {"Convert\tF5", "|", "Find a File Converter...", "|", "Preferences..."},
+        {"Convert\tF5", "|", "Find a File Converter...", "|", "Preferences...", "|", "Preview\tF6"},
         {"User Manual...\tF1", "|", "Send Feedback", "Visit the Program's Homepage",
          "Check For a New Version", "|", "About..."},
     };

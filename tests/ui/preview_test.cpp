@@ -138,7 +138,8 @@ TEST_F(PreviewTest, ADamagedFileShowsItsReasonAndTheNextFileStillPreviews)
     ASSERT_TRUE(waitUntil([&] { return !preview->rendering() && !preview->picture()->text().isEmpty() &&
                                        preview->picture()->text() != records->text("Preview", "No File"); },
                           30000));
-    EXPECT_TRUE(preview->picture()->text().contains("damaged data")) << preview->picture()->text().toStdString();
+    const QString shown = preview->picture()->text();
+    EXPECT_TRUE(shown.contains("damaged data") || shown.contains("not decodable")) << shown.toStdString();
     EXPECT_TRUE(preview->shownInput().empty());
     select(1);
     ASSERT_TRUE(settled(preview));

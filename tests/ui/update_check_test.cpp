@@ -258,7 +258,8 @@ TEST_F(UpdateCheckTest, SlowServerLeavesTheWindowResponsiveAndOneCheckRuns)
     server.release();
     ASSERT_TRUE(waitUntil([&] { return !seen.title.isEmpty(); }, 30000));
     EXPECT_EQ(server.connections(), 1);
-    EXPECT_TRUE(window->action(Command::CheckForUpdates)->isEnabled());
+    // Enabled again once the answer's box is closed.
+    EXPECT_TRUE(waitUntil([&] { return window->action(Command::CheckForUpdates)->isEnabled(); }));
 }
 
 TEST_F(UpdateCheckTest, ClosingTheWindowDuringACheckShowsNothing)
