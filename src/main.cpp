@@ -9,7 +9,7 @@
 #include "inputs/input_list.h"
 #include "settings/settings.h"
 #include "text/language.h"
-#include "ui/special_modes.h"
+#include "ui/standalone_modes.h"
 #include "ui/window_mode.h"
 
 #include <csignal>

@@ -1,6 +1,6 @@
 // "-T": the screenshots of the real program on the offscreen platform;
 // "-U": the uninstall window.
-#include "ui/special_modes.h"
+#include "ui/standalone_modes.h"
 
 #include "app/version.h"
 #include "platform/paths.h"

@@ -1,4 +1,4 @@
-#include "ui/special_modes.h"
+#include "ui/standalone_modes.h"
 
 #include "app/version.h"
 #include "cli/console.h"
