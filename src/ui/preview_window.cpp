@@ -186,8 +186,9 @@ bool PreviewWindow::processReady(const Message& run)
         }
         stopRenderProcess(process_, true);
     }
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    if (!startRenderProcess(process_, executable_, run, cores, renderMemoryShare(availableMemory(), 1)))
+    // One core stays with the window, so it keeps answering while a decode runs.
+    const int cores = static_cast<int>(std::max(2u, std::thread::hardware_concurrency()));
+    if (!startRenderProcess(process_, executable_, run, cores - 1, renderMemoryShare(availableMemory(), 1)))
         return false;
     processRun_ = run;
     return true;
