@@ -139,4 +139,27 @@ std::string generateDng(const TempFolder& folder, const std::string& name, int w
     return makeDng(dngArguments(path, width, height, options)) ? path : std::string();
 }
 
+std::vector<pid_t> renderProcesses()
+{
+    std::vector<pid_t> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        size_t close = line.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 2));
+        char state = 0;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        if (parent == ::getpid() && state != 'Z')
+            children.push_back(std::stoi(name));
+    }
+    return children;
+}
+
 }  // namespace quill::test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace quill::test {
@@ -75,5 +76,8 @@ std::vector<std::string> dngArguments(const std::string& path, int width, int he
 /// pixels (at least 22 each); returns its path, or an empty string when make_dng failed.
 std::string generateDng(const TempFolder& folder, const std::string& name, int width, int height,
                         const DngOptions& options = {});
+
+/// The living render processes of this process: its children that are not zombies.
+std::vector<pid_t> renderProcesses();
 
 }  // namespace quill::test
