@@ -1,6 +1,6 @@
 #include "cli/arguments.h"
 
-#include <cctype>
+#include "text/ascii_case.h"
 
 namespace quill {
 
@@ -28,12 +28,7 @@ std::string optionName(const ArgumentList& arguments, size_t index)
     std::string argument = trimmedArgument(arguments, index);
     if (argument.empty() || argument.front() != '-')
         return {};
-    std::string name = argument;
-    if (argument.starts_with("--"))
-        name = argument.substr(0, argument.find('='));
-    for (char& c : name)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return name;
+    return asciiUpper(argument.starts_with("--") ? argument.substr(0, argument.find('=')) : argument);
 }
 
 std::string optionValue(const ArgumentList& arguments, size_t index)

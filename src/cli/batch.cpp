@@ -1,4 +1,5 @@
 #include "cli/batch.h"
+#include "text/ascii_case.h"
 
 #include "app/job.h"
 #include "cli/console.h"
@@ -36,16 +37,9 @@ namespace quill {
 
 namespace {
 
-std::string lowerCase(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 bool isListFile(const std::string& path)
 {
-    std::string extension = lowerCase(extensionOf(path));
+    std::string extension = asciiLower(extensionOf(path));
     return extension == "txt" || extension == "lst";
 }
 

@@ -1,5 +1,6 @@
 #include "cli/option_values.h"
 
+#include "text/ascii_case.h"
 #include "text/hex_digit.h"
 
 #include <algorithm>
@@ -7,7 +8,6 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
-#include <strings.h>
 
 namespace quill {
 
@@ -17,11 +17,6 @@ bool isDigitOfBase(char c, int base)
 {
     int digit = hexDigitValue(c);
     return digit >= 0 && digit < base;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && ::strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "cli/options.h"
+#include "text/ascii_case.h"
 
 #include "cli/option_values.h"
 #include "cli/profile.h"
@@ -314,10 +315,7 @@ std::string unreadValueWarning(const OptionRow& row, std::string_view value)
 
 std::string invalidValueMessage(const OptionRow& row)
 {
-    std::string word(row.name.substr(2));
-    for (char& c : word)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return "Invalid " + word + " value";
+    return "Invalid " + asciiLower(row.name.substr(2)) + " value";
 }
 
 bool applyCommandLineOption(const ArgumentList& arguments, size_t& index, Settings& settings,

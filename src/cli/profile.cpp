@@ -4,20 +4,7 @@
 #include "cli/options.h"
 #include "settings/preference_file.h"
 
-#include <cctype>
-
 namespace quill {
-
-namespace {
-
-std::string upperCase(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-}  // namespace
 
 bool loadProfile(const std::string& path, Settings& settings, std::vector<std::string>* warnings)
 {
@@ -30,7 +17,7 @@ bool loadProfile(const std::string& path, Settings& settings, std::vector<std::s
         return true;
     // A key given twice is applied twice, so the later line wins.
     for (const PreferenceEntry& entry : profile.keysOfGroup()) {
-        const OptionRow* row = findProfileKey(upperCase(entry.key));
+        const OptionRow* row = findProfileKey(asciiUpper(entry.key));
         if (!row)
             continue;
         std::string value(trimBlanksAndTabs(entry.value));

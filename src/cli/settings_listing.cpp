@@ -5,6 +5,7 @@
 #include "engine/run/output_settings.h"
 #include "platform/paths.h"
 #include "settings/setting_codes.h"
+#include "text/ascii_case.h"
 
 #include <algorithm>
 #include <array>
@@ -114,15 +115,6 @@ constexpr OutputFormatListing kOutputListings[] = {
     {"tga", kTgaOutput}, {"tiff", kTiffOutput}, {"webp", kWebpOutput},
 };
 
-std::string upperCase(std::string_view text)
-{
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
-
 void listInputSettings(std::string_view inputFormat, const Settings& settings, const LinePrinter& print)
 {
     for (const InputFormatListing& listing : kInputListings)
@@ -132,7 +124,7 @@ void listInputSettings(std::string_view inputFormat, const Settings& settings, c
 
 void listOutputSettings(std::string_view key, const Settings& settings, const LinePrinter& print)
 {
-    print(upperCase(key) + " BPP: " + std::to_string(outputDepthSetting(key, settings)));
+    print(asciiUpper(key) + " BPP: " + std::to_string(outputDepthSetting(key, settings)));
     for (const OutputFormatListing& listing : kOutputListings)
         if (listing.key == key)
             list(listing.lines, settings, print);

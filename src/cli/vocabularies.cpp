@@ -1,7 +1,8 @@
 #include "cli/vocabularies.h"
 
+#include "text/ascii_case.h"
+
 #include <array>
-#include <cctype>
 
 namespace quill {
 
@@ -63,10 +64,7 @@ std::string trimmedUpperCase(std::string_view value)
     if (first == std::string_view::npos)
         return {};
     size_t last = value.find_last_not_of(' ');
-    std::string word(value.substr(first, last - first + 1));
-    for (char& c : word)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return word;
+    return asciiUpper(value.substr(first, last - first + 1));
 }
 
 }  // namespace

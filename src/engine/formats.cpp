@@ -5,6 +5,7 @@
 
 #include "platform/paths.h"
 #include "settings/output_formats.h"
+#include "text/ascii_case.h"
 
 #include <FreeImage.h>
 
@@ -69,24 +70,6 @@ constexpr InputRow kInputRows[] = {
     {"raw", "r3d", "RED RAW Image"},
     {"raw", "rwl", "Leica Camera RAW Image"},
 };
-
-std::string asciiLower(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return lower;
-}
-
-std::string asciiUpper(std::string_view text)
-{
-    std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return upper;
-}
 
 std::vector<std::string_view> splitWords(std::string_view words)
 {

@@ -23,11 +23,6 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-char foldCase(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
@@ -117,16 +112,6 @@ double outOfRangeValue(std::string_view number)
 }
 
 }  // namespace
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (foldCase(a[i]) != foldCase(b[i]))
-            return false;
-    return true;
-}
 
 std::string_view trimBlanks(std::string_view text)
 {

@@ -4,6 +4,8 @@
 // ends, read as UTF-8 after a byte-order mark and as ISO 8859-1 without one.
 #pragma once
 
+#include "text/ascii_case.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,9 +13,6 @@
 #include <vector>
 
 namespace quill {
-
-/// True when both texts are equal after ASCII case folding.
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 /// Blanks and tabs removed at both ends.
 std::string_view trimBlanks(std::string_view text);

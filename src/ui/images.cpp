@@ -1,4 +1,5 @@
 #include "ui/images.h"
+#include "text/ascii_case.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -26,9 +27,7 @@ constexpr int kSmallUpTo = 24;
 
 QString resourceFor(std::string_view name, int size = 64)
 {
-    std::string file(name);
-    for (char& c : file)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string file = asciiLower(name);
     const QString small = QStringLiteral(":/images/handdrawn/%1-small.svg").arg(QString::fromStdString(file));
     if (size <= kSmallUpTo && QFile::exists(small))
         return small;

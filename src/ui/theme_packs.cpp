@@ -1,4 +1,5 @@
 #include "ui/theme_packs.h"
+#include "text/ascii_case.h"
 
 #include "platform/paths.h"
 
@@ -44,14 +45,6 @@ Archive openZip(const std::string& path)
 bool usableName(const std::string& name)
 {
     return !name.empty() && name.front() != '/' && name.find("..") == std::string::npos;
-}
-
-std::string lowered(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
 }
 
 std::string trimmed(std::string_view text)
@@ -121,7 +114,7 @@ std::vector<ThemeEntry> scanThemes(const std::vector<std::string>& folders)
         if (DIR* dir = opendir(folder.c_str())) {
             while (const dirent* entry = readdir(dir)) {
                 const std::string file = entry->d_name;
-                if (file.size() > 4 && lowered(file.substr(file.size() - 4)) == ".zip" &&
+                if (file.size() > 4 && asciiLower(file.substr(file.size() - 4)) == ".zip" &&
                     isRegularFile(withTrailingSlash(folder) + file))
                     names.push_back(file.substr(0, file.size() - 4));
             }
@@ -152,14 +145,14 @@ std::string themePackPath(const std::vector<std::string>& folders, const std::st
 
 std::string configValue(std::string_view text, std::string_view section, std::string_view key)
 {
-    const std::string haystack = lowered(text);
-    const size_t a = haystack.find("[" + lowered(section) + "]");
+    const std::string haystack = asciiLower(text);
+    const size_t a = haystack.find("[" + asciiLower(section) + "]");
     if (a == std::string::npos)
         return {};
     size_t b = haystack.find('[', a + 1);
     if (b == std::string::npos)
         b = haystack.size();
-    const size_t r = haystack.find("\r\n" + lowered(key), a);
+    const size_t r = haystack.find("\r\n" + asciiLower(key), a);
     if (r == std::string::npos || r <= a || r >= b)
         return {};
     size_t end = haystack.find("\r\n", r + 2);
@@ -177,7 +170,7 @@ std::string configValue(std::string_view text, std::string_view section, std::st
 
 std::string packImageFile(std::string_view value, std::string_view sizeText)
 {
-    if (lowered(value).find(".png") != std::string::npos)
+    if (asciiLower(value).find(".png") != std::string::npos)
         return std::string(value);
     return std::string(value) + "_" + std::string(sizeText) + ".png";
 }

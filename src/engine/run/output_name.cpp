@@ -4,6 +4,7 @@
 #include "engine/run/output_name.h"
 
 #include "platform/paths.h"
+#include "text/ascii_case.h"
 
 #include <QString>
 
@@ -31,16 +32,9 @@ bool isValidUtf8(std::string_view text)
 
 std::string asciiCase(std::string_view text, LetterCase letterCase)
 {
-    std::string result(text);
-    for (size_t i = 0; i < result.size(); ++i) {
-        const char c = result[i];
-        const bool upper = letterCase == LetterCase::upper || (letterCase == LetterCase::title && i == 0);
-        if (upper && c >= 'a' && c <= 'z')
-            result[i] = static_cast<char>(c - 'a' + 'A');
-        else if (!upper && c >= 'A' && c <= 'Z')
-            result[i] = static_cast<char>(c - 'A' + 'a');
-    }
-    return result;
+    if (letterCase == LetterCase::title && !text.empty())
+        return asciiUpper(text.substr(0, 1)) + asciiLower(text.substr(1));
+    return letterCase == LetterCase::upper ? asciiUpper(text) : asciiLower(text);
 }
 
 std::string withCase(std::string_view text, LetterCase letterCase)
