@@ -12,7 +12,7 @@
 // extension cannot ship without one.
 #include "app/version.h"
 #include "cli/options.h"
-#include "cli/vocabularies.h"
+#include "settings/vocabularies.h"
 #include "engine/formats.h"
 
 #include <algorithm>

@@ -1,5 +1,4 @@
 #include "cli/batch.h"
-#include "text/ascii_case.h"
 
 #include "app/job.h"
 #include "cli/console.h"
@@ -20,6 +19,7 @@
 #include "settings/setting_codes.h"
 #include "settings/settings.h"
 #include "text/language.h"
+#include "text/ascii_case.h"
 
 #include <algorithm>
 #include <atomic>

@@ -7,7 +7,7 @@
 #include "cli/options.h"
 #include "cli/thumbnail.h"
 #include "cli/usage.h"
-#include "cli/vocabularies.h"
+#include "settings/vocabularies.h"
 #include "engine/batch/job_count.h"
 #include "engine/formats.h"
 #include "engine/run/output_name.h"
@@ -66,7 +66,7 @@ void noteUnresumableTemplate(Settings& settings, std::vector<std::string>& warni
 {
     if (is(settings.existingFiles, ExistingFiles::Replace) || !nameTemplateUsesRandomNumber(settings.filenameMask))
         return;
-    warnings.push_back("--EXISTING-FILES=" + numberToKeyword(kExistingFilesVocabulary, settings.existingFiles) +
+    warnings.push_back("--EXISTING-FILES=" + numberToKeyword(Vocabulary::ExistingFiles, settings.existingFiles) +
                        " cannot find outputs named with %rnd% again; existing files are replaced");
     settings.existingFiles = static_cast<uint8_t>(ExistingFiles::Replace);
 }

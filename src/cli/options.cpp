@@ -1,10 +1,9 @@
 #include "cli/options.h"
-#include "text/ascii_case.h"
 
 #include "cli/option_values.h"
 #include "cli/profile.h"
-#include "cli/vocabularies.h"
-#include "settings/output_formats.h"
+#include "settings/vocabularies.h"
+#include "text/ascii_case.h"
 
 #include <cctype>
 #include <charconv>
@@ -17,179 +16,32 @@ namespace {
 
 using S = Settings;
 
-OptionRow keyword(std::string_view name, std::string_view group, std::string_view key,
-                  OptionTarget target, int vocabularyNumber, SideEffect effect = {})
+OptionTarget targetOf(const SettingMember& member)
 {
-    return {name, group, key, ValueKind::Keyword, target, vocabularyNumber, 0, effect};
+    return std::visit([](auto pointer) -> OptionTarget { return pointer; }, member);
 }
 
-OptionRow integer(std::string_view name, std::string_view group, std::string_view key,
-                  OptionTarget target, SideEffect effect = {})
+std::vector<OptionRow> buildOptionTable()
 {
-    return {name, group, key, ValueKind::Integer, target, -1, 0, effect};
-}
-
-OptionRow count(std::string_view name, std::string_view group, std::string_view key, OptionTarget target)
-{
-    return {name, group, key, ValueKind::Count, target, -1, 0, {}};
-}
-
-OptionRow decimal(std::string_view name, std::string_view group, std::string_view key,
-                  OptionTarget target, SideEffect effect = {})
-{
-    return {name, group, key, ValueKind::Decimal, target, -1, 0, effect};
-}
-
-OptionRow text(std::string_view name, std::string_view group, std::string_view key,
-               OptionTarget target, SideEffect effect = {})
-{
-    return {name, group, key, ValueKind::Text, target, -1, 0, effect};
-}
-
-OptionRow toggle(std::string_view name, std::string_view group, std::string_view key,
-                 OptionTarget target, int32_t value, SideEffect effect = {})
-{
-    return {name, group, key, ValueKind::Switch, target, -1, value, effect};
-}
-
-OptionRow depthOption(const OutputFormatRow& row)
-{
-    return integer(row.depthOption, "Output", row.depthKey, row.depth);
-}
-
-// Side effects only turn enabling switches on; the watermark kind follows the
-// last watermark option given.
-constexpr SideEffect kRotate{&S::doImageRotation, 1};
-constexpr SideEffect kResize{&S::doImageResize, 1};
-constexpr SideEffect kCorrectColours{&S::doImageColorCorrection, 1};
-constexpr SideEffect kThreshold{&S::doImageThreshold, 1};
-constexpr SideEffect kDither{&S::doImageDither, 1};
-constexpr SideEffect kFrame{&S::doFrame, 1};
-constexpr SideEffect kTextWatermark{&S::doWatermark, 1};
-constexpr SideEffect kImageWatermark{&S::doWatermark, 2};
-
-const OptionRow kOptionTable[] = {
-    keyword("--DDS-LOAD-AS", "Input", "DDS Load As", &S::ddsLoadAs, 0),
-    keyword("--GIF-FRAME-LOADING", "Input", "GIF Frame Loading", &S::gifFrameLoading, 2),
-    keyword("--ICO-FRAME-LOADING", "Input", "ICO Frame Loading", &S::icoFrameLoading, 2),
-    keyword("--PSD-COLOR-MODE", "Input", "PSD Color Mode", &S::psdColorMode, 6),
-    keyword("--RAW-LOAD-AS", "Input", "RAW Load As", &S::rawLoadAs, 1),
-    integer("--RAW-HEADER-SIZE", "Input", "RAW Header Size", &S::rawHeaderSize),
-    integer("--RAW-WIDTH", "Input", "RAW Image Width", &S::rawImageWidth),
-    integer("--RAW-HEIGHT", "Input", "RAW Image Height", &S::rawImageHeight),
-    keyword("--RAW-TONE-MAPPING", "Input", "RAW Tone Mapping", &S::rawToneMapping, 3),
-    keyword("--TIFF-FRAME-LOADING", "Input", "TIFF Frame Loading", &S::tiffFrameLoading, 2),
-
-    depthOption(outputFormatRow("bmp")),
-    keyword("--BMP-COMPRESSION", "Output", "BMP Compression", &S::bmpCompression, 4),
-    keyword("--BMP-COLOR-TABLE", "Output", "BMP Color Table", &S::bmpColorTable, 5),
-    depthOption(outputFormatRow("dds")),
-    depthOption(outputFormatRow("exr")),
-    keyword("--EXR-COMPRESSION", "Output", "EXR Compression", &S::exrCompression, 4),
-    depthOption(outputFormatRow("gif")),
-    depthOption(outputFormatRow("hdr")),
-    depthOption(outputFormatRow("ico")),
-    depthOption(outputFormatRow("j2k")),
-    depthOption(outputFormatRow("jng")),
-    depthOption(outputFormatRow("jp2")),
-    depthOption(outputFormatRow("jpg")),
-    integer("--JPG-QUALITY", "Output", "JPG Quality", &S::jpgQuality),
-    keyword("--JPG-CHROMA", "Output", "JPG Chroma", &S::jpgChroma, 7),
-    keyword("--JPG-SAVE-AS", "Output", "JPG Save As", &S::jpgSaveAs, 8),
-    depthOption(outputFormatRow("jxr")),
-    depthOption(outputFormatRow("pbm")),
-    depthOption(outputFormatRow("pcx")),
-    depthOption(outputFormatRow("pfm")),
-    depthOption(outputFormatRow("pgm")),
-    depthOption(outputFormatRow("png")),
-    keyword("--PNG-COMPRESSION", "Output", "PNG Compression", &S::pngCompression, 4),
-    toggle("--PNG-INTERLACED", "Output", "PNG Interlaced", &S::pngInterlaced, 1),
-    depthOption(outputFormatRow("ppm")),
-    depthOption(outputFormatRow("psd")),
-    depthOption(outputFormatRow("tga")),
-    keyword("--TGA-COMPRESSION", "Output", "TGA Compression", &S::tgaCompression, 4),
-    depthOption(outputFormatRow("tiff")),
-    keyword("--TIFF-COMPRESSION", "Output", "TIFF Compression", &S::tiffCompression, 4),
-    keyword("--TIFF-COLOR-MODE", "Output", "TIFF Color Mode", &S::tiffColorMode, 6),
-    depthOption(outputFormatRow("wbmp")),
-    depthOption(outputFormatRow("webp")),
-    integer("--WEBP-QUALITY", "Output", "WEBP Quality", &S::webpQuality),
-    depthOption(outputFormatRow("xpm")),
-
-    keyword("--ROTATION-TYPE", "Transform", "Image Rotation Type", &S::imageRotationType, 9),
-    integer("--ROTATION", "Transform", "Image Rotation", &S::imageRotation, kRotate),
-    text("--ROTATION-BACK-COLOR", "Transform", "Image Rotation Back Color", &S::imageRotationBackColor),
-    integer("--WIDTH", "Transform", "Image Width", &S::imageWidth, kResize),
-    keyword("--WIDTH-UNIT", "Transform", "Image Width Unit", &S::imageWidthUnit, 10),
-    integer("--HEIGHT", "Transform", "Image Height", &S::imageHeight, kResize),
-    keyword("--HEIGHT-UNIT", "Transform", "Image Height Unit", &S::imageHeightUnit, 10),
-    toggle("--KEEP-ASPECT-RATIO", "Transform", "Keep Aspect Ratio", &S::keepAspectRatio, 1),
-    keyword("--RESIZE-TYPE", "Transform", "Image Resize Type", &S::imageResizeType, 11),
-    keyword("--RESIZE-ALGORITHM", "Transform", "Image Resize Algorithm", &S::imageResizeAlgorithm, 12),
-    toggle("--FLIP-HORIZONTAL", "Transform", "Do Image Flip Horizontal", &S::doImageFlipHorizontal, 1),
-    toggle("--FLIP-VERTICAL", "Transform", "Do Image Flip Vertical", &S::doImageFlipVertical, 1),
-
-    integer("--BRIGHTNESS", "Adjustment", "Image Brightness", &S::imageBrightness, kCorrectColours),
-    integer("--CONTRAST", "Adjustment", "Image Contrast", &S::imageContrast, kCorrectColours),
-    decimal("--GAMMA", "Adjustment", "Image Gamma", &S::imageGamma, kCorrectColours),
-    toggle("--INVERT", "Adjustment", "Image Invert", &S::imageInvert, 1, kCorrectColours),
-    toggle("--GREYSCALE", "Adjustment", "Do Image Greyscale", &S::doImageGreyscale, 1),
-    integer("--THRESHOLD", "Adjustment", "Image Threshold", &S::imageThreshold, kThreshold),
-    keyword("--DITHER", "Adjustment", "Image Dither Algorithm", &S::imageDitherAlgorithm, 13, kDither),
-
-    integer("--FR-SOLID-LEFT", "Frame", "Solid Left", &S::solidLeft, kFrame),
-    integer("--FR-SOLID-RIGHT", "Frame", "Solid Right", &S::solidRight, kFrame),
-    integer("--FR-SOLID-TOP", "Frame", "Solid Top", &S::solidTop, kFrame),
-    integer("--FR-SOLID-BOTTOM", "Frame", "Solid Bottom", &S::solidBottom, kFrame),
-    text("--FR-SOLID-LEFT-COLOR", "Frame", "Solid Left Color", &S::solidLeftColor),
-    text("--FR-SOLID-RIGHT-COLOR", "Frame", "Solid Right Color", &S::solidRightColor),
-    text("--FR-SOLID-TOP-COLOR", "Frame", "Solid Top Color", &S::solidTopColor),
-    text("--FR-SOLID-BOTTOM-COLOR", "Frame", "Solid Bottom Color", &S::solidBottomColor),
-    integer("--FR-SOLID-OPACITY", "Frame", "Solid Opacity", &S::solidOpacity),
-
-    text("--WM-TEXT", "Watermark", "Text", &S::wmText, kTextWatermark),
-    text("--WM-FONT", "Watermark", "Font", &S::wmFont),
-    integer("--WM-FONT-SIZE", "Watermark", "Font Size", &S::wmFontSize),
-    integer("--WM-FONT-LEADING", "Watermark", "Font Leading", &S::wmFontLeading),
-    text("--WM-FONT-COLOR", "Watermark", "Font Color", &S::wmFontColor),
-    keyword("--WM-FONT-STYLE", "Watermark", "Font Style", &S::wmFontStyle, 16),
-    keyword("--WM-FONT-EFFECT", "Watermark", "Font Effect", &S::wmFontEffect, 17),
-    toggle("--WM-TEXT-ANTIALIASING", "Watermark", "Text Antialiasing", &S::wmTextAntialiasing, 1),
-    keyword("--WM-TEXT-ALIGNMENT", "Watermark", "Text Alignment", &S::wmTextAlignment, 18),
-    integer("--WM-TEXT-PADDING", "Watermark", "Text Padding", &S::wmTextPadding),
-    integer("--WM-TEXT-OPACITY", "Watermark", "Text Opacity", &S::wmTextOpacity),
-    text("--WM-BACK-COLOR", "Watermark", "Back Color", &S::wmBackColor),
-    integer("--WM-BACK-OPACITY", "Watermark", "Back Opacity", &S::wmBackOpacity),
-    keyword("--WM-TEXT-BOUNDARY", "Watermark", "Text Boundary", &S::wmTextBoundary, 19),
-    keyword("--WM-TEXT-POSITION", "Watermark", "Text Position", &S::wmTextPosition, 20),
-    integer("--WM-TEXT-X-OFFSET", "Watermark", "Text X Offset", &S::wmTextXOffset),
-    integer("--WM-TEXT-Y-OFFSET", "Watermark", "Text Y Offset", &S::wmTextYOffset),
-    integer("--WM-TEXT-ROTATION", "Watermark", "Text Rotation", &S::wmTextRotation),
-    keyword("--WM-TEXT-SIZE", "Watermark", "Text Size", &S::wmTextSize, 21),
-    text("--WM-IMAGE", "Watermark", "Image", &S::wmImage, kImageWatermark),
-    toggle("--WM-IMAGE-GREYSCALE", "Watermark", "Image Greyscale", &S::wmImageGreyscale, 1),
-    integer("--WM-IMAGE-OPACITY", "Watermark", "Image Opacity", &S::wmImageOpacity),
-    keyword("--WM-IMAGE-BOUNDARY", "Watermark", "Image Boundary", &S::wmImageBoundary, 19),
-    keyword("--WM-IMAGE-POSITION", "Watermark", "Image Position", &S::wmImagePosition, 20),
-    integer("--WM-IMAGE-X-OFFSET", "Watermark", "Image X Offset", &S::wmImageXOffset),
-    integer("--WM-IMAGE-Y-OFFSET", "Watermark", "Image Y Offset", &S::wmImageYOffset),
-    integer("--WM-IMAGE-ROTATION", "Watermark", "Image Rotation", &S::wmImageRotation),
-    keyword("--WM-IMAGE-SIZE", "Watermark", "Image Size", &S::wmImageSize, 21),
-
-    text("--FILENAME-MASK", "Advanced", "Filename Mask", &S::filenameMask),
-    keyword("--FILE-TIMESTAMP", "Advanced", "File Timestamp", &S::fileTimestamp, 22),
-    integer("--FILE-TIMESTAMP-CUSTOM", "Advanced", "Custom Timestamp", &S::customTimestamp),
-    toggle("--NO-SUBFOLDERS", "Advanced", "Keep Subfolders", &S::keepSubfolders, 0),
-    // How many files convert at once; 0 lets the program choose.
-    count("--JOBS", "Advanced", "Worker Threads", &S::workerThreads),
-    keyword("--EXISTING-FILES", "Advanced", "Existing Files", &S::existingFiles, kExistingFilesVocabulary),
-    {"--PROFILE", {}, {}, ValueKind::Profile, std::monostate{}},
+    std::vector<OptionRow> rows;
+    for (const SettingField& field : settingFields())
+        if (!field.option.empty())
+            rows.push_back({field.option, field.group, field.key, field.valueKind, targetOf(field.member),
+                            field.vocabulary, field.switchValue, field.sideEffect});
+    rows.push_back({"--PROFILE", {}, {}, ValueKind::Profile, std::monostate{}});
     // One slice of a run split over several processes or machines; checked
     // when the run starts. Never stored.
-    {"--SHARD", {}, {}, ValueKind::Text, &S::shard},
+    rows.push_back({"--SHARD", {}, {}, ValueKind::Text, &S::shard});
     // Names every file as the run would and writes nothing. Never stored.
-    {"--DRY-RUN", {}, {}, ValueKind::Switch, &S::dryRun, -1, 1},
-};
+    rows.push_back({"--DRY-RUN", {}, {}, ValueKind::Switch, &S::dryRun, Vocabulary::None, 1});
+    return rows;
+}
+
+const std::vector<OptionRow>& rows()
+{
+    static const std::vector<OptionRow> table = buildOptionTable();
+    return table;
+}
 
 // Bytes keep the low 8 bits of the number, as the configuration file does.
 template <typename Number>
@@ -217,11 +69,11 @@ std::string decimalText(float number)
 
 }  // namespace
 
-std::span<const OptionRow> optionTable() { return kOptionTable; }
+std::span<const OptionRow> optionTable() { return rows(); }
 
 const OptionRow* findOption(std::string_view name)
 {
-    for (const OptionRow& row : kOptionTable)
+    for (const OptionRow& row : rows())
         if (row.name == name)
             return &row;
     return nullptr;
@@ -239,7 +91,7 @@ std::string_view profileKeyOf(const OptionRow& row)
 
 const OptionRow* findProfileKey(std::string_view key)
 {
-    for (const OptionRow& row : kOptionTable)
+    for (const OptionRow& row : rows())
         if (!profileKeyOf(row).empty() && profileKeyOf(row) == key)
             return &row;
     return nullptr;

@@ -1,10 +1,13 @@
 // The option table: every long option of the command line as one row naming
 // the setting it writes, how its value is read, and which enabling switch it
-// turns on. Command-line parsing, profiles and the debug listing all read it.
+// turns on. The rows of settings come from the settings table; the options
+// that are never stored are added here. Command-line parsing, profiles, the
+// debug listing and the manual page all read it.
 #pragma once
 
 #include "cli/arguments.h"
 #include "settings/settings.h"
+#include "settings/settings_fields.h"
 
 #include <cstdint>
 #include <span>
@@ -15,25 +18,9 @@
 
 namespace quill {
 
-enum class ValueKind {
-    Keyword,  // a word of the row's vocabulary, any case; unknown words give 0
-    Integer,  // lenient: "12px" gives 12, "$1F" hexadecimal, "%101" binary
-    Count,    // strict: decimal digits only; any other value is an error on the command line
-    Decimal,  // "1.5", "+Infinity", "-Infinity", "NaN"
-    Text,     // as typed; on the command line quoted values may span arguments
-    Switch,   // needs no value; any value is ignored
-    Profile,  // a profile file applied where the option stands
-};
-
 /// The setting member a row writes; monostate for the profile row.
 using OptionTarget = std::variant<std::monostate, int32_t Settings::*, uint8_t Settings::*,
                                    float Settings::*, std::string Settings::*>;
-
-/// An enabling switch a row turns on, with the value it sets.
-struct SideEffect {
-    uint8_t Settings::*member = nullptr;
-    uint8_t value = 0;
-};
 
 struct OptionRow {
     std::string_view name;   // upper case, as matched: "--JPG-QUALITY"
@@ -41,7 +28,7 @@ struct OptionRow {
     std::string_view key;    // configuration key of the target setting
     ValueKind kind;
     OptionTarget target;
-    int vocabulary = -1;     // keyword rows only
+    Vocabulary vocabulary = Vocabulary::None;  // keyword rows only
     int32_t switchValue = 0; // switch rows only
     SideEffect sideEffect{};
 };

@@ -1,11 +1,9 @@
 #include "cli/settings_listing.h"
 
-#include "cli/options.h"
-#include "cli/vocabularies.h"
-#include "engine/run/output_settings.h"
 #include "platform/paths.h"
 #include "settings/setting_codes.h"
-#include "text/ascii_case.h"
+#include "settings/settings_fields.h"
+#include "settings/vocabularies.h"
 
 #include <algorithm>
 #include <array>
@@ -31,23 +29,15 @@ enum class ListingPoint {
 /// of the vocabulary its option reads (or the one named here) when it has one.
 struct ListedSetting {
     std::string_view label;
-    OptionTarget member;
-    int vocabulary = -1;
+    SettingMember member;
+    Vocabulary vocabulary = Vocabulary::None;
 };
 
-/// The vocabulary of the keyword option that sets the member; -1 when none does.
-int vocabularyOf(const OptionTarget& member)
+std::string valueText(const Settings& settings, const SettingMember& member, Vocabulary words)
 {
-    for (const OptionRow& row : optionTable())
-        if (row.kind == ValueKind::Keyword && row.target == member)
-            return row.vocabulary;
-    return -1;
-}
-
-std::string valueText(const Settings& settings, const OptionTarget& member, int vocabularyNumber)
-{
-    if (vocabularyNumber < 0)
-        vocabularyNumber = vocabularyOf(member);
+    if (words == Vocabulary::None)
+        if (const SettingField* field = findSettingField(member))
+            words = field->vocabulary;
     int32_t number = 0;
     if (auto text = std::get_if<std::string S::*>(&member))
         return settings.*(*text);
@@ -57,7 +47,7 @@ std::string valueText(const Settings& settings, const OptionTarget& member, int 
         number = settings.*(*whole);
     else if (auto byte = std::get_if<uint8_t S::*>(&member))
         number = settings.*(*byte);
-    return vocabularyNumber >= 0 ? numberToKeyword(vocabularyNumber, number) : std::to_string(number);
+    return words != Vocabulary::None ? numberToKeyword(words, number) : std::to_string(number);
 }
 
 void list(std::span<const ListedSetting> lines, const Settings& settings, const LinePrinter& print)
@@ -71,68 +61,25 @@ void list(const ListedSetting& line, const Settings& settings, const LinePrinter
     list(std::span(&line, 1), settings, print);
 }
 
-struct InputFormatListing {
-    std::string_view key;
-    std::span<const ListedSetting> lines;
-};
-
-constexpr ListedSetting kDdsInput[] = {{"DDS Load As: ", &S::ddsLoadAs}};
-constexpr ListedSetting kGifInput[] = {{"GIF Frame Loading: ", &S::gifFrameLoading}};
-constexpr ListedSetting kIcoInput[] = {{"ICO Frame Loading: ", &S::icoFrameLoading}};
-constexpr ListedSetting kPsdInput[] = {{"PSD Color Mode: ", &S::psdColorMode}};
-constexpr ListedSetting kRawInput[] = {{"RAW Load As: ", &S::rawLoadAs},
-                                       {"RAW Header Size: ", &S::rawHeaderSize},
-                                       {"RAW Image Width: ", &S::rawImageWidth},
-                                       {"RAW Image Height: ", &S::rawImageHeight},
-                                       {"RAW Tone Mapping: ", &S::rawToneMapping}};
-constexpr ListedSetting kTiffInput[] = {{"TIFF Frame Loading: ", &S::tiffFrameLoading}};
-
-constexpr InputFormatListing kInputListings[] = {
-    {"dds", kDdsInput}, {"gif", kGifInput}, {"ico", kIcoInput},
-    {"psd", kPsdInput}, {"raw", kRawInput}, {"tiff", kTiffInput}};
-
-/// The debug lines of each output format's own settings, after its depth line.
-struct OutputFormatListing {
-    std::string_view key;
-    std::span<const ListedSetting> lines;
-};
-
-constexpr ListedSetting kBmpOutput[] = {{"BMP Compression: ", &S::bmpCompression},
-                                        {"BMP Color Table: ", &S::bmpColorTable}};
-constexpr ListedSetting kExrOutput[] = {{"EXR Compression: ", &S::exrCompression}};
-constexpr ListedSetting kJpgOutput[] = {{"JPG Quality: ", &S::jpgQuality},
-                                        {"JPG Chroma Subsampling: ", &S::jpgChroma},
-                                        {"JPG Save As: ", &S::jpgSaveAs}};
-constexpr ListedSetting kPngOutput[] = {{"PNG Compression: ", &S::pngCompression},
-                                        {"PNG Interlaced: ", &S::pngInterlaced}};
-constexpr ListedSetting kTgaOutput[] = {{"TGA Compression: ", &S::tgaCompression}};
-constexpr ListedSetting kTiffOutput[] = {{"TIFF Compression: ", &S::tiffCompression},
-                                         {"TIFF Color Mode: ", &S::tiffColorMode}};
-constexpr ListedSetting kWebpOutput[] = {{"WEBP Quality: ", &S::webpQuality}};
-
-constexpr OutputFormatListing kOutputListings[] = {
-    {"bmp", kBmpOutput}, {"exr", kExrOutput}, {"jpg", kJpgOutput},   {"png", kPngOutput},
-    {"tga", kTgaOutput}, {"tiff", kTiffOutput}, {"webp", kWebpOutput},
-};
-
-void listInputSettings(std::string_view inputFormat, const Settings& settings, const LinePrinter& print)
+// The listing has always given the chroma setting its full name.
+std::string_view listingLabel(const SettingField& field)
 {
-    for (const InputFormatListing& listing : kInputListings)
-        if (listing.key == inputFormat)
-            list(listing.lines, settings, print);
+    return field.member == SettingMember(&S::jpgChroma) ? "JPG Chroma Subsampling" : field.key;
 }
 
-void listOutputSettings(std::string_view key, const Settings& settings, const LinePrinter& print)
+/// A format's own settings (for an output format its depth first), in table
+/// order, each under its configuration key.
+void listFormatSettings(std::string_view group, std::string_view formatKey, const Settings& settings,
+                        const LinePrinter& print)
 {
-    print(asciiUpper(key) + " BPP: " + std::to_string(outputDepthSetting(key, settings)));
-    for (const OutputFormatListing& listing : kOutputListings)
-        if (listing.key == key)
-            list(listing.lines, settings, print);
+    for (const SettingField& field : settingFields())
+        if (field.group == group && field.format == formatKey)
+            print(std::string(listingLabel(field)) + ": " + valueText(settings, field.member, field.vocabulary));
 }
 
 void listFrame(const Settings& settings, const LinePrinter& print)
 {
-    list({"Frame: ", &S::doFrame, kFrameKindVocabulary}, settings, print);
+    list({"Frame: ", &S::doFrame, Vocabulary::FrameKind}, settings, print);
     if (!is(settings.doFrame, FrameType::Solid))
         return;
     static constexpr ListedSetting lines[] = {
@@ -150,7 +97,7 @@ void listFrame(const Settings& settings, const LinePrinter& print)
 
 void listWatermark(const Settings& settings, const LinePrinter& print)
 {
-    list({"Watermark: ", &S::doWatermark, kWatermarkKindVocabulary}, settings, print);
+    list({"Watermark: ", &S::doWatermark, Vocabulary::WatermarkKind}, settings, print);
     if (is(settings.doWatermark, WatermarkType::Text)) {
         static constexpr ListedSetting lines[] = {
             {"Watermark text: ", &S::wmText},
@@ -195,7 +142,7 @@ void listNaming(const Settings& settings, const LinePrinter& print)
     if (is(settings.fileTimestamp, FileTimestamp::Custom))
         list({"Custom Timestamp: ", &S::customTimestamp}, settings, print);
     list({"Keep Subfolders: ", &S::keepSubfolders}, settings, print);
-    list({"Existing Files: ", &S::existingFiles, kExistingFilesVocabulary}, settings, print);
+    list({"Existing Files: ", &S::existingFiles, Vocabulary::ExistingFiles}, settings, print);
 }
 
 // Points that list a step's settings only when the step is on.
@@ -249,8 +196,8 @@ void listAt(ListingPoint point, const std::string& value, const Settings& settin
     case ListingPoint::Input: print("Input: " + value); break;
     case ListingPoint::Output: print("Output: " + value); break;
     case ListingPoint::Conversion: print("Conversion: " + value); break;
-    case ListingPoint::InputSettings: listInputSettings(value, settings, print); break;
-    case ListingPoint::OutputSettings: listOutputSettings(value, settings, print); break;
+    case ListingPoint::InputSettings: listFormatSettings("Input", value, settings, print); break;
+    case ListingPoint::OutputSettings: listFormatSettings("Output", value, settings, print); break;
     case ListingPoint::Rotation: {
         static constexpr ListedSetting lines[] = {
             {"Image Rotation Type: ", &S::imageRotationType},
@@ -261,11 +208,11 @@ void listAt(ListingPoint point, const std::string& value, const Settings& settin
     }
     case ListingPoint::Width:
         print("Width: " + std::to_string(settings.imageWidth) + " " +
-              numberToKeyword(vocabularyOf(&S::imageWidthUnit), settings.imageWidthUnit));
+              valueText(settings, &S::imageWidthUnit, Vocabulary::None));
         break;
     case ListingPoint::Height:
         print("Height: " + std::to_string(settings.imageHeight) + " " +
-              numberToKeyword(vocabularyOf(&S::imageHeightUnit), settings.imageHeightUnit));
+              valueText(settings, &S::imageHeightUnit, Vocabulary::None));
         break;
     case ListingPoint::ResizeRest: {
         static constexpr ListedSetting lines[] = {

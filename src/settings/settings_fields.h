@@ -1,7 +1,8 @@
-// The field table: every member of the settings record with its configuration
-// group and key, in the order the configuration file holds them, and where its
-// default comes from. Defaults, loading, saving and the debug listing all walk
-// this one table.
+// The settings table: every member of the settings record with its
+// configuration group and key, in the order the configuration file holds them,
+// where its default comes from, and the command-line option that sets it with
+// how that option reads its value. Defaults, the configuration file, the option
+// table, profiles and the debug listing all walk this one table.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <variant>
 
 #include "settings/settings.h"
+#include "settings/vocabularies.h"
 
 namespace quill {
 
@@ -33,6 +35,23 @@ enum class DefaultRule : uint8_t {
     FirstOutputFormat, // first entry of the output format list
 };
 
+/// How an option reads its value.
+enum class ValueKind : uint8_t {
+    Keyword,  // a word of the field's vocabulary, any case; unknown words give 0
+    Integer,  // lenient: "12px" gives 12, "$1F" hexadecimal, "%101" binary
+    Count,    // strict: decimal digits only; any other value is an error on the command line
+    Decimal,  // "1.5", "+Infinity", "-Infinity", "NaN"
+    Text,     // as typed; on the command line quoted values may span arguments
+    Switch,   // needs no value; any value is ignored
+    Profile,  // a profile file applied where the option stands
+};
+
+/// An enabling switch an option turns on, with the value it sets.
+struct SideEffect {
+    uint8_t Settings::*member = nullptr;
+    uint8_t value = 0;
+};
+
 struct SettingField {
     std::string_view group;
     std::string_view key;
@@ -43,6 +62,15 @@ struct SettingField {
     DefaultRule defaultRule;
     /// Saved only while Save Window Position is 1.
     bool windowPlacement;
+
+    /// The command-line option (also the profile key) that sets the field,
+    /// upper case: "--JPG-QUALITY"; empty when none does.
+    std::string_view option{};
+    ValueKind valueKind = ValueKind::Integer;
+    /// Keyword options: the words they read; the debug listing words the value with them.
+    Vocabulary vocabulary = Vocabulary::None;
+    int32_t switchValue = 0;  // Switch options: the value they store
+    SideEffect sideEffect{};
 };
 
 /// Every field, in configuration-file order.
@@ -50,6 +78,9 @@ std::span<const SettingField> settingFields();
 
 /// The field of that group and key (ASCII case ignored), or nullptr.
 const SettingField* findSettingField(std::string_view group, std::string_view key);
+
+/// The field of a member, or nullptr.
+const SettingField* findSettingField(const SettingMember& member);
 
 FieldType fieldType(const SettingField& field);
 

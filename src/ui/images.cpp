@@ -1,4 +1,5 @@
 #include "ui/images.h"
+
 #include "text/ascii_case.h"
 
 #include <QFile>

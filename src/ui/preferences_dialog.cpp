@@ -2,6 +2,7 @@
 
 #include "settings/config_file.h"
 #include "settings/defaults.h"
+#include "settings/output_formats.h"
 #include "settings/preference_file.h"
 #include "settings/setting_codes.h"
 #include "ui/colour_items.h"
@@ -73,15 +74,10 @@ PreferenceChoosers withQtChoosers(PreferenceChoosers choosers)
     return choosers;
 }
 
-std::string upperCase(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUpper().toStdString();
-}
-
 SettingMember depthSetting(std::string_view formatKey)
 {
-    const SettingField* field = findSettingField("Output", upperCase(formatKey) + " BPP");
-    return field != nullptr ? field->member : kNoSetting;
+    const OutputFormatRow* row = findOutputFormatRow(formatKey);
+    return row != nullptr ? SettingMember(row->depth) : kNoSetting;
 }
 
 // The watermark image chooser's filters: pairs of description and patterns.

@@ -1,7 +1,7 @@
 #include "ui/theme_packs.h"
-#include "text/ascii_case.h"
 
 #include "platform/paths.h"
+#include "text/ascii_case.h"
 
 #include <QBuffer>
 #include <QImageReader>

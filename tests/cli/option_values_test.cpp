@@ -1,6 +1,5 @@
 // How typed values become numbers, words and texts.
 #include "cli/option_values.h"
-#include "cli/vocabularies.h"
 
 #include <gtest/gtest.h>
 
@@ -85,55 +84,6 @@ TEST(OptionValues, SurroundingQuotesAreRemovedWhateverTheirNumber)
     EXPECT_EQ(withoutSurroundingQuotes("\"open"), "open");
     EXPECT_EQ(withoutSurroundingQuotes("\""), "");
     EXPECT_EQ(withoutSurroundingQuotes("plain"), "plain");
-}
-
-TEST(Vocabularies, WordsMatchInAnyCaseAndUnknownWordsGiveZero)
-{
-    struct Case {
-        int vocabulary;
-        const char* word;
-        int32_t expected;
-    };
-    const Case cases[] = {
-        {12, "lanczos", 5},     {12, " Lanczos ", 5},     {12, "LANCZOS3", 0},
-        {21, "FIT", 0},         {21, "fixed", 0},         {17, "STRIKETHROUGH", 0},
-        {17, "strikethrought", 2}, {4, "ZIP", 1},         {4, "lzw", 6},
-        {4, "LOGLUV", 8},       {1, "48hs", 4},           {1, "48", 5},
-        {20, "bottomright", 8}, {22, "custom", 2},        {15, "IMAGE", 2},
-        {23, "skip", 1},        {23, "Update", 2},        {23, "replace", 0},
-        {0, "", 0},             {99, "AUTO", 0},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(keywordToNumber(c.vocabulary, c.word), c.expected)
-            << "vocabulary " << c.vocabulary << " word \"" << c.word << "\"";
-}
-
-TEST(Vocabularies, NumbersGiveTheFirstWordListed)
-{
-    // Compression numbers repeat across formats: the listing shows the first word.
-    EXPECT_EQ(numberToKeyword(4, 1), "RLE");
-    EXPECT_EQ(numberToKeyword(4, 4), "B44");
-    EXPECT_EQ(numberToKeyword(4, 6), "LZW");
-    EXPECT_EQ(numberToKeyword(4, 9), "");
-    EXPECT_EQ(numberToKeyword(3, 2), "AL");
-    EXPECT_EQ(numberToKeyword(10, 1), "PERCENT");
-    EXPECT_EQ(numberToKeyword(14, 1), "SOLID");
-    EXPECT_EQ(numberToKeyword(22, -1), "");
-    EXPECT_EQ(numberToKeyword(-1, 0), "");
-}
-
-TEST(Vocabularies, EveryWordReadsBackToItsNumber)
-{
-    ASSERT_EQ(kVocabularyCount, 24);
-    for (int number = 0; number < kVocabularyCount; ++number) {
-        ASSERT_FALSE(vocabulary(number).empty()) << "vocabulary " << number;
-        for (const VocabularyWord& entry : vocabulary(number)) {
-            EXPECT_EQ(keywordToNumber(number, entry.word), entry.number) << entry.word;
-            // Upper case only: values are upper-cased before the comparison.
-            for (char c : entry.word)
-                EXPECT_FALSE(c >= 'a' && c <= 'z') << entry.word;
-        }
-    }
 }
 
 }  // namespace

@@ -3,10 +3,9 @@
 #include "app/job.h"
 #include "cli/command_line.h"
 #include "cli/options.h"
-#include "cli/vocabularies.h"
+#include "settings/vocabularies.h"
 #include "engine/batch/job_count.h"
 #include "settings/defaults.h"
-#include "settings/setting_codes.h"
 #include "settings/settings_fields.h"
 #include "support/support.h"
 
@@ -160,25 +159,6 @@ TEST(OptionTable, NamesAreUniqueUpperCaseLongOptions)
     // The hundred-odd options plus the worker count, the profile, the slice,
     // the rule for existing outputs and the dry run.
     EXPECT_EQ(names.size(), 110u);
-}
-
-TEST(OptionTable, RowsNameTheSettingsFieldTheyWrite)
-{
-    for (const OptionRow& row : optionTable()) {
-        if (row.kind == ValueKind::Profile || row.group.empty())  // the profile and the run's slice
-            continue;
-        SCOPED_TRACE(std::string(row.name));
-        const SettingField* field = findSettingField(row.group, row.key);
-        ASSERT_NE(field, nullptr) << row.group << "/" << row.key;
-        bool same = std::visit(
-            [&](auto fieldMember) {
-                using Member = decltype(fieldMember);
-                auto rowMember = std::get_if<Member>(&row.target);
-                return rowMember && *rowMember == fieldMember;
-            },
-            field->member);
-        EXPECT_TRUE(same);
-    }
 }
 
 TEST(OptionTable, FrameOpacityHasItsOwnProfileKey)
@@ -424,36 +404,6 @@ TEST(CommandLineParsing, AProfileAppliesWhereItStands)
         EXPECT_EQ(parsed.error, "");
         EXPECT_EQ(settings.jpgQuality, 33);
     }
-}
-
-// The words a user types and the codes the engine decides on must name the
-// same thing: "48HS" is the half-size decode, "LARGEIMAGES" only shrinks.
-TEST(OptionTable, KeywordsStoreTheCodesTheEngineNames)
-{
-    struct Row {
-        int vocabulary;
-        std::string_view word;
-        int64_t code;
-    };
-    const Row rows[] = {
-        {1, "48HS", int64_t(RawLoadAs::Rgb48HalfSize)},
-        {1, "16", int64_t(RawLoadAs::Rgb16)},
-        {3, "GD", int64_t(ToneMapping::GradientDomain)},
-        {6, "CMYK", int64_t(TiffColorMode::Cmyk)},
-        {9, "ADVANCED", int64_t(RotationType::Advanced)},
-        {11, "LARGEIMAGES", int64_t(ResizeType::LargeImages)},
-        {12, "CATMULLROM", int64_t(ResizeAlgorithm::CatmullRom)},
-        {13, "CLUSTER16", int64_t(DitherAlgorithm::Cluster16)},
-        {14, "SOLID", int64_t(FrameType::Solid)},
-        {15, "IMAGE", int64_t(WatermarkType::Image)},
-        {16, "BOLDITALIC", int64_t(FontStyle::BoldItalic)},
-        {17, "UNDERLINE", int64_t(FontEffect::Underline)},
-        {18, "RIGHT", int64_t(TextAlignment::Right)},
-        {19, "FRAME", int64_t(Boundary::Frame)},
-        {22, "CUSTOM", int64_t(FileTimestamp::Custom)},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(keywordToNumber(row.vocabulary, row.word), row.code) << row.word;
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 // manual names every exit code.
 #include "cli/batch.h"
 #include "cli/options.h"
-#include "cli/vocabularies.h"
+#include "settings/vocabularies.h"
 #include "support/support.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "cli/vocabularies.h"
+#include "settings/vocabularies.h"
 
 #include "text/ascii_case.h"
 
@@ -69,30 +69,31 @@ std::string trimmedUpperCase(std::string_view value)
 
 }  // namespace
 
-std::span<const VocabularyWord> vocabulary(int number)
+std::span<const VocabularyWord> vocabulary(Vocabulary words)
 {
+    const int number = static_cast<int>(words);
     if (number < 0 || number >= kVocabularyCount)
         return {};
     return kVocabularies[static_cast<size_t>(number)];
 }
 
-std::optional<int32_t> findKeyword(int vocabularyNumber, std::string_view value)
+std::optional<int32_t> findKeyword(Vocabulary words, std::string_view value)
 {
     std::string word = trimmedUpperCase(value);
-    for (const VocabularyWord& entry : vocabulary(vocabularyNumber))
+    for (const VocabularyWord& entry : vocabulary(words))
         if (entry.word == word)
             return entry.number;
     return std::nullopt;
 }
 
-int32_t keywordToNumber(int vocabularyNumber, std::string_view value)
+int32_t keywordToNumber(Vocabulary words, std::string_view value)
 {
-    return findKeyword(vocabularyNumber, value).value_or(0);
+    return findKeyword(words, value).value_or(0);
 }
 
-std::string numberToKeyword(int vocabularyNumber, int32_t number)
+std::string numberToKeyword(Vocabulary words, int32_t number)
 {
-    for (const VocabularyWord& entry : vocabulary(vocabularyNumber))
+    for (const VocabularyWord& entry : vocabulary(words))
         if (entry.number == number)
             return std::string(entry.word);
     return {};
