@@ -101,8 +101,7 @@ void buildFormatTables(FormatTables& tables)
     tables.outputFormats.clear();
     for (const OutputFormatRow& row : kOutputFormatRows)
         if (row.formatIdentifier != FIF_UNKNOWN)
-            tables.outputFormats.push_back({std::string(row.key), static_cast<int32_t>(row.formatIdentifier),
-                                            std::string(row.description), std::string(row.offeredDepths)});
+            tables.outputFormats.push_back(&row);
 
     tables.inputExtensions.clear();
     for (const InputRow& row : kInputRows)
@@ -123,11 +122,11 @@ void rebuildAcceptedExtensions(FormatTables& tables)
             tables.acceptedExtensions.push_back(entry.extension);
 }
 
-const OutputFormat* findOutputFormat(const FormatTables& tables, std::string_view key)
+const OutputFormatRow* findOutputFormat(const FormatTables& tables, std::string_view key)
 {
-    for (const OutputFormat& format : tables.outputFormats)
-        if (format.key == key)
-            return &format;
+    for (const OutputFormatRow* format : tables.outputFormats)
+        if (format->key == key)
+            return format;
     return nullptr;
 }
 
@@ -155,7 +154,7 @@ bool isAcceptedInput(const FormatTables& tables, std::string_view path)
 
 int32_t automaticDepth(const FormatTables& tables, std::string_view key, int32_t sourceDepth)
 {
-    const OutputFormat* format = findOutputFormat(tables, key);
+    const OutputFormatRow* format = findOutputFormat(tables, key);
     if (!format)
         return 0;
     std::vector<int32_t> depths = offeredDepths(*format);
@@ -167,12 +166,12 @@ int32_t automaticDepth(const FormatTables& tables, std::string_view key, int32_t
     return depths.back();
 }
 
-std::string displayLabel(const OutputFormat& format)
+std::string displayLabel(const OutputFormatRow& format)
 {
-    return asciiUpper(format.key) + " (" + format.description + ")";
+    return asciiUpper(format.key) + " (" + std::string(format.description) + ")";
 }
 
-std::vector<int32_t> offeredDepths(const OutputFormat& format)
+std::vector<int32_t> offeredDepths(const OutputFormatRow& format)
 {
     std::vector<int32_t> depths;
     std::string_view list = format.offeredDepths;

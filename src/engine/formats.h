@@ -1,7 +1,9 @@
-// The format tables: output formats by key with their FreeImage identifier and
-// offered depths, input extensions with their format key and description, the
+// The format tables: the output formats something writes (rows of the output
+// format table), input extensions with their format key and description, the
 // lists of offered formats, and the accepted input extensions derived from them.
 #pragma once
+
+#include "settings/output_formats.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,13 +13,6 @@
 
 namespace quill {
 
-struct OutputFormat {
-    std::string key;            // also the written extension
-    int32_t formatIdentifier;   // FREE_IMAGE_FORMAT
-    std::string description;
-    std::string offeredDepths;  // "1,4,8,24,32,48,96"
-};
-
 struct InputExtension {
     std::string extension;      // lower case, no dot
     std::string formatKey;      // "raw", "jpg", ...
@@ -25,7 +20,9 @@ struct InputExtension {
 };
 
 struct FormatTables {
-    std::vector<OutputFormat> outputFormats;        // the 20 entries, table order
+    /// The 20 output formats something writes, in table order (rows of the
+    /// one output format table, not copies of them).
+    std::vector<const OutputFormatRow*> outputFormats;
     std::vector<InputExtension> inputExtensions;    // the 79 entries, table order
     std::vector<std::string> inputFormatList{"raw"};
     std::vector<std::string> outputFormatList{"tiff"};
@@ -36,7 +33,7 @@ struct FormatTables {
 void buildFormatTables(FormatTables& tables);
 void rebuildAcceptedExtensions(FormatTables& tables);
 
-const OutputFormat* findOutputFormat(const FormatTables& tables, std::string_view key);
+const OutputFormatRow* findOutputFormat(const FormatTables& tables, std::string_view key);
 bool isOfferedOutput(const FormatTables& tables, std::string_view key);
 /// The row of a lower-case extension; nothing for one outside the table.
 const InputExtension* findInputExtension(const FormatTables& tables, std::string_view extension);
@@ -46,8 +43,8 @@ bool isAcceptedInput(const FormatTables& tables, std::string_view path);
 /// First offered depth >= source depth, else the largest; 0 for an unknown key.
 int32_t automaticDepth(const FormatTables& tables, std::string_view key, int32_t sourceDepth);
 /// "TIFF (Tagged Image File Format)".
-std::string displayLabel(const OutputFormat& format);
+std::string displayLabel(const OutputFormatRow& format);
 /// The offered depths as numbers, ascending.
-std::vector<int32_t> offeredDepths(const OutputFormat& format);
+std::vector<int32_t> offeredDepths(const OutputFormatRow& format);
 
 }  // namespace quill

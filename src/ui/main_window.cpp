@@ -444,7 +444,7 @@ void MainWindow::fillOutputFormatBox()
     for (size_t i = 0; i < list.size() && i < 128; ++i) {
         if (list[i].empty())
             continue;
-        const OutputFormat* format = findOutputFormat(records_.formats, list[i]);
+        const OutputFormatRow* format = findOutputFormat(records_.formats, list[i]);
         std::string label = format != nullptr ? displayLabel(*format) : list[i];
         formatBox_->addItem(icon, QString::fromStdString(label), static_cast<int>(i));
         if (list[i] == records_.settings.outputFormat)

@@ -56,7 +56,7 @@ void storeFormat(const PreferenceRow& row, const std::vector<std::string>& forma
 void fillDepths(const PreferenceRow& row, WindowRecords& records)
 {
     row.list->addItem(records.text("Preferences", "Auto"));
-    if (const OutputFormat* format = findOutputFormat(records.formats, row.spec->format))
+    if (const OutputFormatRow* format = findOutputFormat(records.formats, row.spec->format))
         for (int32_t depth : offeredDepths(*format))
             row.list->addItem(QString::number(depth));
     const int32_t stored = settingNumber(records.settings, row.spec->member);

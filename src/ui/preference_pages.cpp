@@ -31,8 +31,8 @@ std::vector<RowSpec> generalRows()
 std::vector<RowSpec> interfaceRows()
 {
     return {
-        {.id = "theme", .label = "UI Theme", .kind = K::Theme, .member = &S::uiTheme},
-        {.id = "uiSize", .label = "UI Size", .items = {"Small", "Medium", "Large", "Extra Large", "Huge"},
+        {.id = RowId::Theme, .label = "UI Theme", .kind = K::Theme, .member = &S::uiTheme},
+        {.id = RowId::UiSize, .label = "UI Size", .items = {"Small", "Medium", "Large", "Extra Large", "Huge"},
          .member = &S::uiSize},
     };
 }
@@ -46,16 +46,16 @@ std::vector<SubPageSpec> inputSubPages()
         {.key = "psd", .rows = {{.label = "Color Mode", .items = {"RGB", "CMYK", "LAB"}, .member = &S::psdColorMode}}},
         {.key = "raw",
          .rows = {
-             {.id = "rawLoadAs", .label = "Load As",
+             {.id = RowId::RawLoadAs, .label = "Load As",
               .items = {"Auto", "RGB8", "RGB16", "RGB24", "RGB48HS", "RGB48"}, .member = &S::rawLoadAs,
               .itemTips = {"Auto Tip", "RGB8 Tip", "RGB16 Tip", "RGB24 Tip", "RGB48HS Tip", "RGB48 Tip"}},
-             {.id = "rawHeader", .label = "Header Size", .kind = K::Number, .items = {"Bytes"},
+             {.id = RowId::RawHeader, .label = "Header Size", .kind = K::Number, .items = {"Bytes"},
               .member = &S::rawHeaderSize},
-             {.id = "rawWidth", .label = "Image Width", .kind = K::Number, .items = kPixels,
+             {.id = RowId::RawWidth, .label = "Image Width", .kind = K::Number, .items = kPixels,
               .member = &S::rawImageWidth},
-             {.id = "rawHeight", .label = "Image Height", .kind = K::Number, .items = kPixels,
+             {.id = RowId::RawHeight, .label = "Image Height", .kind = K::Number, .items = kPixels,
               .member = &S::rawImageHeight},
-             {.id = "rawTone", .label = "Tone Mapping",
+             {.id = RowId::RawTone, .label = "Tone Mapping",
               .items = {"None", "Linear", "Adaptive Logarithmic", "DR Reduction", "Gradient Domain"},
               .member = &S::rawToneMapping},
          }},
@@ -66,22 +66,22 @@ std::vector<SubPageSpec> inputSubPages()
 std::vector<RowSpec> transformRows()
 {
     return {
-        {.id = "rotation", .label = "Image Rotation", .kind = K::Check, .member = &S::doImageRotation},
-        {.id = "rotationType", .label = "Rotation Type", .items = {"Simple Rotation", "Advanced Rotation"},
+        {.id = RowId::Rotation, .label = "Image Rotation", .kind = K::Check, .member = &S::doImageRotation},
+        {.id = RowId::RotationType, .label = "Rotation Type", .items = {"Simple Rotation", "Advanced Rotation"},
          .member = &S::imageRotationType},
-        {.id = "rotationAngle", .label = "Rotation Angle", .kind = K::SliderSpin, .member = &S::imageRotation,
+        {.id = RowId::RotationAngle, .label = "Rotation Angle", .kind = K::SliderSpin, .member = &S::imageRotation,
          .min = 0, .max = 360},
-        {.id = "rotationBack", .label = "Background Color", .kind = K::Colour,
+        {.id = RowId::RotationBack, .label = "Background Color", .kind = K::Colour,
          .member = &S::imageRotationBackColor},
-        {.id = "resize", .label = "Image Resize", .kind = K::Check, .member = &S::doImageResize},
-        {.id = "width", .label = "Image Width", .kind = K::Number, .items = kPixelsPercent,
+        {.id = RowId::Resize, .label = "Image Resize", .kind = K::Check, .member = &S::doImageResize},
+        {.id = RowId::Width, .label = "Image Width", .kind = K::Number, .items = kPixelsPercent,
          .member = &S::imageWidth, .second = &S::imageWidthUnit},
-        {.id = "height", .label = "Image Height", .kind = K::Number, .items = kPixelsPercent,
+        {.id = RowId::Height, .label = "Image Height", .kind = K::Number, .items = kPixelsPercent,
          .member = &S::imageHeight, .second = &S::imageHeightUnit},
-        {.id = "keepAspect", .label = "Keep Aspect Ratio", .kind = K::Check, .member = &S::keepAspectRatio},
-        {.id = "resizeType", .label = "Resize Type", .items = {"All Images", "Large Images"},
+        {.id = RowId::KeepAspect, .label = "Keep Aspect Ratio", .kind = K::Check, .member = &S::keepAspectRatio},
+        {.id = RowId::ResizeType, .label = "Resize Type", .items = {"All Images", "Large Images"},
          .member = &S::imageResizeType},
-        {.id = "resizeAlgorithm", .label = "Resize Algorithm",
+        {.id = RowId::ResizeAlgorithm, .label = "Resize Algorithm",
          .items = {"Box", "Bilinear", "Bspline", "Bicubic", "Catmullrom", "Lanczos"},
          .member = &S::imageResizeAlgorithm},
         {.label = "Image Flip Horizontal", .kind = K::Check, .member = &S::doImageFlipHorizontal},
@@ -92,18 +92,18 @@ std::vector<RowSpec> transformRows()
 std::vector<RowSpec> adjustmentRows()
 {
     return {
-        {.id = "brightness", .label = "Image Brightness", .kind = K::SliderSpin, .member = &S::imageBrightness,
+        {.id = RowId::Brightness, .label = "Image Brightness", .kind = K::SliderSpin, .member = &S::imageBrightness,
          .min = -100, .max = 100, .offset = 100},
-        {.id = "contrast", .label = "Image Contrast", .kind = K::SliderSpin, .member = &S::imageContrast,
+        {.id = RowId::Contrast, .label = "Image Contrast", .kind = K::SliderSpin, .member = &S::imageContrast,
          .min = -100, .max = 100, .offset = 100},
-        {.id = "gamma", .label = "Image Gamma", .kind = K::Gamma, .member = &S::imageGamma, .min = 1, .max = 999},
-        {.id = "invert", .label = "Image Invert", .kind = K::Check, .member = &S::imageInvert},
+        {.id = RowId::Gamma, .label = "Image Gamma", .kind = K::Gamma, .member = &S::imageGamma, .min = 1, .max = 999},
+        {.id = RowId::Invert, .label = "Image Invert", .kind = K::Check, .member = &S::imageInvert},
         {.label = "Image Greyscale", .kind = K::Check, .member = &S::doImageGreyscale},
-        {.id = "threshold", .label = "Image Threshold", .kind = K::Check, .member = &S::doImageThreshold},
-        {.id = "thresholdLevel", .label = "Threshold Level", .kind = K::SliderSpin, .member = &S::imageThreshold,
+        {.id = RowId::Threshold, .label = "Image Threshold", .kind = K::Check, .member = &S::doImageThreshold},
+        {.id = RowId::ThresholdLevel, .label = "Threshold Level", .kind = K::SliderSpin, .member = &S::imageThreshold,
          .min = 0, .max = 255},
-        {.id = "dither", .label = "Image Dither", .kind = K::Check, .member = &S::doImageDither},
-        {.id = "ditherAlgorithm", .label = "Dither Algorithm",
+        {.id = RowId::Dither, .label = "Image Dither", .kind = K::Check, .member = &S::doImageDither},
+        {.id = RowId::DitherAlgorithm, .label = "Dither Algorithm",
          .items = {"FS", "Bayer4", "Bayer8", "Bayer16", "Cluster6", "Cluster8", "Cluster16"},
          .member = &S::imageDitherAlgorithm},
     };
@@ -127,13 +127,13 @@ std::vector<RowSpec> frameRows()
 std::vector<RowSpec> textWatermarkRows()
 {
     return {
-        {.id = "text", .label = "Text", .kind = K::Text, .member = &S::wmText},
-        {.id = "font", .label = "Font", .kind = K::FontList, .member = &S::wmFont, .second = &S::wmFonts},
-        {.id = "fontSize", .label = "Font Size", .kind = K::Number, .items = {"Points"}, .member = &S::wmFontSize},
+        {.id = RowId::Text, .label = "Text", .kind = K::Text, .member = &S::wmText},
+        {.id = RowId::Font, .label = "Font", .kind = K::FontList, .member = &S::wmFont, .second = &S::wmFonts},
+        {.id = RowId::FontSize, .label = "Font Size", .kind = K::Number, .items = {"Points"}, .member = &S::wmFontSize},
         {.label = "Font Leading", .kind = K::Number, .items = kPixels, .member = &S::wmFontLeading},
-        {.id = "fontColor", .label = "Font Color", .kind = K::ColourHistory, .member = &S::wmFontColor,
+        {.id = RowId::FontColor, .label = "Font Color", .kind = K::ColourHistory, .member = &S::wmFontColor,
          .second = &S::wmFontColors},
-        {.id = "fontStyle", .label = "Font Style", .items = {"Regular", "Bold", "Italic", "Bold Italic"},
+        {.id = RowId::FontStyle, .label = "Font Style", .items = {"Regular", "Bold", "Italic", "Bold Italic"},
          .member = &S::wmFontStyle, .values = {0, 256, 512, 768}},
         {.label = "Font Effect", .items = {"None", "Underline", "Strikeout"}, .member = &S::wmFontEffect,
          .values = {0, 4, 8}},
@@ -142,7 +142,7 @@ std::vector<RowSpec> textWatermarkRows()
          .member = &S::wmTextAlignment, .values = {0, 1, 2}},
         {.label = "Text Padding", .kind = K::Number, .items = kPixels, .member = &S::wmTextPadding},
         {.label = "Text Opacity", .kind = K::SliderSpin, .member = &S::wmTextOpacity, .min = 1, .max = 255},
-        {.id = "backColor", .label = "Background Color", .kind = K::ColourHistory, .member = &S::wmBackColor,
+        {.id = RowId::BackColor, .label = "Background Color", .kind = K::ColourHistory, .member = &S::wmBackColor,
          .second = &S::wmBackColors},
         {.label = "Background Opacity", .kind = K::SliderSpin, .member = &S::wmBackOpacity, .min = 1, .max = 255},
         {.label = "Boundary", .items = kBoundary, .member = &S::wmTextBoundary},
@@ -150,15 +150,15 @@ std::vector<RowSpec> textWatermarkRows()
         {.label = "X-Offset", .kind = K::Number, .items = kPixels, .member = &S::wmTextXOffset},
         {.label = "Y-Offset", .kind = K::Number, .items = kPixels, .member = &S::wmTextYOffset},
         {.label = "Rotation Angle", .kind = K::SliderSpin, .member = &S::wmTextRotation, .min = 0, .max = 360},
-        {.id = "textSize", .label = "Size", .items = {"Fixed"}, .member = &S::wmTextSize},
-        {.id = "textScale", .label = "Scale", .kind = K::SliderSpin, .member = &S::wmTextScale, .min = 1, .max = 200},
+        {.id = RowId::TextSize, .label = "Size", .items = {"Fixed"}, .member = &S::wmTextSize},
+        {.id = RowId::TextScale, .label = "Scale", .kind = K::SliderSpin, .member = &S::wmTextScale, .min = 1, .max = 200},
     };
 }
 
 std::vector<RowSpec> imageWatermarkRows()
 {
     return {
-        {.id = "image", .label = "Image", .kind = K::Text, .member = &S::wmImage, .chooser = true},
+        {.id = RowId::Image, .label = "Image", .kind = K::Text, .member = &S::wmImage, .chooser = true},
         {.label = "Image Greyscale", .kind = K::Check, .member = &S::wmImageGreyscale},
         {.label = "Opacity", .kind = K::SliderSpin, .member = &S::wmImageOpacity, .min = 1, .max = 255},
         {.label = "Boundary", .items = kBoundary, .member = &S::wmImageBoundary},
@@ -166,8 +166,8 @@ std::vector<RowSpec> imageWatermarkRows()
         {.label = "X-Offset", .kind = K::Number, .items = kPixels, .member = &S::wmImageXOffset},
         {.label = "Y-Offset", .kind = K::Number, .items = kPixels, .member = &S::wmImageYOffset},
         {.label = "Rotation Angle", .kind = K::SliderSpin, .member = &S::wmImageRotation, .min = 0, .max = 360},
-        {.id = "imageSize", .label = "Size", .items = {"Fixed"}, .member = &S::wmImageSize},
-        {.id = "imageScale", .label = "Scale", .kind = K::SliderSpin, .member = &S::wmImageScale, .min = 1,
+        {.id = RowId::ImageSize, .label = "Size", .items = {"Fixed"}, .member = &S::wmImageSize},
+        {.id = RowId::ImageScale, .label = "Scale", .kind = K::SliderSpin, .member = &S::wmImageScale, .min = 1,
          .max = 200},
     };
 }
@@ -175,10 +175,10 @@ std::vector<RowSpec> imageWatermarkRows()
 std::vector<RowSpec> advancedRows()
 {
     return {
-        {.id = "mask", .label = "Filename Mask", .kind = K::Text, .member = &S::filenameMask},
-        {.id = "timestamp", .label = "File Timestamp", .items = {"Current", "Original", "Custom"},
+        {.id = RowId::Mask, .label = "Filename Mask", .kind = K::Text, .member = &S::filenameMask},
+        {.id = RowId::Timestamp, .label = "File Timestamp", .items = {"Current", "Original", "Custom"},
          .member = &S::fileTimestamp},
-        {.id = "customTimestamp", .label = "Custom Timestamp", .kind = K::Date, .member = &S::customTimestamp},
+        {.id = RowId::CustomTimestamp, .label = "Custom Timestamp", .kind = K::Date, .member = &S::customTimestamp},
         {.label = "Out Folders History", .items = {"Clean On Exit", "Keep Folders"}, .member = &S::outFoldersHistory},
         {.label = "Out Folders Number", .kind = K::SliderSpin, .member = &S::outFoldersNumber, .min = 1, .max = 50},
         {.label = "Keep Subfolders", .kind = K::Check, .member = &S::keepSubfolders},
@@ -197,18 +197,18 @@ const std::vector<PageSpec>& preferencePages()
         {.key = "General", .rows = generalRows()},
         {.key = "Interface", .rows = interfaceRows()},
         {.key = "Input",
-         .rows = {{.id = "inputFormat", .label = "Input Format", .kind = K::InputFormat, .member = &S::inputFormat}},
+         .rows = {{.id = RowId::InputFormat, .label = "Input Format", .kind = K::InputFormat, .member = &S::inputFormat}},
          .subPages = inputSubPages()},
         {.key = "Output",
-         .rows = {{.id = "outputFormat", .label = "Output Format", .kind = K::OutputFormat,
+         .rows = {{.id = RowId::OutputFormat, .label = "Output Format", .kind = K::OutputFormat,
                    .member = &S::outputFormat}}},
         {.key = "Transform", .scrollHeight = 375, .rows = transformRows()},
         {.key = "Adjustment", .scrollHeight = 285, .rows = adjustmentRows()},
         {.key = "Frame",
-         .rows = {{.id = "frameType", .label = "Frame Type", .items = {"None", "Frame Solid"}, .member = &S::doFrame}},
+         .rows = {{.id = RowId::FrameType, .label = "Frame Type", .items = {"None", "Frame Solid"}, .member = &S::doFrame}},
          .subPages = {{.key = "1", .scrollHeight = 310, .rows = frameRows()}}},
         {.key = "Watermark",
-         .rows = {{.id = "watermarkType", .label = "Watermark Type",
+         .rows = {{.id = RowId::WatermarkType, .label = "Watermark Type",
                    .items = {"None", "Watermark Text", "Watermark Image"}, .member = &S::doWatermark}},
          .subPages = {{.key = "1", .scrollHeight = 610, .rows = textWatermarkRows()},
                       {.key = "2", .scrollHeight = 310, .rows = imageWatermarkRows()}}},

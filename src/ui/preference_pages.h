@@ -28,10 +28,60 @@ enum class RowKind : uint8_t {
     OutputFormat,   // the output format list; selects a sub-page
 };
 
+/// The rows the dialog's show and enable rules refer to: one handle per row,
+/// so a rule cannot name a row that does not exist.
+enum class RowId : uint8_t {
+    None,
+    Theme,
+    UiSize,
+    RawLoadAs,
+    RawHeader,
+    RawWidth,
+    RawHeight,
+    RawTone,
+    Rotation,
+    RotationType,
+    RotationAngle,
+    RotationBack,
+    Resize,
+    Width,
+    Height,
+    KeepAspect,
+    ResizeType,
+    ResizeAlgorithm,
+    Brightness,
+    Contrast,
+    Gamma,
+    Invert,
+    Threshold,
+    ThresholdLevel,
+    Dither,
+    DitherAlgorithm,
+    Text,
+    Font,
+    FontSize,
+    FontColor,
+    FontStyle,
+    BackColor,
+    TextSize,
+    TextScale,
+    Image,
+    ImageSize,
+    ImageScale,
+    Mask,
+    Timestamp,
+    CustomTimestamp,
+    InputFormat,
+    OutputFormat,
+    FrameType,
+    WatermarkType,
+    Count,
+};
+
 inline constexpr SettingMember kNoSetting = static_cast<int32_t Settings::*>(nullptr);
 
 struct RowSpec {
-    std::string_view id{};   // names rows that rules refer to; may be empty
+    RowId id = RowId::None;  // the handle of a row the rules refer to
     std::string_view label{};  // language key, group "Preferences"
     RowKind kind = RowKind::List;
     std::vector<std::string_view> items{};  // list items or unit items (language keys)

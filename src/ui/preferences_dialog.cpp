@@ -2,7 +2,6 @@
 
 #include "settings/config_file.h"
 #include "settings/defaults.h"
-#include "settings/output_formats.h"
 #include "settings/preference_file.h"
 #include "settings/setting_codes.h"
 #include "ui/colour_items.h"
@@ -72,12 +71,6 @@ PreferenceChoosers withQtChoosers(PreferenceChoosers choosers)
             return box.exec() == QMessageBox::Yes;
         };
     return choosers;
-}
-
-SettingMember depthSetting(std::string_view formatKey)
-{
-    const OutputFormatRow* row = findOutputFormatRow(formatKey);
-    return row != nullptr ? SettingMember(row->depth) : kNoSetting;
 }
 
 // The watermark image chooser's filters: pairs of description and patterns.
@@ -283,9 +276,9 @@ void PreferencesDialog::addRows(const std::vector<RowSpec>& specs, QWidget* area
 {
     for (size_t i = 0; i < specs.size(); ++i) {
         const PreferenceRow& row = rows_.emplace_back(buildRow(specs[i], static_cast<int>(i), area, main_.records()));
-        if (!specs[i].id.empty())
-            rowsById_[std::string(specs[i].id)] = &row;
-        rowsById_.emplace(prefix + std::string(specs[i].label), &row);
+        if (specs[i].id != RowId::None)
+            rowsByHandle_[static_cast<size_t>(specs[i].id)] = &row;
+        rowsByPath_.emplace(prefix + std::string(specs[i].label), &row);
     }
 }
 
@@ -306,19 +299,20 @@ void PreferencesDialog::buildPage(const PageSpec& spec)
     if (spec.rows.empty() || spec.rows.front().kind != RowKind::OutputFormat)
         return;
     // One sub-page per output format of the table, starting with its depths.
-    for (const OutputFormat& format : main_.records().formats.outputFormats) {
+    for (const OutputFormatRow* format : main_.records().formats.outputFormats) {
+        const std::string key(format->key);
         std::vector<RowSpec> specs{{.label = "Bits Per Pixel", .kind = RowKind::Depth,
-                                    .member = depthSetting(format.key), .format = format.key}};
-        const std::vector<RowSpec>& extra = outputFormatRows(format.key);
+                                    .member = format->depth, .format = format->key}};
+        const std::vector<RowSpec>& extra = outputFormatRows(key);
         specs.insert(specs.end(), extra.begin(), extra.end());
         QWidget* subArea = buildArea(area, 0, kSubPagePlace);
-        subPages_[name + "/" + format.key] = subArea;
+        subPages_[name + "/" + key] = subArea;
         const size_t first = outputSpecs_.size();
         outputSpecs_.insert(outputSpecs_.end(), specs.begin(), specs.end());
         for (size_t i = first; i < outputSpecs_.size(); ++i) {
             const PreferenceRow& row =
                 rows_.emplace_back(buildRow(outputSpecs_[i], static_cast<int>(i - first), subArea, main_.records()));
-            rowsById_.emplace(name + "/" + format.key + ":" + std::string(outputSpecs_[i].label), &row);
+            rowsByPath_.emplace(name + "/" + key + ":" + std::string(outputSpecs_[i].label), &row);
         }
     }
 }
@@ -376,45 +370,50 @@ void PreferencesDialog::showPage(int page)
 void PreferencesDialog::applyRules()
 {
     WindowRecords& records = main_.records();
-    auto formatKey = [this](const char* id, const std::vector<std::string>& formats) {
+    auto formatKey = [this](RowId id, const std::vector<std::string>& formats) {
         const int index = row(id)->list->currentData().isValid() ? row(id)->list->currentData().toInt() : -1;
         return index >= 0 && static_cast<size_t>(index) < formats.size() ? formats[static_cast<size_t>(index)]
                                                                           : std::string();
     };
     const std::map<std::string, std::string> shown{
-        {"Input", formatKey("inputFormat", records.formats.inputFormatList)},
-        {"Output", formatKey("outputFormat", records.formats.outputFormatList)},
-        {"Frame", std::to_string(row("frameType")->list->currentIndex())},
-        {"Watermark", std::to_string(row("watermarkType")->list->currentIndex())},
+        {"Input", formatKey(RowId::InputFormat, records.formats.inputFormatList)},
+        {"Output", formatKey(RowId::OutputFormat, records.formats.outputFormatList)},
+        {"Frame", std::to_string(row(RowId::FrameType)->list->currentIndex())},
+        {"Watermark", std::to_string(row(RowId::WatermarkType)->list->currentIndex())},
     };
     for (const auto& [name, widget] : subPages_) {
         const std::string page = name.substr(0, name.find('/'));
         widget->setVisible(name == page + "/" + shown.at(page));
     }
 
-    const int loadAs = row("rawLoadAs")->list->currentIndex();
+    const int loadAs = row(RowId::RawLoadAs)->list->currentIndex();
     const bool pixelImport = is(loadAs, RawLoadAs::Rgb8) || is(loadAs, RawLoadAs::Rgb16);
-    for (const char* id : {"rawHeader", "rawWidth", "rawHeight"})
+    for (RowId id : {RowId::RawHeader, RowId::RawWidth, RowId::RawHeight})
         row(id)->setEnabled(pixelImport);
-    row("rawTone")->setEnabled(is(loadAs, RawLoadAs::Rgb48HalfSize) || is(loadAs, RawLoadAs::Rgb48));
+    row(RowId::RawTone)->setEnabled(is(loadAs, RawLoadAs::Rgb48HalfSize) || is(loadAs, RawLoadAs::Rgb48));
 
-    const bool rotation = row("rotation")->check->isChecked();
-    for (const char* id : {"rotationType", "rotationAngle", "rotationBack"})
+    const bool rotation = row(RowId::Rotation)->check->isChecked();
+    for (RowId id : {RowId::RotationType, RowId::RotationAngle, RowId::RotationBack})
         row(id)->setEnabled(rotation);
-    const bool resize = row("resize")->check->isChecked();
-    for (const char* id : {"width", "height", "keepAspect", "resizeType", "resizeAlgorithm"})
+    const bool resize = row(RowId::Resize)->check->isChecked();
+    for (RowId id : {RowId::Width, RowId::Height, RowId::KeepAspect, RowId::ResizeType, RowId::ResizeAlgorithm})
         row(id)->setEnabled(resize);
-    row("thresholdLevel")->setEnabled(row("threshold")->check->isChecked());
-    row("ditherAlgorithm")->setEnabled(row("dither")->check->isChecked());
-    row("textScale")->setVisible(row("textSize")->list->currentIndex() == 1);
-    row("imageScale")->setVisible(row("imageSize")->list->currentIndex() == 1);
-    row("customTimestamp")->setEnabled(is(row("timestamp")->list->currentIndex(), FileTimestamp::Custom));
+    row(RowId::ThresholdLevel)->setEnabled(row(RowId::Threshold)->check->isChecked());
+    row(RowId::DitherAlgorithm)->setEnabled(row(RowId::Dither)->check->isChecked());
+    row(RowId::TextScale)->setVisible(row(RowId::TextSize)->list->currentIndex() == 1);
+    row(RowId::ImageScale)->setVisible(row(RowId::ImageSize)->list->currentIndex() == 1);
+    row(RowId::CustomTimestamp)->setEnabled(is(row(RowId::Timestamp)->list->currentIndex(), FileTimestamp::Custom));
 }
 
-const PreferenceRow* PreferencesDialog::row(const std::string& id) const
+const PreferenceRow* PreferencesDialog::row(RowId id) const
 {
-    auto found = rowsById_.find(id);
-    return found == rowsById_.end() ? nullptr : found->second;
+    return rowsByHandle_.at(static_cast<size_t>(id));
+}
+
+const PreferenceRow* PreferencesDialog::row(const std::string& path) const
+{
+    auto found = rowsByPath_.find(path);
+    return found == rowsByPath_.end() ? nullptr : found->second;
 }
 
 QWidget* PreferencesDialog::subPage(const std::string& page, const std::string& key) const
@@ -459,7 +458,7 @@ void PreferencesDialog::chooseHistoryColour(const PreferenceRow& target)
 void PreferencesDialog::chooseFont(const PreferenceRow& target)
 {
     WindowRecords& records = main_.records();
-    const PreferenceRow* size = row("fontSize");
+    const PreferenceRow* size = row(RowId::FontSize);
     QFont initial(target.list->currentText());
     const int points = integerFromText(size->field->text().toStdString());
     if (points > 0)
@@ -481,7 +480,7 @@ void PreferencesDialog::chooseFont(const PreferenceRow& target)
     target.list->setEditText(name);
     if (chosen->pointSize() > 0)
         size->field->setText(QString::number(chosen->pointSize()));
-    const PreferenceRow* style = row("fontStyle");
+    const PreferenceRow* style = row(RowId::FontStyle);
     if (const int styleItem = itemWithValue(*style, fontStyleValue(*chosen)); styleItem >= 0)
         style->list->setCurrentIndex(styleItem);
 }
@@ -502,15 +501,15 @@ void PreferencesDialog::storeAll()
     Settings& settings = records.settings;
     // The look changes only when its choice differs from what is in effect;
     // a new theme reloads everything, so it wins over a new size.
-    if (row("uiSize")->list->currentIndex() != settings.uiSize)
+    if (row(RowId::UiSize)->list->currentIndex() != settings.uiSize)
         records.windowState.appearanceChange = 2;
-    const QVariant theme = row("theme")->list->currentData();
+    const QVariant theme = row(RowId::Theme)->list->currentData();
     if (theme.isValid() && theme.toString().toStdString() != settings.uiTheme)
         records.windowState.appearanceChange = 1;
     for (const PreferenceRow& each : rows_)
         storeRow(each, records);
     const bool corrected = settings.imageBrightness != 0 || settings.imageContrast != 0 ||
-                           row("gamma")->spin->value() != 100 || settings.imageInvert != 0;
+                           row(RowId::Gamma)->spin->value() != 100 || settings.imageInvert != 0;
     settings.doImageColorCorrection = corrected ? 1 : 0;
 }
 

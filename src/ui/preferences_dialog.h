@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QFont>
 
+#include <array>
 #include <deque>
 #include <functional>
 #include <map>
@@ -52,10 +53,11 @@ public:
     QPushButton* defaultsButton() const { return defaultsButton_; }
     QPushButton* okButton() const { return okButton_; }
     QPushButton* cancelButton() const { return cancelButton_; }
-    /// The row of that id ("gamma"), or by page, sub-page and label key
-    /// ("Advanced:Worker Threads", "Output/jpg:Image Quality",
-    /// "Frame/1:Opacity"); nullptr when none.
-    const PreferenceRow* row(const std::string& id) const;
+    /// The row of a handle; every handle but None names one row of the pages.
+    const PreferenceRow* row(RowId id) const;
+    /// The row by page, sub-page and label key ("Advanced:Worker Threads",
+    /// "Output/jpg:Image Quality", "Frame/1:Opacity"); nullptr when none.
+    const PreferenceRow* row(const std::string& path) const;
     /// The sub-page of a selector page ("Input"/"raw", "Frame"/"1"), or nullptr.
     QWidget* subPage(const std::string& page, const std::string& key) const;
 
@@ -97,7 +99,8 @@ private:
     QPushButton* cancelButton_ = nullptr;
     std::deque<RowSpec> outputSpecs_;  // the output sub-pages' rows, built from the format table
     std::deque<PreferenceRow> rows_;
-    std::map<std::string, const PreferenceRow*> rowsById_;
+    std::array<const PreferenceRow*, static_cast<size_t>(RowId::Count)> rowsByHandle_{};
+    std::map<std::string, const PreferenceRow*> rowsByPath_;
     std::map<std::string, QWidget*> subPages_;  // "Page/key"
     std::vector<QWidget*> areas_;  // the pages' and sub-pages' row areas
     QFrame* header_ = nullptr;

@@ -41,7 +41,7 @@ std::string fileNameOf(const std::string& path)
 // The run's fields for the chosen output format, as a conversion sets them.
 void setOutputFields(ConversionJob& job, const Settings& settings, const FormatTables& formats, const std::string& key)
 {
-    const OutputFormat* format = findOutputFormat(formats, key);
+    const OutputFormatRow* format = findOutputFormat(formats, key);
     job.outputExtension = key;
     job.formatIdentifier = format ? format->formatIdentifier : 0;
     job.targetDepth = outputDepthSetting(key, settings);

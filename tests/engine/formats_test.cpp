@@ -173,7 +173,7 @@ TEST(OutputFormats, CarryFreeImageIdentifiersWithAsciiAnyMaps)
                           {"pgm", FIF_PGM},   {"ppm", FIF_PPM},  {"tga", FIF_TARGA},
                           {"webp", FIF_WEBP}, {"jxr", FIF_JXR}};
     for (const Case& c : cases) {
-        const OutputFormat* format = findOutputFormat(tables, c.key);
+        const OutputFormatRow* format = findOutputFormat(tables, c.key);
         ASSERT_NE(format, nullptr) << c.key;
         EXPECT_EQ(format->formatIdentifier, c.identifier) << c.key;
         EXPECT_EQ(format->key, c.key);
@@ -184,7 +184,8 @@ TEST(OutputFormats, CarryFreeImageIdentifiersWithAsciiAnyMaps)
 TEST(OutputFormats, OfferedDepthsParseAscendingForEveryEntry)
 {
     const FormatTables tables = builtTables();
-    for (const OutputFormat& format : tables.outputFormats) {
+    for (const OutputFormatRow* row : tables.outputFormats) {
+        const OutputFormatRow& format = *row;
         std::vector<int32_t> depths = offeredDepths(format);
         ASSERT_FALSE(depths.empty()) << format.key;
         EXPECT_TRUE(std::is_sorted(depths.begin(), depths.end())) << format.key;

@@ -77,12 +77,14 @@ public:
         return dialog;
     }
 
-    const PreferenceRow& row(const std::string& id)
+    const PreferenceRow& row(const std::string& path)
     {
-        const PreferenceRow* found = dialog->row(id);
-        EXPECT_NE(found, nullptr) << id;
+        const PreferenceRow* found = dialog->row(path);
+        EXPECT_NE(found, nullptr) << path;
         return *found;
     }
+
+    const PreferenceRow& row(RowId id) { return *dialog->row(id); }
 
     void typeInto(QWidget* field, const QString& text)
     {
@@ -214,6 +216,23 @@ Settings unusualSettings(Settings settings)
     return settings;
 }
 
+// The rules find their rows by handle: each handle names exactly one row.
+TEST(PreferencePages, EveryRowHandleNamesOneRow)
+{
+    std::array<int, static_cast<size_t>(RowId::Count)> uses{};
+    auto count = [&uses](const std::vector<RowSpec>& rows) {
+        for (const RowSpec& spec : rows)
+            ++uses[static_cast<size_t>(spec.id)];
+    };
+    for (const PageSpec& page : preferencePages()) {
+        count(page.rows);
+        for (const SubPageSpec& sub : page.subPages)
+            count(sub.rows);
+    }
+    for (size_t id = 1; id < uses.size(); ++id)
+        EXPECT_EQ(uses[id], 1) << "row handle " << id;
+}
+
 TEST_F(PreferencesTest, FrameHoldsNinePagesAndEveryControlIsNamedAfterItsLabel)
 {
     open();
@@ -258,8 +277,8 @@ TEST_F(PreferencesTest, FrameHoldsNinePagesAndEveryControlIsNamedAfterItsLabel)
     const PreferenceRow& quality = row("Output/jpg:Image Quality");
     EXPECT_EQ(quality.spin->accessibleName(), "Image Quality");
     EXPECT_EQ(quality.slider->accessibleName(), "Image Quality slider");
-    EXPECT_EQ(row("width").unit->accessibleName(), "Image Width unit");
-    EXPECT_EQ(row("font").button->accessibleName(), "Font chooser");
+    EXPECT_EQ(row(RowId::Width).unit->accessibleName(), "Image Width unit");
+    EXPECT_EQ(row(RowId::Font).button->accessibleName(), "Font chooser");
 }
 
 TEST_F(PreferencesTest, OkWithoutChangesKeepsEverySettingApartFromItsDerivations)
@@ -295,74 +314,74 @@ TEST_F(PreferencesTest, OkKeepsCodesTheListsDoNotOffer)
 TEST_F(PreferencesTest, ControlsEnableAndShowTheirDependentRows)
 {
     struct Rule {
-        const char* decider;  // a check box (0/1) or a list (item)
+        RowId decider;  // a check box (0/1) or a list (item)
         int choice;
-        std::vector<const char*> rows;
+        std::vector<RowId> rows;
         bool enabled;
     };
     const std::vector<Rule> rules{
-        {"rawLoadAs", 0, {"rawHeader", "rawWidth", "rawHeight", "rawTone"}, false},
-        {"rawLoadAs", 1, {"rawHeader", "rawWidth", "rawHeight"}, true},
-        {"rawLoadAs", 2, {"rawHeader", "rawWidth", "rawHeight"}, true},
-        {"rawLoadAs", 2, {"rawTone"}, false},
-        {"rawLoadAs", 3, {"rawHeader", "rawWidth", "rawHeight", "rawTone"}, false},
-        {"rawLoadAs", 4, {"rawHeader", "rawWidth", "rawHeight"}, false},
-        {"rawLoadAs", 4, {"rawTone"}, true},
-        {"rawLoadAs", 5, {"rawTone"}, true},
-        {"rotation", 1, {"rotationType", "rotationAngle", "rotationBack"}, true},
-        {"rotation", 0, {"rotationType", "rotationAngle", "rotationBack"}, false},
-        {"resize", 1, {"width", "height", "keepAspect", "resizeType", "resizeAlgorithm"}, true},
-        {"resize", 0, {"width", "height", "keepAspect", "resizeType", "resizeAlgorithm"}, false},
-        {"threshold", 1, {"thresholdLevel"}, true},
-        {"threshold", 0, {"thresholdLevel"}, false},
-        {"dither", 1, {"ditherAlgorithm"}, true},
-        {"dither", 0, {"ditherAlgorithm"}, false},
-        {"timestamp", 2, {"customTimestamp"}, true},
-        {"timestamp", 1, {"customTimestamp"}, false},
-        {"timestamp", 0, {"customTimestamp"}, false},
+        {RowId::RawLoadAs, 0, {RowId::RawHeader, RowId::RawWidth, RowId::RawHeight, RowId::RawTone}, false},
+        {RowId::RawLoadAs, 1, {RowId::RawHeader, RowId::RawWidth, RowId::RawHeight}, true},
+        {RowId::RawLoadAs, 2, {RowId::RawHeader, RowId::RawWidth, RowId::RawHeight}, true},
+        {RowId::RawLoadAs, 2, {RowId::RawTone}, false},
+        {RowId::RawLoadAs, 3, {RowId::RawHeader, RowId::RawWidth, RowId::RawHeight, RowId::RawTone}, false},
+        {RowId::RawLoadAs, 4, {RowId::RawHeader, RowId::RawWidth, RowId::RawHeight}, false},
+        {RowId::RawLoadAs, 4, {RowId::RawTone}, true},
+        {RowId::RawLoadAs, 5, {RowId::RawTone}, true},
+        {RowId::Rotation, 1, {RowId::RotationType, RowId::RotationAngle, RowId::RotationBack}, true},
+        {RowId::Rotation, 0, {RowId::RotationType, RowId::RotationAngle, RowId::RotationBack}, false},
+        {RowId::Resize, 1, {RowId::Width, RowId::Height, RowId::KeepAspect, RowId::ResizeType, RowId::ResizeAlgorithm}, true},
+        {RowId::Resize, 0, {RowId::Width, RowId::Height, RowId::KeepAspect, RowId::ResizeType, RowId::ResizeAlgorithm}, false},
+        {RowId::Threshold, 1, {RowId::ThresholdLevel}, true},
+        {RowId::Threshold, 0, {RowId::ThresholdLevel}, false},
+        {RowId::Dither, 1, {RowId::DitherAlgorithm}, true},
+        {RowId::Dither, 0, {RowId::DitherAlgorithm}, false},
+        {RowId::Timestamp, 2, {RowId::CustomTimestamp}, true},
+        {RowId::Timestamp, 1, {RowId::CustomTimestamp}, false},
+        {RowId::Timestamp, 0, {RowId::CustomTimestamp}, false},
     };
     open();
     for (const Rule& rule : rules) {
-        SCOPED_TRACE(std::string(rule.decider) + " " + std::to_string(rule.choice));
+        SCOPED_TRACE(std::to_string(static_cast<int>(rule.decider)) + " " + std::to_string(rule.choice));
         const PreferenceRow& decider = row(rule.decider);
         if (decider.check != nullptr)
             decider.check->setChecked(rule.choice != 0);
         else
             decider.list->setCurrentIndex(rule.choice);
-        for (const char* id : rule.rows)
+        for (RowId id : rule.rows)
             for (QWidget* widget : row(id).widgets())
-                EXPECT_EQ(widget->isEnabled(), rule.enabled) << id;
+                EXPECT_EQ(widget->isEnabled(), rule.enabled) << static_cast<int>(id);
     }
-    row("resize").check->setChecked(false);
+    row(RowId::Resize).check->setChecked(false);
     EXPECT_TRUE(dialog->pages()->widget(4)->findChildren<QCheckBox*>().back()->isEnabled()) << "flips stay enabled";
 
     struct Shown {
-        const char* selector;
+        RowId selector;
         int choice;
         std::vector<std::pair<const char*, const char*>> subPages;  // page, key
         std::vector<bool> visible;
     };
     const std::vector<Shown> shown{
-        {"frameType", 1, {{"Frame", "1"}}, {true}},
-        {"frameType", 0, {{"Frame", "1"}}, {false}},
-        {"watermarkType", 0, {{"Watermark", "1"}, {"Watermark", "2"}}, {false, false}},
-        {"watermarkType", 1, {{"Watermark", "1"}, {"Watermark", "2"}}, {true, false}},
-        {"watermarkType", 2, {{"Watermark", "1"}, {"Watermark", "2"}}, {false, true}},
-        {"inputFormat", 0, {{"Input", "raw"}, {"Input", "tiff"}, {"Input", "gif"}}, {true, false, false}},
-        {"outputFormat", 0, {{"Output", "tiff"}, {"Output", "jpg"}, {"Output", "png"}}, {true, false, false}},
+        {RowId::FrameType, 1, {{"Frame", "1"}}, {true}},
+        {RowId::FrameType, 0, {{"Frame", "1"}}, {false}},
+        {RowId::WatermarkType, 0, {{"Watermark", "1"}, {"Watermark", "2"}}, {false, false}},
+        {RowId::WatermarkType, 1, {{"Watermark", "1"}, {"Watermark", "2"}}, {true, false}},
+        {RowId::WatermarkType, 2, {{"Watermark", "1"}, {"Watermark", "2"}}, {false, true}},
+        {RowId::InputFormat, 0, {{"Input", "raw"}, {"Input", "tiff"}, {"Input", "gif"}}, {true, false, false}},
+        {RowId::OutputFormat, 0, {{"Output", "tiff"}, {"Output", "jpg"}, {"Output", "png"}}, {true, false, false}},
     };
     for (const Shown& rule : shown) {
-        SCOPED_TRACE(std::string(rule.selector) + " " + std::to_string(rule.choice));
+        SCOPED_TRACE(std::to_string(static_cast<int>(rule.selector)) + " " + std::to_string(rule.choice));
         row(rule.selector).list->setCurrentIndex(rule.choice);
         for (size_t i = 0; i < rule.subPages.size(); ++i)
             EXPECT_EQ(!dialog->subPage(rule.subPages[i].first, rule.subPages[i].second)->isHidden(), rule.visible[i])
                 << rule.subPages[i].second;
     }
-    EXPECT_EQ(row("inputFormat").list->count(), 1);
-    EXPECT_EQ(row("outputFormat").list->itemText(0), "TIFF");
+    EXPECT_EQ(row(RowId::InputFormat).list->count(), 1);
+    EXPECT_EQ(row(RowId::OutputFormat).list->itemText(0), "TIFF");
     // The size lists offer only "Fixed", so the scale rows stay hidden.
-    for (const char* id : {"textScale", "imageScale"})
-        EXPECT_TRUE(row(id).slider->isHidden()) << id;
+    for (RowId id : {RowId::TextScale, RowId::ImageScale})
+        EXPECT_TRUE(row(id).slider->isHidden()) << static_cast<int>(id);
 
     for (int page = 0; page < kPreferencePageCount; ++page) {
         dialog->pageList()->setCurrentItem(dialog->pageList()->topLevelItem(page));
@@ -382,12 +401,12 @@ TEST_F(PreferencesTest, SpinsClampTypedNumbersAndMoveTheirSliders)
     const std::vector<Typing> cases{
         {"Output/jpg:Image Quality", "150", "100", 100},
         {"Output/jpg:Image Quality", "0", "1", 1},
-        {"brightness", "-30", "-30", 70},
-        {"brightness", "250", "100", 200},
-        {"contrast", "-999", "-100", 0},
-        {"gamma", "1.5", "1.50", 150},
-        {"gamma", "0", "0.01", 1},
-        {"gamma", "12", "9.99", 999},
+        {"Adjustment:Image Brightness", "-30", "-30", 70},
+        {"Adjustment:Image Brightness", "250", "100", 200},
+        {"Adjustment:Image Contrast", "-999", "-100", 0},
+        {"Adjustment:Image Gamma", "1.5", "1.50", 150},
+        {"Adjustment:Image Gamma", "0", "0.01", 1},
+        {"Adjustment:Image Gamma", "12", "9.99", 999},
         {"Frame/1:Opacity", "0", "1", 1},
         {"Watermark/1:Rotation Angle", "400", "360", 360},
         {"Advanced:Worker Threads", "99", "64", 64},
@@ -407,8 +426,9 @@ TEST_F(PreferencesTest, SpinsClampTypedNumbersAndMoveTheirSliders)
         int position;
         const char* shown;
     };
-    for (const Sliding& sliding : std::vector<Sliding>{{"brightness", 30, "-70"}, {"gamma", 250, "2.50"},
-                                                       {"thresholdLevel", 17, "17"}}) {
+    for (const Sliding& sliding : std::vector<Sliding>{{"Adjustment:Image Brightness", 30, "-70"},
+                                                       {"Adjustment:Image Gamma", 250, "2.50"},
+                                                       {"Adjustment:Threshold Level", 17, "17"}}) {
         row(sliding.row).slider->setValue(sliding.position);
         EXPECT_EQ(row(sliding.row).spin->text(), sliding.shown) << sliding.row;
     }
@@ -430,7 +450,7 @@ TEST_F(PreferencesTest, GammaTakesAnyTypedValueOverAnyOtherAndTheSliderFollows)
         {150, "3", {300}, "3.00"},
     };
     open();
-    const PreferenceRow& gamma = row("gamma");
+    const PreferenceRow& gamma = row(RowId::Gamma);
     for (const Typing& typing : cases) {
         SCOPED_TRACE(typing.typed);
         gamma.slider->setValue(typing.start);
@@ -488,7 +508,7 @@ TEST_F(PreferencesTest, LabelsShowWholeAtLargerFontsAndNothingMovesAtTheDefault)
 TEST_F(PreferencesTest, LoadModesAndWorkerThreadsSayWhatTheyMean)
 {
     open();
-    QComboBox* loadAs = row("rawLoadAs").list;
+    QComboBox* loadAs = row(RowId::RawLoadAs).list;
     const std::vector<std::string> starts{"Auto: the camera's embedded preview", "RGB 8-bit: headerless",
                                           "RGB 16-bit: headerless", "RGB 24-bit: the full camera image",
                                           "RGB 48-bit (HS): the camera image at half size",
@@ -517,27 +537,27 @@ TEST_F(PreferencesTest, OkStoresTheShownValuesWithTheirSpecialCases)
          [](const Settings& s) { return std::to_string(s.tiffBpp); }, "24"},
         {[](PreferencesTest& t) { t.row("Output/tiff:Bits Per Pixel").list->setCurrentIndex(0); },
          [](const Settings& s) { return std::to_string(s.tiffBpp); }, "0"},
-        {[](PreferencesTest& t) { t.typeInto(t.row("gamma").spin, "1.5"); },
+        {[](PreferencesTest& t) { t.typeInto(t.row(RowId::Gamma).spin, "1.5"); },
          [](const Settings& s) { return std::to_string(s.imageGamma) + " " + std::to_string(s.doImageColorCorrection); },
          std::to_string(1.5f) + " 1"},
-        {[](PreferencesTest& t) { t.row("invert").check->setChecked(false); },
+        {[](PreferencesTest& t) { t.row(RowId::Invert).check->setChecked(false); },
          [](const Settings& s) { return std::to_string(s.doImageColorCorrection); }, "0"},
-        {[](PreferencesTest& t) { t.row("text").field->setText("  two\tlines\r\n "); },
+        {[](PreferencesTest& t) { t.row(RowId::Text).field->setText("  two\tlines\r\n "); },
          [](const Settings& s) { return s.wmText; }, "twolines"},
-        {[](PreferencesTest& t) { t.row("mask").field->setText("\t%filename%.%ext% "); },
+        {[](PreferencesTest& t) { t.row(RowId::Mask).field->setText("\t%filename%.%ext% "); },
          [](const Settings& s) { return s.filenameMask; }, "%filename%.%ext%"},
-        {[](PreferencesTest& t) { t.row("rotationBack").field->setText("12345"); },
+        {[](PreferencesTest& t) { t.row(RowId::RotationBack).field->setText("12345"); },
          [](const Settings& s) { return s.imageRotationBackColor; }, "000000"},
-        {[](PreferencesTest& t) { t.row("rotationBack").field->setText("abcdef"); },
+        {[](PreferencesTest& t) { t.row(RowId::RotationBack).field->setText("abcdef"); },
          [](const Settings& s) { return s.imageRotationBackColor; }, "ABCDEF"},
-        {[](PreferencesTest& t) { t.typeInto(t.row("rawWidth").field, ""); },
+        {[](PreferencesTest& t) { t.typeInto(t.row(RowId::RawWidth).field, ""); },
          [](const Settings& s) { return std::to_string(s.rawImageWidth); }, "0"},
-        {[](PreferencesTest& t) { t.row("customTimestamp").date->setDateTime(QDateTime(QDate(2030, 1, 2), QTime(3, 4), Qt::UTC)); },
+        {[](PreferencesTest& t) { t.row(RowId::CustomTimestamp).date->setDateTime(QDateTime(QDate(2030, 1, 2), QTime(3, 4), Qt::UTC)); },
          [](const Settings& s) { return std::to_string(s.customTimestamp); },
          std::to_string(QDateTime(QDate(2030, 1, 2), QTime(3, 4), Qt::UTC).toSecsSinceEpoch())},
-        {[](PreferencesTest& t) { t.row("customTimestamp").date->setDateTime(QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC)); },
+        {[](PreferencesTest& t) { t.row(RowId::CustomTimestamp).date->setDateTime(QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC)); },
          [](const Settings& s) { return std::to_string(s.customTimestamp); }, "2147483647"},
-        {[](PreferencesTest& t) { t.row("fontColor").list->setCurrentIndex(2); },
+        {[](PreferencesTest& t) { t.row(RowId::FontColor).list->setCurrentIndex(2); },
          [](const Settings& s) { return s.wmFontColor; }, "FF0000"},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
@@ -586,7 +606,7 @@ TEST_F(PreferencesTest, DefaultsAsksAndOnlyYesStoresAndSaves)
     records->windowState.appearanceChange = 2;
     window->applyPreferences();
     ASSERT_EQ(window->mainToolBar()->iconSize(), QSize(48, 48));
-    row("uiSize").list->setCurrentIndex(2);
+    row(RowId::UiSize).list->setCurrentIndex(2);
     answerYes = true;
     dialog->defaultsButton()->click();
     EXPECT_FALSE(dialogOpen());
@@ -618,11 +638,11 @@ TEST_F(PreferencesTest, CancelEscapeAndCloseStoreNothingButKeepAChosenHistoryCol
         FieldTexts expected = fieldTexts(records->settings);
         expected["Watermark/Font Colors"] = Settings{}.wmFontColors + ",123ABC";  // added once, kept
         chosenColour = QColor(0x12, 0x3A, 0xBC);
-        choose(row("fontColor").button);
-        EXPECT_EQ(row("fontColor").list->currentText(), "Color #123ABC");
+        choose(row(RowId::FontColor).button);
+        EXPECT_EQ(row(RowId::FontColor).list->currentText(), "Color #123ABC");
         row("Output/jpg:Image Quality").spin->setValue(12);
-        row("uiSize").list->setCurrentIndex(0);
-        row("resize").check->setChecked(true);
+        row(RowId::UiSize).list->setCurrentIndex(0);
+        row(RowId::Resize).check->setChecked(true);
         closings[i](dialog);
         QApplication::processEvents();
         EXPECT_FALSE(dialogOpen());
@@ -644,37 +664,37 @@ TEST_F(PreferencesTest, ColourRowsAndListsNameTheirColours)
         EXPECT_EQ(colourItemName(colourValueFromHex(naming.hex), *records), naming.name);
 
     open();
-    const PreferenceRow& back = row("rotationBack");
-    row("rotation").check->setChecked(true);
+    const PreferenceRow& back = row(RowId::RotationBack);
+    row(RowId::Rotation).check->setChecked(true);
     chosenColour = QColor(0x80, 0x40, 0x00);
     choose(back.button);
     EXPECT_EQ(back.field->text(), "804000");
     chosenColour.reset();  // cancelled
     choose(back.button);
     EXPECT_EQ(back.field->text(), "804000");
-    EXPECT_EQ(row("backColor").list->itemText(0), "Black");
-    EXPECT_EQ(row("backColor").list->count(), 9);
+    EXPECT_EQ(row(RowId::BackColor).list->itemText(0), "Black");
+    EXPECT_EQ(row(RowId::BackColor).list->count(), 9);
     dialog->cancelButton()->click();
     QApplication::processEvents();
 
     records->settings.wmBackColors.clear();  // an empty history gets no empty first entry
     open();
     chosenColour = QColor(0x12, 0x3A, 0xBC);
-    choose(row("backColor").button);
+    choose(row(RowId::BackColor).button);
     EXPECT_EQ(records->settings.wmBackColors, "123ABC");
-    EXPECT_EQ(row("backColor").list->count(), 1);
+    EXPECT_EQ(row(RowId::BackColor).list->count(), 1);
 }
 
 TEST_F(PreferencesTest, PressingAChooserButtonReturnsBeforeTheChooserOpens)
 {
     open();
     chosenColour = QColor(0x12, 0x3A, 0xBC);
-    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(row("fontColor").button);
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(row(RowId::FontColor).button);
     button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     EXPECT_EQ(coloursAsked, 0);
     QApplication::processEvents();
     EXPECT_EQ(coloursAsked, 1);
-    EXPECT_EQ(row("fontColor").list->currentText(), "Color #123ABC");
+    EXPECT_EQ(row(RowId::FontColor).list->currentText(), "Color #123ABC");
 }
 
 TEST_F(PreferencesTest, FontAndImageChoosersFillTheirRows)
@@ -686,20 +706,20 @@ TEST_F(PreferencesTest, FontAndImageChoosersFillTheirRows)
     font.setBold(true);
     font.setItalic(true);
     chosenFont = font;
-    choose(row("font").button);
-    EXPECT_EQ(row("font").list->currentText(), "Liberation Mono");
+    choose(row(RowId::Font).button);
+    EXPECT_EQ(row(RowId::Font).list->currentText(), "Liberation Mono");
     EXPECT_EQ(records->settings.wmFonts, Settings{}.wmFonts + ",Liberation Mono") << "at once";
-    EXPECT_EQ(row("fontSize").field->text(), "20");
-    EXPECT_EQ(row("fontStyle").list->currentIndex(), 3);
+    EXPECT_EQ(row(RowId::FontSize).field->text(), "20");
+    EXPECT_EQ(row(RowId::FontStyle).list->currentIndex(), 3);
 
     chosenFile = "/photos/logo.png";
-    row("image").field->setText("  /photos/ ");
-    choose(row("image").button);
+    row(RowId::Image).field->setText("  /photos/ ");
+    choose(row(RowId::Image).button);
     EXPECT_EQ(fileChooserTitle, "Select Watermark Image");
     EXPECT_EQ(fileFilters.size(), 5);
     EXPECT_TRUE(fileFilters.front().startsWith("All Supported Files (*.png *.PNG *.bmp"));
     EXPECT_EQ(fileFilters.back(), "All Files (*)");
-    EXPECT_EQ(row("image").field->text(), chosenFile);
+    EXPECT_EQ(row(RowId::Image).field->text(), chosenFile);
     dialog->okButton()->click();
     EXPECT_EQ(records->settings.wmFont, "Liberation Mono");
     EXPECT_EQ(records->settings.wmImage, "/photos/logo.png");
@@ -729,9 +749,9 @@ TEST_F(PreferencesTest, OkAppliesTheLookAndTheFolderHistoryToTheMainWindow)
     writeZip(packs.file("handdrawn.zip"), {{"theme.cfg", themeConfig({"[Theme]", "Name=Hand-drawn"})}});
     records->images.folders = {packs.path()};
     open();
-    row("uiSize").list->setCurrentIndex(4);
+    row(RowId::UiSize).list->setCurrentIndex(4);
     row("Advanced:Out Folders Number").spin->setValue(2);
-    EXPECT_EQ(row("theme").list->currentText(), "Hand-drawn");
+    EXPECT_EQ(row(RowId::Theme).list->currentText(), "Hand-drawn");
     dialog->okButton()->click();
     QApplication::processEvents();
     EXPECT_EQ(window->mainToolBar()->iconSize(), QSize(64, 64));

@@ -225,7 +225,7 @@ TEST_F(ThemeWindowTest, ThemeChosenInPreferencesReplacesTheImages)
     records->images.folders = {packs.path()};
     PreferencesDialog* dialog = openPreferences(*window);
     ASSERT_NE(dialog, nullptr);
-    QComboBox* themes = dialog->row("theme")->list;
+    QComboBox* themes = dialog->row(RowId::Theme)->list;
     ASSERT_EQ(themes->count(), 2);
     themes->setCurrentIndex(themes->findText("Night"));
     dialog->okButton()->click();

@@ -119,7 +119,7 @@ bool checkOutputSettings(Checker& checker, const FormatTables& formats, const Pr
 {
     const std::string& key = run.outputExtension;
     const OutputFormatRow* output = findOutputFormatRow(key);
-    const OutputFormat* format = findOutputFormat(formats, key);
+    const OutputFormatRow* format = findOutputFormat(formats, key);
     if (!output || !format)
         return checker.fail(RunCheck::InvalidConversionType, key);
     int32_t depth = checker.settings.*(output->depth);
@@ -207,7 +207,7 @@ bool checkQueueRun(Checker& checker, const ConversionJob& job, const FormatTable
 
 void prepareEngineFields(const Settings& settings, const FormatTables& formats, PreparedRun& run)
 {
-    const OutputFormat* format = findOutputFormat(formats, run.outputExtension);
+    const OutputFormatRow* format = findOutputFormat(formats, run.outputExtension);
     run.formatIdentifier = format ? format->formatIdentifier : 0;
     run.targetDepth = outputDepthSetting(run.outputExtension, settings);
     run.automaticDepth = run.targetDepth == 0;
