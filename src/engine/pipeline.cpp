@@ -2,7 +2,7 @@
 // handing the working bitmap to the next. A step that yields no image leaves
 // nothing for the later ones (they pass an empty image through) and the save
 // then fails; the reason is remembered for the log. A step loses the image
-// only when FreeImage could not allocate the new one.
+// when FreeImage could not allocate the new one or cannot handle its type.
 #include "engine/pipeline.h"
 
 #include "engine/steps/colour.h"
@@ -21,16 +21,20 @@
 #include "platform/paths.h"
 #include "settings/setting_codes.h"
 
+#include <cerrno>
 #include <new>
 
 namespace quill {
 namespace {
 
-// A step that had an image and gave none ran out of memory.
+// A step that had an image and gave none: out of memory when the allocator
+// said so, otherwise the step could not handle this kind of image. errno is
+// cleared for the next step.
 void noteLoss(const Bitmap& image, std::string& error)
 {
     if (!image && error.empty())
-        error = failureText(FailureReason::memoryShareExceeded);
+        error = failureText(errno == ENOMEM ? FailureReason::memoryShareExceeded : FailureReason::stepFailed);
+    errno = 0;
 }
 
 int widthOf(const Bitmap& image)
@@ -68,6 +72,7 @@ RenderedImage renderSteps(Bitmap image, const MappedFile& input, ConversionJob& 
     rendered.encoding = encodingOfLoad(image.get(), ordinaryImage, fromPreview, rendered.metadata.declaresAdobeRgb,
                                        rendered.embeddedProfile);
 
+    errno = 0;
     image = applyRotation(std::move(image), settings);
     noteLoss(image, rendered.error);
     image = applyResize(std::move(image), settings);

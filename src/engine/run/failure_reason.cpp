@@ -24,6 +24,7 @@ const char* failureText(FailureReason reason)
     case FailureReason::noRenderProcess: return "cannot start a render process";
     case FailureReason::runAborted: return "the run was aborted";
     case FailureReason::malformedRequest: return "malformed request";
+    case FailureReason::stepFailed: return "an image step could not handle this image";
     }
     return "";
 }

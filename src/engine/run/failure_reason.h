@@ -21,6 +21,7 @@ enum class FailureReason {
     noRenderProcess,      // no render process could be started for it
     runAborted,           // the run was aborted while it was drawn again
     malformedRequest,     // a render process could not read what it was sent
+    stepFailed,           // a pixel step could not handle this image
 };
 
 /// The reason in plain words, e.g. "damaged data"; empty for `none`.
