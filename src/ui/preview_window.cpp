@@ -3,6 +3,7 @@
 #include "engine/steps/depth.h"
 #include "engine/steps/watermark_font.h"
 #include "engine/run/output_settings.h"
+#include "engine/run/run_preparation.h"
 #include "platform/memory_limit.h"
 #include "settings/setting_codes.h"
 #include "text/language.h"
@@ -41,12 +42,11 @@ std::string fileNameOf(const std::string& path)
 // The run's fields for the chosen output format, as a conversion sets them.
 void setOutputFields(ConversionJob& job, const Settings& settings, const FormatTables& formats, const std::string& key)
 {
-    const OutputFormatRow* format = findOutputFormat(formats, key);
-    job.outputExtension = key;
-    job.formatIdentifier = format ? format->formatIdentifier : 0;
-    job.targetDepth = outputDepthSetting(key, settings);
-    job.automaticDepth = job.targetDepth == 0 ? 1 : 0;
-    job.saveFlags = saveFlagsFor(key, settings);
+    PreparedRun run;
+    run.outputFolder = job.outputFolder;
+    run.outputExtension = key;
+    prepareOutputFields(settings, formats, run);
+    takeOutputFields(job, run);
 }
 
 }  // namespace

@@ -265,18 +265,13 @@ struct InProcessRun {
 
     RunTotals run(const std::string& executable, int jobs)
     {
-        // The job keeps the run fields too, for rendering references by hand.
-        job.targetDepth = outputDepthSetting("tiff", settings);
-        job.automaticDepth = job.targetDepth == 0;
-        job.saveFlags = saveFlagsFor("tiff", settings);
         PreparedRun prepared;
         prepared.outputFolder = job.outputFolder;
         prepared.outputExtension = "tiff";
         prepared.inputFormat = "raw";
-        prepared.formatIdentifier = job.formatIdentifier;
-        prepared.targetDepth = job.targetDepth;
-        prepared.automaticDepth = job.automaticDepth;
-        prepared.saveFlags = job.saveFlags;
+        prepareOutputFields(settings, formats, prepared);
+        // The job keeps the run fields too, for rendering references by hand.
+        takeOutputFields(job, prepared);
         prepared.jobs = jobs;
         prepared.font = font;
         RunObserver observer;

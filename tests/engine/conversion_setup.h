@@ -72,10 +72,7 @@ struct ConversionRun {
         run.outputFolder = job.outputFolder;
         run.inputFormat = "raw";
         run.outputExtension = job.outputExtension;
-        run.formatIdentifier = job.formatIdentifier;
-        run.targetDepth = settings.tiffBpp;
-        run.automaticDepth = settings.tiffBpp == 0;
-        run.saveFlags = saveFlagsFor("tiff", settings);
+        prepareOutputFields(settings, formats, run);
         run.jobs = jobs;
         run.font = font;
         return run;

@@ -205,15 +205,6 @@ bool checkQueueRun(Checker& checker, const ConversionJob& job, const FormatTable
     return true;
 }
 
-void prepareEngineFields(const Settings& settings, const FormatTables& formats, PreparedRun& run)
-{
-    const OutputFormatRow* format = findOutputFormat(formats, run.outputExtension);
-    run.formatIdentifier = format ? format->formatIdentifier : 0;
-    run.targetDepth = outputDepthSetting(run.outputExtension, settings);
-    run.automaticDepth = run.targetDepth == 0;
-    run.saveFlags = saveFlagsFor(run.outputExtension, settings);
-}
-
 }  // namespace
 
 Preparation prepareRun(const Settings& settings, const ConversionJob& job, const FormatTables& formats,
@@ -224,10 +215,19 @@ Preparation prepareRun(const Settings& settings, const ConversionJob& job, const
     bool passed = queue ? checkQueueRun(checker, job, formats, queue, run) : checkPathRun(checker, job, formats, run);
     if (!passed)
         return {std::nullopt, checker.failure, std::move(run)};
-    prepareEngineFields(settings, formats, run);
+    prepareOutputFields(settings, formats, run);
     if (queue)
         run.jobs = jobCountFor(settings, *queue);
     return {run, std::nullopt, run};
+}
+
+void prepareOutputFields(const Settings& settings, const FormatTables& formats, PreparedRun& run)
+{
+    const OutputFormatRow* format = findOutputFormat(formats, run.outputExtension);
+    run.formatIdentifier = format ? format->formatIdentifier : 0;
+    run.targetDepth = outputDepthSetting(run.outputExtension, settings);
+    run.automaticDepth = run.targetDepth == 0;
+    run.saveFlags = saveFlagsFor(run.outputExtension, settings);
 }
 
 void takeOutputFields(ConversionJob& job, const PreparedRun& run)

@@ -74,6 +74,10 @@ struct Preparation {
 Preparation prepareRun(const Settings& settings, const ConversionJob& job, const FormatTables& formats,
                        const Queue* queue = nullptr);
 
+/// The engine's side of a run's output for `run.outputExtension`: the format
+/// identifier, target depth and save flags the settings give it.
+void prepareOutputFields(const Settings& settings, const FormatTables& formats, PreparedRun& run);
+
 /// Copies the output side of a prepared run into the job: folder, extension,
 /// format identifier, depth and save flags.
 void takeOutputFields(ConversionJob& job, const PreparedRun& run);
