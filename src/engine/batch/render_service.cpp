@@ -352,7 +352,7 @@ bool parsePreviewRequest(const Message& message, PreviewRequest& request)
     request.relativeSubfolder = message[2];
     request.counter = numberFrom(message[3]);
     request.randomNumber = numberFrom(message[4]);
-    // The box bounds the picture sent back, whatever the window asks for.
+    // The box bounds the picture sent back, whatever size the caller asks for.
     request.options.boxWidth = std::clamp(numberFrom(message[5]), 16, 2048);
     request.options.boxHeight = std::clamp(numberFrom(message[6]), 16, 2048);
     request.options.fullQuality = message[7][0] == '1';

@@ -85,7 +85,7 @@ RenderReply renderFile(const RenderRequest& request, const Settings& settings, c
 bool parseReply(const Message& message, RenderReply& reply);
 
 /// One file to preview with the run's settings (a new run message may come
-/// before each preview: the window's settings change while it is open).
+/// before each preview: the settings may change between previews).
 struct PreviewRequest {
     std::string inputPath;
     std::string relativeSubfolder;
