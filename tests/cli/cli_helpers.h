@@ -95,6 +95,31 @@ inline std::vector<std::string> filesBelow(const std::string& folder)
     return files;
 }
 
+/// Every occurrence of `from` replaced by `to`.
+inline std::string replaced(std::string text, const std::string& from, const std::string& to)
+{
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+/// Generated camera files in a folder of their own, some in a subfolder, of
+/// different sizes, orientations and metadata.
+struct Inputs {
+    TempFolder folder;
+    std::vector<std::string> paths;
+
+    std::string in() const { return folder.path() + "in/"; }
+
+    void add(const std::string& name, int width, int height, DngOptions options = {})
+    {
+        std::filesystem::create_directories(std::filesystem::path(in() + name).parent_path());
+        std::string path = generateDng(folder, "in/" + name, width, height, options);
+        ASSERT_FALSE(path.empty()) << "make_dng failed for " << name;
+        paths.push_back(path);
+    }
+};
+
 #define QUILL_REQUIRE_FIXTURES()                                                             \
     do {                                                                                     \
         if (::quill::test::fixtureFolder().empty())                                          \

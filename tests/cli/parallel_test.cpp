@@ -1,7 +1,7 @@
 // Batches with several files in flight: whatever the job count, the same
 // names, bytes, numbering and debug log as one file at a time; failures,
 // cancelling and a render process that dies cost what they cost in a
-// one-at-a-time run and nothing more. Also the progress line on a terminal.
+// one-at-a-time run and nothing more.
 #include "cli_helpers.h"
 
 #include "app/job.h"
@@ -24,8 +24,6 @@
 #include <fstream>
 #include <map>
 #include <optional>
-#include <poll.h>
-#include <pty.h>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -40,31 +38,6 @@ namespace fs = std::filesystem;
 
 // ---------------------------------------------------------------------------
 // Helpers
-
-/// Every occurrence of `from` replaced by `to`.
-std::string replaced(std::string text, const std::string& from, const std::string& to)
-{
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-        text.replace(at, from.size(), to);
-    return text;
-}
-
-/// Generated camera files in a folder of their own, some in a subfolder, of
-/// different sizes, orientations and metadata.
-struct Inputs {
-    TempFolder folder;
-    std::vector<std::string> paths;
-
-    std::string in() const { return folder.path() + "in/"; }
-
-    void add(const std::string& name, int width, int height, DngOptions options = {})
-    {
-        fs::create_directories(fs::path(in() + name).parent_path());
-        std::string path = generateDng(folder, "in/" + name, width, height, options);
-        ASSERT_FALSE(path.empty()) << "make_dng failed for " << name;
-        paths.push_back(path);
-    }
-};
 
 /// A folder of six varied files: a.dng .. f.dng, with c.dng in sub/.
 void addSixFiles(Inputs& inputs)
@@ -577,172 +550,6 @@ TEST(ParallelBatch, ARenderProcessThatDiesCostsOnlyItsFile)
         EXPECT_EQ(log[12], "[OK] Saving As: <out>/00003_d.tiff");
         EXPECT_TRUE(renderProcesses().empty()) << "render processes outlived the batch";
     }
-}
-
-// ---------------------------------------------------------------------------
-// The progress line
-
-/// The program on a pseudo-terminal of `columns` columns, everything it wrote
-/// until it ended (the terminal's CR LF turned back into LF).
-RunResult runOnTerminal(const std::vector<std::string>& arguments, const std::string& workingFolder,
-                        unsigned short columns = 200)
-{
-    RunResult result;
-    winsize size{};
-    size.ws_row = 40;
-    size.ws_col = columns;
-    int terminal = -1;
-    pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
-    if (pid == 0) {
-        if (::chdir(workingFolder.c_str()) != 0)
-            ::_exit(127);
-        std::vector<char*> argv{const_cast<char*>(QUILL_BINARY)};
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        ::execv(QUILL_BINARY, argv.data());
-        ::_exit(127);
-    }
-    if (pid < 0)
-        return result;
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (std::chrono::steady_clock::now() < end) {
-        pollfd request{terminal, POLLIN, 0};
-        if (::poll(&request, 1, 100) <= 0)
-            continue;
-        char buffer[4096];
-        ssize_t n = ::read(terminal, buffer, sizeof buffer);
-        if (n <= 0)
-            break;  // the program closed the terminal: it ended
-        result.output.append(buffer, static_cast<size_t>(n));
-    }
-    int status = 0;
-    if (::waitpid(pid, &status, WNOHANG) != pid) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-    }
-    ::close(terminal);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.output = replaced(result.output, "\r\n", "\n");
-    return result;
-}
-
-const std::string kRewrite = "\r\033[K";
-
-/// The output with every progress line taken out, and those lines.
-std::pair<std::string, std::vector<std::string>> withoutProgress(const std::string& output)
-{
-    std::string rest;
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < output.size()) {
-        size_t rewrite = output.find(kRewrite, at);
-        if (rewrite == std::string::npos) {
-            rest += output.substr(at);
-            break;
-        }
-        rest += output.substr(at, rewrite - at);
-        size_t start = rewrite + kRewrite.size();
-        size_t stop = output.find_first_of("\r\n", start);
-        if (stop == std::string::npos)
-            stop = output.size();
-        if (stop < output.size() && output[stop] == '\n') {
-            at = start;  // the line was wiped, and a printed line follows
-            continue;
-        }
-        if (stop > start)
-            lines.push_back(output.substr(start, stop - start));
-        at = stop;
-    }
-    return {rest, lines};
-}
-
-TEST(ProgressLine, ATerminalSeesOneLineRewrittenAndTheTotalsOnACleanRow)
-{
-    Inputs inputs;
-    for (int i = 1; i <= 4; ++i)
-        inputs.add("picture-" + std::to_string(i) + ".dng", 1200, 800, {.seed = static_cast<unsigned>(i)});
-    fs::create_directories(inputs.folder.file("out"));
-    std::vector<std::string> arguments = {"-i", "in", "-o", "out", "--raw-load-as=48"};
-    RunResult shown = runOnTerminal(arguments, inputs.folder.path());
-    EXPECT_EQ(shown.exitCode, 0) << shown.output;
-
-    auto [rest, progress] = withoutProgress(shown.output);
-    ASSERT_FALSE(progress.empty()) << shown.output;
-    std::regex form(R"((\d)/4(  picture-\d\.dng)?  elapsed \d+:\d\d(  left \d+:\d\d)?)");
-    int previous = 0;
-    for (const std::string& line : progress) {
-        std::smatch parts;
-        ASSERT_TRUE(std::regex_match(line, parts, form)) << "\"" << line << "\"";
-        EXPECT_GE(std::stoi(parts[1]), previous) << "the count went back";
-        previous = std::stoi(parts[1]);
-    }
-    // The line is wiped before the totals, which start a row of their own.
-    std::string totals = kRewrite + "Conversion complete\nFiles converted: 4 of 4\n";
-    EXPECT_TRUE(shown.output.ends_with(totals)) << shown.output;
-
-    // Without it, exactly what a pipe gets (after the terminal's title escape).
-    fs::remove_all(inputs.folder.file("out"));
-    fs::create_directories(inputs.folder.file("out"));
-    RunResult piped = runQuillmere(arguments, inputs.folder.path());
-    EXPECT_EQ(piped.exitCode, 0);
-    std::string title = "\033]0;Varnetta Quillmere 1.0\007";
-    ASSERT_TRUE(rest.starts_with(title)) << rest;
-    EXPECT_EQ(rest.substr(title.size()), piped.output);
-}
-
-TEST(ProgressLine, PipesQuietAndDebugRunsShowNone)
-{
-    Inputs inputs;
-    inputs.add("a.dng", 300, 200);
-    inputs.add("b.dng", 300, 200, {.seed = 2});
-    struct Case {
-        std::vector<std::string> options;
-        bool terminal;
-    };
-    const std::vector<Case> cases = {
-        {{}, false}, {{"--jobs=2"}, false}, {{"-q"}, true}, {{"-d"}, true}, {{"-d", "--jobs=1"}, false}};
-    for (const Case& c : cases) {
-        std::string label = (c.terminal ? "terminal" : "pipe");
-        for (const std::string& option : c.options)
-            label += " " + option;
-        SCOPED_TRACE(label);
-        fs::remove_all(inputs.folder.file("out"));
-        fs::create_directories(inputs.folder.file("out"));
-        std::vector<std::string> arguments = {"-i", "in", "-o", "out"};
-        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        RunResult result = c.terminal ? runOnTerminal(arguments, inputs.folder.path())
-                                      : runQuillmere(arguments, inputs.folder.path());
-        EXPECT_EQ(result.exitCode, 0);
-        EXPECT_EQ(result.output.find('\r'), std::string::npos) << result.output;
-        EXPECT_EQ(result.output.find("\033["), std::string::npos) << result.output;
-        if (c.options.empty()) {
-            EXPECT_EQ(linesOf(result.output),
-                      withBanner({"Preparing...", "Importing...", "Import complete, new files added: 2",
-                                  "Converting...", "Conversion complete", "Files converted: 2 of 2"}));
-        }
-    }
-}
-
-TEST(ProgressLine, ALongFileNameIsCutToTheTerminalsWidth)
-{
-    // A line wider than the terminal wraps, and the next rewrite would only
-    // clear its last row.
-    Inputs inputs;
-    std::string longName = std::string(70, 'x') + "-picture.dng";
-    inputs.add(longName, 2400, 1600);
-    inputs.add("z.dng", 2400, 1600, {.seed = 2});
-    fs::create_directories(inputs.folder.file("out"));
-    RunResult shown = runOnTerminal({"-i", "in", "-o", "out", "--raw-load-as=48"}, inputs.folder.path(), 60);
-    EXPECT_EQ(shown.exitCode, 0);
-    auto [rest, progress] = withoutProgress(shown.output);
-    ASSERT_FALSE(progress.empty());
-    bool named = false;
-    for (const std::string& line : progress) {
-        EXPECT_LT(line.size(), 60u) << "\"" << line << "\"";
-        named = named || line.find("xxx-picture.dng  elapsed") != std::string::npos;
-    }
-    EXPECT_TRUE(named) << "the end of the long name was never shown: " << shown.output;
 }
 
 }  // namespace
