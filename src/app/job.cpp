@@ -4,6 +4,7 @@
 #include "platform/paths.h"
 
 #include <mutex>
+#include <utility>
 #include <random>
 
 namespace quill {
@@ -20,25 +21,16 @@ int32_t drawRandomNumber()
 
 void resetConversionJob(ConversionJob& job)
 {
-    job.programFolder = programFolder();
-    job.commandLineMode = 0;
-    job.randomNumber = drawRandomNumber();
-    job.counter = 1;
-
-    job.inputFormat.clear();
-    job.inputPath.clear();
-    job.inputFolder.clear();
-    job.relativeSubfolder.clear();
-    job.outputPath.clear();
-    job.outputFolder.clear();
-    job.outputExtension.clear();
-
-    job.sourceDepth = 0;
-    job.targetDepth = 0;
-    job.automaticDepth = 0;
-    job.formatIdentifier = 0;
-    job.saveFlags = 0;
-    // The log mode, final size and frame number outlive a reset.
+    // Everything starts anew except the log mode, final size and frame number.
+    ConversionJob fresh;
+    fresh.programFolder = programFolder();
+    fresh.randomNumber = drawRandomNumber();
+    fresh.counter = 1;
+    fresh.logMode = std::move(job.logMode);
+    fresh.finalWidth = job.finalWidth;
+    fresh.finalHeight = job.finalHeight;
+    fresh.frameNumber = job.frameNumber;
+    job = std::move(fresh);
 }
 
 }  // namespace quill

@@ -29,6 +29,8 @@ struct ConversionJob {
     int32_t finalWidth = 0;
     int32_t finalHeight = 0;
     int32_t frameNumber = 0;
+
+    bool operator==(const ConversionJob&) const = default;
 };
 
 /// Uniform in 1..99999 from a properly seeded generator.
