@@ -72,7 +72,11 @@ struct ConversionRun {
         run.outputFolder = job.outputFolder;
         run.inputFormat = "raw";
         run.outputExtension = job.outputExtension;
-        prepareOutputFields(settings, formats, run);
+        // From the job, not the settings: tests change single fields there.
+        run.formatIdentifier = job.formatIdentifier;
+        run.targetDepth = settings.tiffBpp;
+        run.automaticDepth = settings.tiffBpp == 0;
+        run.saveFlags = saveFlagsFor("tiff", settings);
         run.jobs = jobs;
         run.font = font;
         return run;
