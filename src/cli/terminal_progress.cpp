@@ -1,6 +1,7 @@
 #include "cli/terminal_progress.h"
 
 #include "cli/terminal_text.h"
+#include "platform/paths.h"
 
 #include <cstdio>
 #include <mutex>
@@ -20,12 +21,6 @@ std::string clockText(std::chrono::milliseconds duration)
     else
         std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
     return text;
-}
-
-std::string fileNameOf(const std::string& path)
-{
-    size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // Columns of the terminal on standard output; 0 when unknown.
@@ -48,7 +43,7 @@ std::string progressLine(int32_t done, int32_t total, const std::string& current
     }
     // A line feed or an escape in the name would scroll or command the
     // terminal at every redraw.
-    std::string name = escapeControls(fileNameOf(currentFile));
+    std::string name = escapeControls(fileNamePart(currentFile));
     // A line as wide as the terminal wraps, and the next "\r" returns to its
     // last row only: the name gives way, keeping its end, and goes entirely
     // when even that does not fit. Widths are columns: a CJK character takes two.

@@ -4,6 +4,8 @@
 #include "engine/io/memory_share.h"
 #include "engine/io/thumbnail.h"
 #include "platform/memory_limit.h"
+#include "platform/paths.h"
+#include "platform/unique_fd.h"
 
 #include <cerrno>
 #include <charconv>
@@ -57,14 +59,10 @@ int runThumbnailMode(const ArgumentList& arguments)
         return kExitError;
     // Written under a hidden name beside OUTPUT and renamed over it when
     // whole, so a file manager never reads half a thumbnail.
-    const size_t slash = output.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : output.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? output : output.substr(slash + 1);
-    std::string temporary = folder + "." + name + ".tmp-XXXXXX";
-    const int descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (descriptor < 0)
+    std::string temporary = folderPart(output) + "." + fileNamePart(output) + ".tmp-XXXXXX";
+    // Only the name is kept: the render process writes the file by it.
+    if (!UniqueFd(::mkostemp(temporary.data(), O_CLOEXEC)))
         return kExitError;
-    ::close(descriptor);
     const pid_t child = ::fork();
     if (child == 0)
         renderThumbnail(input, size, temporary);

@@ -7,6 +7,8 @@
 #include "engine/run/progress.h"
 #include "inputs/folder_import.h"
 #include "inputs/input_list.h"
+#include "platform/paths.h"
+#include "platform/unique_fd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -24,24 +26,10 @@ namespace quill {
 
 namespace {
 
-// An open file descriptor, closed on every way out.
-class FileHandle {
-public:
-    explicit FileHandle(const std::string& path) : descriptor_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-    ~FileHandle()
-    {
-        if (descriptor_ >= 0)
-            ::close(descriptor_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    explicit operator bool() const { return descriptor_ >= 0; }
-    int descriptor() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
+UniqueFd openToRead(const std::string& path)
+{
+    return UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+}
 
 // Whatever is available now, up to the buffer's size; a pipe is not waited on
 // until the buffer is full. 0 at the end or on an error.
@@ -169,18 +157,15 @@ bool runListWriter(const std::vector<std::string>& paths, const std::string& pat
 {
     // A hidden name beside the list: the rename stays on one file system,
     // and a writer killed on the way leaves at most a dot file.
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary = folder + "." + name + ".tmp-XXXXXX";
-    const int descriptor = ::mkstemp(temporary.data());
-    if (descriptor < 0)
+    std::string temporary = folderPart(path) + "." + fileNamePart(path) + ".tmp-XXXXXX";
+    UniqueFd file(::mkstemp(temporary.data()));
+    if (!file)
         return false;
-    ::fchmod(descriptor, 0644);
+    ::fchmod(file.get(), 0644);
     int32_t written = 0;
-    bool ok = writeRows(descriptor, paths, progress, written);
-    ok = ::fsync(descriptor) == 0 && ok;
-    ok = ::close(descriptor) == 0 && ok;
+    bool ok = writeRows(file.get(), paths, progress, written);
+    ok = ::fsync(file.get()) == 0 && ok;
+    ok = file.close() && ok;
     if (!ok || ::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;
@@ -195,8 +180,8 @@ void runListReader(InputList& inputs, const ConversionJob& job, const FormatTabl
 {
     int32_t added = 0;
     int32_t used = 0;
-    if (FileHandle file{job.inputPath}) {
-        LineReader reader(file.descriptor());
+    if (UniqueFd file = openToRead(job.inputPath)) {
+        LineReader reader(file.get());
         std::string line;
         bool firstLine = true;
         // The flag is read again after each read: a stop that came while the
@@ -240,13 +225,13 @@ int64_t countListFileLines(const std::string& path)
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
         return 0;
-    FileHandle file{path};
+    const UniqueFd file = openToRead(path);
     if (!file)
         return 0;
     std::array<char, 64 * 1024> buffer{};
     int64_t lines = 0;
     size_t count = 0;
-    while ((count = readSome(file.descriptor(), buffer.data(), buffer.size())) > 0)
+    while ((count = readSome(file.get(), buffer.data(), buffer.size())) > 0)
         lines += std::count(buffer.data(), buffer.data() + count, '\n');
     return lines;
 }

@@ -29,13 +29,13 @@ namespace {
     ::fcntl(readFd, F_SETFD, flags & ~FD_CLOEXEC);
     flags = ::fcntl(writeFd, F_GETFD);
     ::fcntl(writeFd, F_SETFD, flags & ~FD_CLOEXEC);
-    int null = ::open("/dev/null", O_RDWR);
-    if (null >= 0) {
-        ::dup2(null, 0);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        if (null > 2)
-            ::close(null);
+    if (UniqueFd null(::open("/dev/null", O_RDWR)); null) {
+        ::dup2(null.get(), 0);
+        ::dup2(null.get(), 1);
+        ::dup2(null.get(), 2);
+        // Opened as 0, 1 or 2, it is one of the standard streams now and stays.
+        if (null.get() <= 2)
+            null.release();
     }
     // Signals the parent ignores or blocks must not stay that way in the child.
     sigset_t none;

@@ -2,6 +2,8 @@
 // exists, so a conversion holds no open file while it decodes.
 #include "platform/mapped_file.h"
 
+#include "platform/unique_fd.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
@@ -12,16 +14,6 @@
 namespace quill {
 
 namespace {
-
-// Closes the descriptor on every path.
-struct FileDescriptor {
-    int fd;
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 const unsigned char kNoBytes[1] = {0};
 
@@ -50,9 +42,9 @@ bool readWhole(int fd, size_t size, std::vector<unsigned char>& bytes)
 
 MappedFile::MappedFile(const std::string& path)
 {
-    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat status {};
-    if (file.fd < 0 || ::fstat(file.fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0)
+    if (!file || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0)
         return;
     size_ = static_cast<size_t>(status.st_size);
     if (size_ == 0) {  // nothing to map; an empty file is still a file
@@ -60,13 +52,13 @@ MappedFile::MappedFile(const std::string& path)
         open_ = true;
         return;
     }
-    void* address = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, file.fd, 0);
+    void* address = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, file.get(), 0);
     if (address != MAP_FAILED) {
         data_ = static_cast<const unsigned char*>(address);
         mapped_ = open_ = true;
         return;
     }
-    if (!readWhole(file.fd, size_, copy_)) {
+    if (!readWhole(file.get(), size_, copy_)) {
         size_ = 0;
         return;
     }

@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include "platform/unique_fd.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -97,15 +99,15 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes)
     // A hidden name beside the target: a run killed mid-write leaves at most a
     // dot file, never a second look-alike of the real one.
     std::string temporary = folderPart(path) + "." + fileNamePart(path) + ".tmp-XXXXXX";
-    int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
+    UniqueFd file(::mkstemp(temporary.data()));
+    if (!file)
         return false;
-    ::fchmod(fd, 0644);
+    ::fchmod(file.get(), 0644);
     const char* data = bytes.data();
     size_t left = bytes.size();
     bool ok = true;
     while (left > 0) {
-        ssize_t written = ::write(fd, data, left);
+        ssize_t written = ::write(file.get(), data, left);
         if (written <= 0) {
             ok = false;
             break;
@@ -113,8 +115,8 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes)
         data += written;
         left -= static_cast<size_t>(written);
     }
-    ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::fsync(file.get()) == 0;
+    ok = file.close() && ok;
     if (ok && ::rename(temporary.c_str(), path.c_str()) == 0)
         return true;
     ::unlink(temporary.c_str());

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "platform/paths.h"
+#include "platform/unique_fd.h"
 
 namespace quill {
 
@@ -23,27 +24,11 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // Regular files only: a FIFO or a device could block or never end.
 bool readWholeFile(const std::string& path, std::string& bytes)
 {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (file.get() < 0)
+    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!file)
         return false;
     struct stat status {};
     if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode))

@@ -29,21 +29,17 @@ InstanceLock::InstanceLock(const std::string& name, const std::string& folder)
 {
     // The lock belongs to the open file, so a crashed window never leaves a
     // stale lock behind; the file itself may stay.
-    descriptor_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (descriptor_ < 0)
+    descriptor_.reset(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!descriptor_)
         return;
-    if (::flock(descriptor_, LOCK_EX | LOCK_NB) != 0) {
-        ::close(descriptor_);
-        descriptor_ = -1;
-    }
+    if (::flock(descriptor_.get(), LOCK_EX | LOCK_NB) != 0)
+        descriptor_.reset();
 }
 
 InstanceLock::~InstanceLock()
 {
-    if (descriptor_ >= 0) {
-        ::flock(descriptor_, LOCK_UN);
-        ::close(descriptor_);
-    }
+    if (descriptor_)
+        ::flock(descriptor_.get(), LOCK_UN);
 }
 
 }  // namespace quill

@@ -3,6 +3,8 @@
 // command-line batches run whatever windows are open.
 #pragma once
 
+#include "platform/unique_fd.h"
+
 #include <string>
 
 namespace quill {
@@ -16,12 +18,12 @@ public:
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
-    bool held() const { return descriptor_ >= 0; }
+    bool held() const { return descriptor_.valid(); }
     const std::string& path() const { return path_; }
 
 private:
     std::string path_;
-    int descriptor_ = -1;
+    UniqueFd descriptor_;
 };
 
 }  // namespace quill

@@ -2,6 +2,7 @@
 
 #include "inputs/folder_import.h"
 #include "inputs/list_file.h"
+#include "platform/paths.h"
 #include "ui/input_list_model.h"
 #include "ui/main_window.h"
 #include "ui/main_window_busy.h"
@@ -20,12 +21,6 @@
 
 namespace quill {
 namespace {
-
-std::string folderPart(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
 
 // A worker fills a copy of the list; what it adds waits here until the poll
 // appends it to the window's list on the GUI thread.
@@ -168,7 +163,7 @@ void startExport(MainWindow& window, const std::string& path)
 
 std::string listFileName(const std::string& chosen)
 {
-    const std::string name = chosen.substr(chosen.rfind('/') == std::string::npos ? 0 : chosen.rfind('/') + 1);
+    const std::string name = fileNamePart(chosen);
     // A leading dot names a hidden file, not an extension.
     return std::filesystem::path(name).extension().empty() ? chosen + ".txt" : chosen;
 }

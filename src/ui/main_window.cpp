@@ -678,7 +678,7 @@ void MainWindow::chooseOutputFolder()
     std::string initial = records_.job.outputFolder;
     const std::string typed = folderBox_->currentText().toStdString();
     if (!typed.empty())
-        initial = typed.substr(0, typed.rfind('/') == std::string::npos ? 0 : typed.rfind('/') + 1);
+        initial = folderPart(typed);
     QFileDialog dialog(this, records_.text("Dialog", "Select Output Folder"), QString::fromStdString(initial));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
@@ -722,7 +722,7 @@ void MainWindow::chooseInputFolder()
     // After a list import the chooser starts beside the list file.
     std::string initial = records_.job.inputFolder;
     if (initial.empty() && !records_.job.inputPath.empty())
-        initial = records_.job.inputPath.substr(0, records_.job.inputPath.rfind('/') + 1);
+        initial = folderPart(records_.job.inputPath);
     QFileDialog dialog(this, records_.text("Dialog", "Select Input Folder"), QString::fromStdString(initial));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);

@@ -1,5 +1,6 @@
 #include "ui/open_with.h"
 
+#include "platform/unique_fd.h"
 #include "ui/main_window.h"
 
 #include <QLocalServer>
@@ -30,22 +31,6 @@ constexpr qint64 kLargestMessage = qint64{16} << 20;
 constexpr auto kStartingWindowWait = std::chrono::seconds(5);
 constexpr int kAnswerWaitMilliseconds = 10000;
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 bool writeAll(int fd, const std::string& bytes)
 {
     size_t done = 0;
@@ -74,7 +59,7 @@ bool answered(int fd)
 // One attempt: -1 when nobody listens yet, else whether the window took them.
 int tryHandOver(const sockaddr_un& address, const std::string& message)
 {
-    Descriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (socket.get() < 0)
         return 0;
     if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)

@@ -5,6 +5,7 @@
 #include "engine/run/output_settings.h"
 #include "engine/run/run_preparation.h"
 #include "platform/memory_limit.h"
+#include "platform/paths.h"
 #include "settings/setting_codes.h"
 #include "text/language.h"
 #include "ui/input_list_model.h"
@@ -32,12 +33,6 @@ namespace {
 constexpr int kDraftPauseMs = 150;
 
 QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
-
-std::string fileNameOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // The run's fields for the chosen output format, as a conversion sets them.
 void setOutputFields(ConversionJob& job, const Settings& settings, const FormatTables& formats, const std::string& key)
@@ -300,7 +295,7 @@ void PreviewWindow::present(const PreviewReply& reply, const std::string& input)
     const std::string size = std::to_string(reply.outputWidth) + " x " + std::to_string(reply.outputHeight);
     const std::string line =
         before_->isChecked()
-            ? formatText(lookupText(records.language, "Preview", "Loaded"), fileNameOf(input), size, quality)
+            ? formatText(lookupText(records.language, "Preview", "Loaded"), fileNamePart(input), size, quality)
             : formatText(lookupText(records.language, "Preview", "Info"), reply.outputName, size,
                          std::to_string(reply.targetDepth), quality);
     info_->setText(fromUtf8(line));

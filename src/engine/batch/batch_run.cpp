@@ -87,13 +87,12 @@ bool watermarkShowsCounters(const Settings& settings)
 // the disk behind the outputs being flushed. Nothing is parsed here.
 void readAhead(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!file)
         return;
     struct stat status {};
-    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode))
-        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
-    ::close(fd);
+    if (::fstat(file.get(), &status) == 0 && S_ISREG(status.st_mode))
+        (void)::posix_fadvise(file.get(), 0, 0, POSIX_FADV_WILLNEED);
 }
 
 }  // namespace

@@ -30,11 +30,12 @@ std::vector<std::string> debugLogLines(const FileResult& result)
 
 std::string numberedName(const std::string& path, int number)
 {
-    size_t slash = path.rfind('/');
-    size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
+    // A name of only an extension (".tiff") has none: the number goes last.
+    const std::string name = fileNamePart(path);
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0)
         return path + "_" + std::to_string(number);
-    return path.substr(0, dot) + "_" + std::to_string(number) + path.substr(dot);
+    return folderPart(path) + name.substr(0, dot) + "_" + std::to_string(number) + name.substr(dot);
 }
 
 OutputClaims::OutputClaims(const Queue& queue)

@@ -3,6 +3,8 @@
 // or the extension.
 #include "engine/io/identify.h"
 
+#include "platform/unique_fd.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -180,16 +182,6 @@ bool looksLikeText(std::string_view bytes)
     return true;
 }
 
-// Closes the descriptor on every path.
-struct FileDescriptor {
-    int fd;
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 }  // namespace
 
 std::string identifyFileTypeOf(std::string_view firstBytes)
@@ -213,15 +205,15 @@ std::string readFirstBytes(const std::string& path, size_t count)
 {
     // Non-blocking open, and regular files only: a FIFO or device named in the
     // list must not hang the worker.
-    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (!file || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return {};
 
     std::string buffer(count, '\0');
     size_t filled = 0;
     while (filled < count) {
-        ssize_t got = ::read(file.fd, buffer.data() + filled, count - filled);
+        ssize_t got = ::read(file.get(), buffer.data() + filled, count - filled);
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)

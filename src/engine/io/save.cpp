@@ -7,6 +7,7 @@
 #include "engine/run/failure_reason.h"
 #include "platform/paths.h"
 #include "platform/process_identity.h"
+#include "platform/unique_fd.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -139,23 +140,23 @@ void removeTemporariesWhere(const std::string& folder, Picks picks)
 
 // Creates a new file of a fresh hidden name in `folder`, open for reading and
 // writing; the permissions are those of any new file (the umask applies).
-int createTemporaryFile(const std::string& folder, std::string& path, std::string& error)
+UniqueFd createTemporaryFile(const std::string& folder, std::string& path, std::string& error)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string candidate = folder + temporaryName();
-        int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
+        UniqueFd file(::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (file) {
             path = candidate;
-            return fd;
+            return file;
         }
         if (errno != EEXIST) {
             error = "cannot create a file in \"" + (folder.empty() ? "." : folder) +
                     "\": " + std::strerror(errno);
-            return -1;
+            return {};
         }
     }
     error = "cannot find a free temporary name in \"" + folder + "\"";
-    return -1;
+    return {};
 }
 
 unsigned DLL_CALLCONV readFromFile(void* buffer, unsigned size, unsigned count, fi_handle handle)
@@ -185,13 +186,12 @@ struct FileCloser {
 // FreeImage writes into the file just created rather than opening it again by
 // name: reopening truncates it, and ext4 then pushes the whole file to disk
 // at the close, with the render process waiting for it.
-bool writeWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, int descriptor, int flags)
+bool writeWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, UniqueFd descriptor, int flags)
 {
-    std::unique_ptr<FILE, FileCloser> file(::fdopen(descriptor, "w+b"));
-    if (!file) {
-        ::close(descriptor);
+    std::unique_ptr<FILE, FileCloser> file(::fdopen(descriptor.get(), "w+b"));
+    if (!file)
         return false;
-    }
+    descriptor.release();  // closed with the stream
     FreeImageIO io{readFromFile, writeToFile, seekInFile, positionInFile};
     bool saved = FreeImage_SaveToHandle(format, image, &io, file.get(), flags);
     std::FILE* written = file.release();
@@ -202,13 +202,13 @@ bool writeWithFreeImage(FREE_IMAGE_FORMAT format, FIBITMAP* image, int descripto
 
 bool flushToDisk(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 && errno == EACCES)  // a umask that leaves new files unreadable
-        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
+    UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file && errno == EACCES)  // a umask that leaves new files unreadable
+        file.reset(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    if (!file)
         return false;
-    bool synced = ::fdatasync(fd) == 0;
-    return (::close(fd) == 0) && synced;
+    bool synced = ::fdatasync(file.get()) == 0;
+    return file.close() && synced;
 }
 
 TemporaryOutput::~TemporaryOutput()
@@ -243,8 +243,8 @@ bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier, 
         return false;
     }
     std::string path;
-    int descriptor = createTemporaryFile(folderPart(finalPath), path, error);
-    if (descriptor < 0) {
+    UniqueFd descriptor = createTemporaryFile(folderPart(finalPath), path, error);
+    if (!descriptor) {
         // The reason in plain words; the errno of the failed create is still set.
         const int cause = errno;
         error = cause == EEXIST ? failureText(FailureReason::writeFailed) : failureTextFromErrno(cause);
@@ -259,9 +259,9 @@ bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier, 
     try {
         if (format == FIF_TIFF) {
             TiffContents contents{&rendered.metadata, rendered.resolution, rendered.encoding, rendered.embeddedProfile};
-            saved = writeTiff(descriptor, rendered.image.get(), saveFlags, contents, error);
+            saved = writeTiff(std::move(descriptor), rendered.image.get(), saveFlags, contents, error);
         } else {
-            saved = writeWithFreeImage(format, rendered.image.get(), descriptor, saveFlags);
+            saved = writeWithFreeImage(format, rendered.image.get(), std::move(descriptor), saveFlags);
         }
     } catch (const std::bad_alloc&) {
         errno = ENOMEM;  // memory that runs out fails this file, never the process

@@ -7,6 +7,7 @@
 #include "engine/io/tiff_writer.h"
 
 #include "engine/bitmap.h"
+#include "engine/io/tiff_file.h"
 
 #include <tiffio.h>
 
@@ -18,11 +19,6 @@
 
 namespace quill {
 namespace {
-
-struct TiffClose {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-using TiffFile = std::unique_ptr<TIFF, TiffClose>;
 
 constexpr uint64_t kStripBytes = 64 * 1024;
 
@@ -249,10 +245,10 @@ uint32_t rowsPerStripFor(uint64_t rowBytes, uint32_t height)
     return uint32_t(std::clamp<uint64_t>(rows, 1, std::max<uint32_t>(height, 1)));
 }
 
-bool writeTiff(int descriptor, FIBITMAP* image, int32_t saveFlags, const TiffContents& contents, std::string& error)
+bool writeTiff(UniqueFd descriptor, FIBITMAP* image, int32_t saveFlags, const TiffContents& contents,
+               std::string& error)
 {
     if (!image || FreeImage_GetWidth(image) == 0 || FreeImage_GetHeight(image) == 0 || !FreeImage_HasPixels(image)) {
-        ::close(descriptor);
         error = "no image to write";
         return false;
     }
@@ -261,19 +257,19 @@ bool writeTiff(int descriptor, FIBITMAP* image, int32_t saveFlags, const TiffCon
     if (FreeImage_GetImageType(image) == FIT_BITMAP && FreeImage_GetBPP(image) == 16) {
         widened.reset(FreeImage_ConvertTo24Bits(image));
         if (!widened) {
-            ::close(descriptor);
+            descriptor.reset();  // before errno is set, which a close could change
             errno = ENOMEM;
             error = "cannot widen 16-bit pixels";
             return false;
         }
         image = widened.get();
     }
-    TiffFile tiff(TIFFFdOpen(descriptor, "output.tif", "w"));
+    TiffFile tiff(TIFFFdOpen(descriptor.get(), "output.tif", "w"));
     if (!tiff) {
-        ::close(descriptor);
         error = "cannot start the TIFF";
         return false;
     }
+    descriptor.release();  // closed with the TIFF
     const Layout layout = layoutOf(image, saveFlags);
     const uint32_t width = FreeImage_GetWidth(image), height = FreeImage_GetHeight(image);
     TIFF* out = tiff.get();

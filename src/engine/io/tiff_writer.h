@@ -6,6 +6,7 @@
 
 #include "engine/io/colour_profile.h"
 #include "engine/io/metadata.h"
+#include "platform/unique_fd.h"
 
 #include <FreeImage.h>
 
@@ -29,7 +30,7 @@ uint32_t rowsPerStripFor(uint64_t rowBytes, uint32_t height);
 /// Writes `image` into the open, empty file `descriptor` (which it takes over
 /// and closes) with the TIFF encoder flags of FreeImage (compression, CMYK).
 /// False with `error` set when it cannot; errno then tells a system cause.
-[[nodiscard]] bool writeTiff(int descriptor, FIBITMAP* image, int32_t saveFlags, const TiffContents& contents,
+[[nodiscard]] bool writeTiff(UniqueFd descriptor, FIBITMAP* image, int32_t saveFlags, const TiffContents& contents,
                              std::string& error);
 
 }  // namespace quill

@@ -6,6 +6,7 @@
 #include "engine/io/truncation.h"
 
 #include "engine/io/metadata.h"
+#include "engine/io/tiff_file.h"
 
 #include <tiffio.h>
 
@@ -21,10 +22,6 @@ namespace {
 
 // Enough for any camera file; a crafted loop of directories ends here.
 constexpr int kLargestDirectoryCount = 64;
-
-struct TiffClose {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
 
 uint32_t pieceCount(TIFF* tiff)
 {
@@ -135,8 +132,8 @@ bool tiffCutShort(const MappedFile& input, uint64_t length, const RawDataPlace& 
         return false;  // the decoder's data lies in no directory
     silenceImageLibraries();
     TiffSource source{input.data(), input.size()};
-    std::unique_ptr<TIFF, TiffClose> tiff(TIFFClientOpen("input", "r", &source, readSource, refuseWrite, seekSource,
-                                                         closeSource, sizeOfSource, mapSource, unmapSource));
+    TiffFile tiff(TIFFClientOpen("input", "r", &source, readSource, refuseWrite, seekSource, closeSource,
+                                 sizeOfSource, mapSource, unmapSource));
     if (!tiff)
         return false;  // nothing to tell: a first directory past the end is checked before
     int budget = kLargestDirectoryCount;

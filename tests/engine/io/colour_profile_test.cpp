@@ -5,6 +5,7 @@
 
 #include "engine/io/colour_profile.h"
 #include "engine/io/load.h"
+#include "engine/io/tiff_file.h"
 #include "engine/io/tiff_writer.h"
 
 #include <gtest/gtest.h>
@@ -31,9 +32,6 @@ double bt709Decode(double encoded)
     return encoded < 0.081 ? encoded / 4.5 : std::pow((encoded + 0.099) / 1.099, 1.0 / 0.45);
 }
 
-struct TiffClose {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
 struct ProfileClose {
     void operator()(void* profile) const { cmsCloseProfile(profile); }
 };
@@ -45,7 +43,7 @@ using Transform = std::unique_ptr<void, TransformDelete>;
 
 std::vector<uint8_t> profileIn(const std::string& path)
 {
-    std::unique_ptr<TIFF, TiffClose> tiff(TIFFOpen(path.c_str(), "r"));
+    TiffFile tiff(TIFFOpen(path.c_str(), "r"));
     uint32_t size = 0;
     uint8_t* data = nullptr;
     if (!tiff || !TIFFGetField(tiff.get(), TIFFTAG_ICCPROFILE, &size, &data))
@@ -56,11 +54,11 @@ std::vector<uint8_t> profileIn(const std::string& path)
 std::string write(const TempFolder& folder, FIBITMAP* image, ColourEncoding encoding, int flags = TIFF_DEFLATE)
 {
     std::string path = folder.file("out.tif");
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     TiffContents contents;
     contents.encoding = encoding;
     std::string error;
-    EXPECT_TRUE(writeTiff(fd, image, flags, contents, error)) << error;
+    EXPECT_TRUE(writeTiff(std::move(fd), image, flags, contents, error)) << error;
     return path;
 }
 

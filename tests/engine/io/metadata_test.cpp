@@ -154,8 +154,8 @@ std::string writeSample(const TempFolder& folder, const Resolution& resolution)
     const SourceMetadata metadata = sampleMetadata();
     TiffContents contents{&metadata, resolution, ColourEncoding::sRgb, {}};
     std::string error;
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    EXPECT_TRUE(writeTiff(fd, image.get(), TIFF_NONE, contents, error)) << error;
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    EXPECT_TRUE(writeTiff(std::move(fd), image.get(), TIFF_NONE, contents, error)) << error;
     return path;
 }
 

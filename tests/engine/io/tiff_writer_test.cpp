@@ -4,6 +4,7 @@
 // predictor and the profile differ.
 #include "engine/conversion_setup.h"
 
+#include "engine/io/tiff_file.h"
 #include "engine/io/tiff_writer.h"
 
 #include <gtest/gtest.h>
@@ -18,11 +19,6 @@ namespace quill {
 namespace {
 
 using test::TempFolder;
-
-struct TiffClose {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-using TiffFile = std::unique_ptr<TIFF, TiffClose>;
 
 // A 48-bit picture with smooth ramps, a hard edge and noise-like texture, at
 // an odd width so that rows end inside a byte and inside a 4-byte pitch.
@@ -126,12 +122,12 @@ std::string writtenByWriter(const TempFolder& folder, FIBITMAP* image, int flags
                             ColourEncoding encoding = ColourEncoding::sRgb)
 {
     std::string path = folder.file("writer.tif");
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     std::string error;
     TiffContents contents;
     contents.resolution = {2835, 2835, 72.0, 72.0};
     contents.encoding = encoding;
-    EXPECT_TRUE(writeTiff(fd, image, flags, contents, error)) << error;
+    EXPECT_TRUE(writeTiff(std::move(fd), image, flags, contents, error)) << error;
     return path;
 }
 
@@ -215,10 +211,10 @@ TEST(TiffWriter, FailsOnADescriptorItCannotWrite)
     silenceImageLibraries();
     TempFolder folder;
     test::writeFile(folder.file("read-only.tif"), "");
-    int fd = ::open(folder.file("read-only.tif").c_str(), O_RDONLY | O_CLOEXEC);
+    UniqueFd fd(::open(folder.file("read-only.tif").c_str(), O_RDONLY | O_CLOEXEC));
     Bitmap image = atDepth(24, false);
     std::string error;
-    EXPECT_FALSE(writeTiff(fd, image.get(), TIFF_NONE, TiffContents{}, error));
+    EXPECT_FALSE(writeTiff(std::move(fd), image.get(), TIFF_NONE, TiffContents{}, error));
     EXPECT_FALSE(error.empty());
 }
 
