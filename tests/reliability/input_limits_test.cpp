@@ -47,6 +47,7 @@ struct ChildResult {
 };
 
 constexpr int kThrew = 3;
+constexpr unsigned kHangGuardSeconds = 120;
 
 /// Runs `work` in a forked child under the address-space cap; its return value
 /// is the exit code, kThrew when it threw (std::bad_alloc, say). Nothing of the
@@ -58,6 +59,7 @@ ChildResult underAddressCap(const std::function<int()>& work)
     if (pid == 0) {
         rlimit limit{kAddressSpace, kAddressSpace};
         ::setrlimit(RLIMIT_AS, &limit);
+        ::alarm(kHangGuardSeconds);  // a hang ends as 128 + SIGALRM, never holds the test
         int code = kThrew;
         try {
             code = work();
@@ -99,7 +101,7 @@ TEST_F(InputLimits, AListFileWithAHundredMegabyteLineSkipsThatLineAndReadsTheNex
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(queuedCountOf(run.output), 1);
     EXPECT_EQ(finalNamesIn(temp.file("out/")), std::vector<std::string>{"photo.tiff"});
-    EXPECT_LT(run.wallTime, std::chrono::seconds(30));
+    EXPECT_FALSE(run.timedOut);
 }
 
 TEST_F(InputLimits, AListFileThatIsOneEndlessLineQueuesNothing)
@@ -118,7 +120,7 @@ TEST_F(InputLimits, AProfileOfAHundredMegabytesIsRefusedWithItsErrorLine)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(linesStartingWith(run.output, "Error: ").size(), 1u) << run.output;
     EXPECT_EQ(finalNamesIn(temp.file("out/")), std::vector<std::string>{});
-    EXPECT_LT(run.wallTime, std::chrono::seconds(30));
+    EXPECT_FALSE(run.timedOut);
 }
 
 TEST_F(InputLimits, AProfileWithALongLineBelowTheLimitStillApplies)
@@ -155,8 +157,7 @@ TEST_P(IniLimits, LoadingConfigIniStaysBoundedAndEndsWithUsableSettings)
         return (read == GetParam().read && settings.outputFormat == "tiff") ? 0 : 1;
     });
     std::cout << "[ limits   ] config.ini, " << ini.name << ": " << child.wallTime.count() << " ms" << std::endl;
-    EXPECT_EQ(child.code, 0) << "1: wrong result; 3: an allocation failed";
-    EXPECT_LT(child.wallTime, std::chrono::seconds(30));
+    EXPECT_EQ(child.code, 0) << "1: wrong result; 3: an allocation failed; 142: it hung";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -202,8 +203,7 @@ TEST_P(PixelImportLimits, RefusesASizeItCannotHonestlyHoldWithoutTryingToAllocat
         Bitmap image = importRawPixels(path, GetParam().loadAs, settings);
         return image ? 2 : 0;
     });
-    EXPECT_EQ(child.code, 0) << "2: an image was made; 3: an allocation failed";
-    EXPECT_LT(child.wallTime, std::chrono::seconds(10));
+    EXPECT_EQ(child.code, 0) << "2: an image was made; 3: an allocation failed; 142: it hung";
 
     // The same settings on the command line: the file fails, the batch does not.
     fs::create_directories(temp.file("out"));

