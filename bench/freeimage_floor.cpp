@@ -28,8 +28,7 @@ int main(int argc, char** argv)
         return 1;
     }
     FreeImage_SetOutputMessage(silence);
-    std::unique_ptr<FIBITMAP, Unload> image(
-        FreeImage_Load(FIF_RAW, argv[1], preview ? RAW_PREVIEW : RAW_DEFAULT));
+    std::unique_ptr<FIBITMAP, Unload> image(FreeImage_Load(FIF_RAW, argv[1], preview ? RAW_PREVIEW : RAW_DEFAULT));
     if (!image) {
         std::fprintf(stderr, "freeimage_floor: cannot load %s\n", argv[1]);
         return 1;

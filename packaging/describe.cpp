@@ -43,8 +43,9 @@ struct DescribedOption {
 std::string lowerCase(std::string_view text)
 {
     std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) {
+        return static_cast<char>(std::tolower(c));
+    });
     return lower;
 }
 
@@ -122,35 +123,58 @@ bool takesPath(const DescribedOption& option)
 
 struct ExtensionType {
     const char* extension;
-    const char* type;   // empty: left to the type shared-mime-info gives it
-    bool ours;          // defined by quillmere.xml
+    const char* type;  // empty: left to the type shared-mime-info gives it
+    bool ours;         // defined by quillmere.xml
 };
 
 const ExtensionType kExtensionTypes[] = {
-    {"raw", "image/x-panasonic-rw", false}, {"raw1", "image/x-quillmere-raw", true},
-    {"raw2", "image/x-quillmere-raw", true}, {"3fr", "image/x-hasselblad-3fr", true},
-    {"arw", "image/x-sony-arw", false},     {"sr2", "image/x-sony-sr2", false},
-    {"srf", "image/x-sony-srf", false},     {"bay", "image/x-casio-bay", true},
-    {"bmq", "image/x-nucore-bmq", true},    {"cap", "", false},  // packet captures
-    {"iiq", "image/x-phaseone-iiq", true},  {"eip", "image/x-phaseone-eip", true},
-    {"cine", "image/x-phantom-cine", true}, {"cr2", "image/x-canon-cr2", false},
-    {"crw", "image/x-canon-crw", false},    {"cs1", "image/x-captureshop-cs1", true},
-    {"dc2", "image/x-kodak-dc2", true},     {"dcr", "image/x-kodak-dcr", false},
-    {"drf", "image/x-kodak-drf", true},     {"dsc", "image/x-kodak-dsc", true},
-    {"k25", "image/x-kodak-k25", false},    {"kc2", "image/x-kodak-kc2", true},
-    {"kdc", "image/x-kodak-kdc", false},    {"dcs", "image/x-kodak-dcs", true},
-    {"dng", "image/x-adobe-dng", false},    {"erf", "image/x-epson-erf", true},
-    {"fff", "image/x-imacon-fff", true},    {"ia", "image/x-sinar-ia", true},
+    {"raw", "image/x-panasonic-rw", false},
+    {"raw1", "image/x-quillmere-raw", true},
+    {"raw2", "image/x-quillmere-raw", true},
+    {"3fr", "image/x-hasselblad-3fr", true},
+    {"arw", "image/x-sony-arw", false},
+    {"sr2", "image/x-sony-sr2", false},
+    {"srf", "image/x-sony-srf", false},
+    {"bay", "image/x-casio-bay", true},
+    {"bmq", "image/x-nucore-bmq", true},
+    {"cap", "", false},  // packet captures
+    {"iiq", "image/x-phaseone-iiq", true},
+    {"eip", "image/x-phaseone-eip", true},
+    {"cine", "image/x-phantom-cine", true},
+    {"cr2", "image/x-canon-cr2", false},
+    {"crw", "image/x-canon-crw", false},
+    {"cs1", "image/x-captureshop-cs1", true},
+    {"dc2", "image/x-kodak-dc2", true},
+    {"dcr", "image/x-kodak-dcr", false},
+    {"drf", "image/x-kodak-drf", true},
+    {"dsc", "image/x-kodak-dsc", true},
+    {"k25", "image/x-kodak-k25", false},
+    {"kc2", "image/x-kodak-kc2", true},
+    {"kdc", "image/x-kodak-kdc", false},
+    {"dcs", "image/x-kodak-dcs", true},
+    {"dng", "image/x-adobe-dng", false},
+    {"erf", "image/x-epson-erf", true},
+    {"fff", "image/x-imacon-fff", true},
+    {"ia", "image/x-sinar-ia", true},
     {"sti", "", false},  // presentation templates
-    {"mdc", "image/x-minolta-mdc", true},   {"mrw", "image/x-minolta-mrw", false},
-    {"mef", "image/x-mamiya-mef", true},    {"mos", "image/x-mamiya-mos", true},
-    {"nef", "image/x-nikon-nef", false},    {"nrw", "image/x-nikon-nrw", false},
-    {"orf", "image/x-olympus-orf", false},  {"pef", "image/x-pentax-pef", false},
-    {"ptx", "image/x-pentax-ptx", true},    {"pxn", "image/x-logitech-pxn", true},
-    {"qtk", "image/x-apple-qtk", true},     {"raf", "image/x-fuji-raf", false},
-    {"rdc", "image/x-dfm-rdc", true},       {"rw2", "image/x-panasonic-rw2", false},
-    {"rwz", "image/x-rawzor-rwz", true},    {"x3f", "image/x-sigma-x3f", false},
-    {"ari", "image/x-arri-ari", true},      {"r3d", "image/x-red-r3d", true},
+    {"mdc", "image/x-minolta-mdc", true},
+    {"mrw", "image/x-minolta-mrw", false},
+    {"mef", "image/x-mamiya-mef", true},
+    {"mos", "image/x-mamiya-mos", true},
+    {"nef", "image/x-nikon-nef", false},
+    {"nrw", "image/x-nikon-nrw", false},
+    {"orf", "image/x-olympus-orf", false},
+    {"pef", "image/x-pentax-pef", false},
+    {"ptx", "image/x-pentax-ptx", true},
+    {"pxn", "image/x-logitech-pxn", true},
+    {"qtk", "image/x-apple-qtk", true},
+    {"raf", "image/x-fuji-raf", false},
+    {"rdc", "image/x-dfm-rdc", true},
+    {"rw2", "image/x-panasonic-rw2", false},
+    {"rwz", "image/x-rawzor-rwz", true},
+    {"x3f", "image/x-sigma-x3f", false},
+    {"ari", "image/x-arri-ari", true},
+    {"r3d", "image/x-red-r3d", true},
     {"rwl", "image/x-leica-rwl", true},
 };
 
@@ -183,7 +207,9 @@ bool cameraTypes(std::vector<CameraType>& types)
         }
         if (*known->type == '\0')
             continue;
-        auto same = std::find_if(types.begin(), types.end(), [&](const CameraType& t) { return t.type == known->type; });
+        auto same = std::find_if(types.begin(), types.end(), [&](const CameraType& t) {
+            return t.type == known->type;
+        });
         if (same == types.end()) {
             types.push_back({known->type, input.description, {}, known->ours});
             same = types.end() - 1;
@@ -261,7 +287,9 @@ std::string manualPage()
             "The window's settings, placement and recent output folders (default "
             "\\fI~/.config/Varnetta/quillmere/config.ini\\fP), read at start and written at exit; "
             "the command line never reads or writes it.\n"
-            ".TP\n.I $XDG_RUNTIME_DIR/" << roff(titleString()) << ".lock\n"
+            ".TP\n.I $XDG_RUNTIME_DIR/"
+         << roff(titleString())
+         << ".lock\n"
             "The lock that keeps one window per user, with the socket beside it through which "
             "a second start hands its files to the open window.\n"
             ".TP\n.I FILE.txt, FILE.lst\nList files read as input, one file or folder per line.\n"
@@ -413,7 +441,7 @@ int main(int argc, char** argv)
             mediaTypes += "    <mediatype>" + type.type + "</mediatype>\n";
         mediaTypes.pop_back();
         const std::pair<std::string, std::string> markers[] = {{"%MIME_TYPES%", mimeTypeList(types)},
-                                                              {"%MEDIA_TYPES%", mediaTypes}};
+                                                               {"%MEDIA_TYPES%", mediaTypes}};
         for (const auto& [marker, value] : markers)
             for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + value.size()))
                 text.replace(at, marker.size(), value);

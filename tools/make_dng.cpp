@@ -142,8 +142,8 @@ bool parseArguments(int argc, char** argv, Options& options)
                 return false;
             auto number = parseInt(value);
             if (!number || *number < low || *number > high)
-                return fail(name + " needs a whole number from " + std::to_string(low) + " to " +
-                            std::to_string(high) + ", not \"" + value + "\"");
+                return fail(name + " needs a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+                            ", not \"" + value + "\"");
             target = *number;
             return true;
         };
@@ -249,7 +249,9 @@ Scene makeScene(int displayWidth, int displayHeight, uint32_t seed)
     scene.patchHeight = std::max(2, displayHeight / 8);
     // std::mt19937 gives the same numbers everywhere; the distributions would not.
     std::mt19937 random(seed);
-    auto unit = [&] { return float(random() >> 8) / float(1u << 24); };
+    auto unit = [&] {
+        return float(random() >> 8) / float(1u << 24);
+    };
     const float shortSide = float(std::min(displayWidth, displayHeight));
     for (int i = 0; i < 5; ++i) {
         Disc disc;
@@ -259,8 +261,7 @@ Scene makeScene(int displayWidth, int displayHeight, uint32_t seed)
         disc.colour = {0.1f + 0.6f * unit(), 0.1f + 0.6f * unit(), 0.1f + 0.6f * unit()};
         scene.discs.push_back(disc);
     }
-    scene.discs.push_back({displayWidth / 2.0f, displayHeight / 2.0f, shortSide * 0.15f,
-                           {0.90f, 0.90f, 0.90f}});
+    scene.discs.push_back({displayWidth / 2.0f, displayHeight / 2.0f, shortSide * 0.15f, {0.90f, 0.90f, 0.90f}});
     return scene;
 }
 
@@ -309,8 +310,7 @@ std::vector<uint16_t> renderMosaic(const Options& options, const Scene& scene)
                 noise ^= noise << 13;
                 noise ^= noise >> 17;
                 noise ^= noise << 5;
-                const float value = blackLevel + gain[c] * scene.at(u, v).channel(c) +
-                                    float(int(noise & 15) - 8);
+                const float value = blackLevel + gain[c] * scene.at(u, v).channel(c) + float(int(noise & 15) - 8);
                 row[x] = uint16_t(std::clamp(value, 0.0f, float(whiteLevel)));
             }
         }
@@ -351,17 +351,14 @@ RgbImage renderView(const Options& options, const Scene& scene, int longSide)
     image.width = std::max(1, int(std::lround(options.width * scale)));
     image.height = std::max(1, int(std::lround(options.height * scale)));
     image.pixels.resize(size_t(image.width) * size_t(image.height) * 3);
-    const OrientationMap map = OrientationMap::forOrientation(options.orientation, options.width,
-                                                              options.height);
+    const OrientationMap map = OrientationMap::forOrientation(options.orientation, options.width, options.height);
     auto renderRows = [&](int firstRow, int endRow) {
         uint8_t* out = &image.pixels[size_t(firstRow) * size_t(image.width) * 3];
         for (int py = firstRow; py < endRow; ++py) {
             const int y = std::min(options.height - 1, int((py + 0.5) * options.height / image.height));
             for (int px = 0; px < image.width; ++px) {
-                const int x =
-                    std::min(options.width - 1, int((px + 0.5) * options.width / image.width));
-                const Rgb colour = scene.at(map.ux * x + map.uy * y + map.u0,
-                                            map.vx * x + map.vy * y + map.v0);
+                const int x = std::min(options.width - 1, int((px + 0.5) * options.width / image.width));
+                const Rgb colour = scene.at(map.ux * x + map.uy * y + map.u0, map.vx * x + map.vy * y + map.v0);
                 *out++ = toSrgb8(colour.r);
                 *out++ = toSrgb8(colour.g);
                 *out++ = toSrgb8(colour.b);
@@ -393,8 +390,7 @@ std::vector<uint8_t> encodeJpeg(const RgbImage& image)
     jpeg_set_quality(&compressor, 85, TRUE);
     jpeg_start_compress(&compressor, TRUE);
     while (compressor.next_scanline < compressor.image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(
-            &image.pixels[size_t(compressor.next_scanline) * size_t(image.width) * 3]);
+        JSAMPROW row = const_cast<uint8_t*>(&image.pixels[size_t(compressor.next_scanline) * size_t(image.width) * 3]);
         jpeg_write_scanlines(&compressor, &row, 1);
     }
     jpeg_finish_compress(&compressor);
@@ -430,8 +426,7 @@ bool setNumbersAs(TIFF* tif, uint32_t tag, const std::vector<double>& values)
     if (!field)
         return false;
     const TIFFDataType type = TIFFFieldDataType(field);
-    const bool real = type == TIFF_RATIONAL || type == TIFF_SRATIONAL || type == TIFF_FLOAT ||
-                      type == TIFF_DOUBLE;
+    const bool real = type == TIFF_RATIONAL || type == TIFF_SRATIONAL || type == TIFF_FLOAT || type == TIFF_DOUBLE;
     const int size = TIFFFieldSetGetSize(field);
     const bool isSigned = type == TIFF_SSHORT || type == TIFF_SLONG || type == TIFF_SBYTE;
 
@@ -506,10 +501,8 @@ bool writeExifDirectory(TIFF* tif, const Options& options, uint64_t& offset)
 {
     if (TIFFCreateEXIFDirectory(tif) != 0)  // 0 is success here
         return false;
-    bool ok = setNumbers(tif, EXIFTAG_EXPOSURETIME, {1.0 / 125.0}) &&
-              setNumbers(tif, EXIFTAG_FNUMBER, {5.6}) &&
-              setNumbers(tif, EXIFTAG_ISOSPEEDRATINGS, {200}) &&
-              setNumbers(tif, EXIFTAG_FOCALLENGTH, {35.0}) &&
+    bool ok = setNumbers(tif, EXIFTAG_EXPOSURETIME, {1.0 / 125.0}) && setNumbers(tif, EXIFTAG_FNUMBER, {5.6}) &&
+              setNumbers(tif, EXIFTAG_ISOSPEEDRATINGS, {200}) && setNumbers(tif, EXIFTAG_FOCALLENGTH, {35.0}) &&
               setText(tif, EXIFTAG_DATETIMEORIGINAL, options.date) &&
               setText(tif, EXIFTAG_DATETIMEDIGITIZED, options.date);
     return ok && writeCustomDirectory(tif, offset);
@@ -520,12 +513,10 @@ bool writeGpsDirectory(TIFF* tif, uint64_t& offset)
     if (TIFFCreateGPSDirectory(tif) != 0)
         return false;
     // A fixed place: 48°51'29.4" N, 2°17'40.2" E, 35 m.
-    bool ok = setNumbers(tif, GPSTAG_VERSIONID, {2, 3, 0, 0}) &&
-              setText(tif, GPSTAG_LATITUDEREF, "N") &&
-              setNumbers(tif, GPSTAG_LATITUDE, {48, 51, 29.4}) &&
-              setText(tif, GPSTAG_LONGITUDEREF, "E") &&
-              setNumbers(tif, GPSTAG_LONGITUDE, {2, 17, 40.2}) &&
-              setNumbers(tif, GPSTAG_ALTITUDEREF, {0}) && setNumbers(tif, GPSTAG_ALTITUDE, {35});
+    bool ok = setNumbers(tif, GPSTAG_VERSIONID, {2, 3, 0, 0}) && setText(tif, GPSTAG_LATITUDEREF, "N") &&
+              setNumbers(tif, GPSTAG_LATITUDE, {48, 51, 29.4}) && setText(tif, GPSTAG_LONGITUDEREF, "E") &&
+              setNumbers(tif, GPSTAG_LONGITUDE, {2, 17, 40.2}) && setNumbers(tif, GPSTAG_ALTITUDEREF, {0}) &&
+              setNumbers(tif, GPSTAG_ALTITUDE, {35});
     return ok && writeCustomDirectory(tif, offset);
 }
 
@@ -536,9 +527,8 @@ bool setMainTags(TIFF* tif, const Options& options, uint64_t exifOffset, uint64_
     // ColorMatrix1 maps XYZ to camera RGB: XYZ to linear sRGB (D65), scaled per channel by
     // the camera's response to white, so a decoder's white balance and colour matrix give
     // back the scene's sRGB colours.
-    static const double xyzToSrgb[3][3] = {{3.2404542, -1.5371385, -0.4985314},
-                                           {-0.9692660, 1.8760108, 0.0415560},
-                                           {0.0556434, -0.2040259, 1.0572252}};
+    static const double xyzToSrgb[3][3] = {
+        {3.2404542, -1.5371385, -0.4985314}, {-0.9692660, 1.8760108, 0.0415560}, {0.0556434, -0.2040259, 1.0572252}};
     std::vector<double> colourMatrix;
     for (int row = 0; row < 3; ++row)
         for (int column = 0; column < 3; ++column)
@@ -550,8 +540,7 @@ bool setMainTags(TIFF* tif, const Options& options, uint64_t exifOffset, uint64_
               setNumbers(tif, TIFFTAG_COLORMATRIX1, colourMatrix) &&
               setNumbers(tif, TIFFTAG_CALIBRATIONILLUMINANT1, {21}) &&  // D65
               setNumbers(tif, TIFFTAG_ASSHOTNEUTRAL, {neutral[0], neutral[1], neutral[2]}) &&
-              TIFFSetField(tif, TIFFTAG_ORIENTATION, options.orientation) &&
-              setText(tif, TIFFTAG_SOFTWARE, "make_dng");
+              TIFFSetField(tif, TIFFTAG_ORIENTATION, options.orientation) && setText(tif, TIFFTAG_SOFTWARE, "make_dng");
     if (ok && options.exif)
         ok = setText(tif, TIFFTAG_MAKE, options.make) && setText(tif, TIFFTAG_MODEL, options.model) &&
              setText(tif, TIFFTAG_DATETIME, options.date);
@@ -567,19 +556,15 @@ bool writeMosaicDirectory(TIFF* tif, const Options& options, const std::vector<u
     bool ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0) &&
               TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(options.width)) &&
               TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(options.height)) &&
-              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16) &&
-              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1) &&
+              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16) && TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1) &&
               TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
               TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_CFA) &&
               TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
               TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(options.height)) &&
               setNumbers(tif, TIFFTAG_CFAREPEATPATTERNDIM, {2, 2}) &&
-              setNumbers(tif, TIFFTAG_CFAPATTERN, {0, 1, 1, 2}) &&
-              setNumbers(tif, TIFFTAG_CFAPLANECOLOR, {0, 1, 2}) &&
-              setNumbers(tif, TIFFTAG_CFALAYOUT, {1}) &&
-              setNumbers(tif, TIFFTAG_BLACKLEVELREPEATDIM, {1, 1}) &&
-              setNumbers(tif, TIFFTAG_BLACKLEVEL, {blackLevel}) &&
-              setNumbers(tif, TIFFTAG_WHITELEVEL, {whiteLevel});
+              setNumbers(tif, TIFFTAG_CFAPATTERN, {0, 1, 1, 2}) && setNumbers(tif, TIFFTAG_CFAPLANECOLOR, {0, 1, 2}) &&
+              setNumbers(tif, TIFFTAG_CFALAYOUT, {1}) && setNumbers(tif, TIFFTAG_BLACKLEVELREPEATDIM, {1, 1}) &&
+              setNumbers(tif, TIFFTAG_BLACKLEVEL, {blackLevel}) && setNumbers(tif, TIFFTAG_WHITELEVEL, {whiteLevel});
     if (!ok)
         return false;
     // One strip: the mosaic goes out in one write, already in the file's byte order.
@@ -608,8 +593,7 @@ bool writePreviewDirectory(TIFF* tif, const RgbImage& image, const std::vector<u
     bool ok = TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE) &&
               TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(claims ? claims : image.width)) &&
               TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(claims ? claims : image.height)) &&
-              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
-              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3) &&
+              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) && TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3) &&
               TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
               TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(claims ? claims : image.height)) &&
               TIFFSetField(tif, TIFFTAG_COMPRESSION, isJpeg ? COMPRESSION_JPEG : COMPRESSION_NONE) &&
@@ -682,24 +666,22 @@ bool moveStrayStripPastTheEnd(const std::string& path)
 bool writeDng(const Options& options)
 {
     const bool swapped = options.orientation >= 5;
-    const Scene scene = makeScene(swapped ? options.height : options.width,
-                                  swapped ? options.width : options.height, options.seed);
+    const Scene scene =
+        makeScene(swapped ? options.height : options.width, swapped ? options.width : options.height, options.seed);
     const std::vector<uint16_t> mosaic = renderMosaic(options, scene);
     static_assert(std::endian::native == std::endian::little, "the mosaic is written as stored");
 
     RgbImage view;
     std::vector<uint8_t> jpeg;
     if (options.preview) {
-        const int longSide = options.previewLongSide
-                                 ? options.previewLongSide
-                                 : std::max(8, std::max(options.width, options.height) / 2);
+        const int longSide = options.previewLongSide ? options.previewLongSide
+                                                     : std::max(8, std::max(options.width, options.height) / 2);
         view = renderView(options, scene, longSide);
         jpeg = encodeJpeg(view);
         if (options.previewClaims)
             claimFrameSize(jpeg, options.previewClaims);
     } else if (options.thumbnail) {
-        view = renderView(options, scene,
-                          std::min(thumbnailLongSide, std::max(options.width, options.height)));
+        view = renderView(options, scene, std::min(thumbnailLongSide, std::max(options.width, options.height)));
     }
 
     TIFFSetWarningHandler(nullptr);
@@ -725,8 +707,7 @@ bool writeDng(const Options& options)
         uint64_t subIfd = 0;  // libtiff fills it in when the next directory is written
         ok = TIFFSetField(tif.get(), TIFFTAG_SUBIFD, 1, &subIfd) &&
              writePreviewDirectory(tif.get(), view, jpeg, options.previewClaims) && TIFFWriteDirectory(tif.get()) &&
-             writeMosaicDirectory(tif.get(), options, mosaic) &&
-             TIFFWriteDirectory(tif.get());
+             writeMosaicDirectory(tif.get(), options, mosaic) && TIFFWriteDirectory(tif.get());
     } else if (ok) {
         ok = writeMosaicDirectory(tif.get(), options, mosaic) && TIFFWriteDirectory(tif.get());
     }
@@ -758,8 +739,7 @@ int main(int argc, char** argv)
         return 1;
     if (options.verbose) {
         const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
-        std::printf("%s: %d x %d, %.3f s\n", options.path.c_str(), options.width, options.height,
-                    elapsed.count());
+        std::printf("%s: %d x %d, %.3f s\n", options.path.c_str(), options.width, options.height, elapsed.count());
     }
     return 0;
 }

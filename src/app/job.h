@@ -25,7 +25,7 @@ struct ConversionJob {
     int32_t saveFlags = 0;
     uint8_t automaticDepth = 0;
     uint8_t commandLineMode = 0;
-    std::string logMode;            // "", "DEBUG" or "T"
+    std::string logMode;  // "", "DEBUG" or "T"
     int32_t finalWidth = 0;
     int32_t finalHeight = 0;
     int32_t frameNumber = 0;

@@ -6,8 +6,14 @@ namespace quill {
 
 namespace {
 
-bool beginsWithQuote(const std::string& text) { return !text.empty() && text.front() == '"'; }
-bool endsWithQuote(const std::string& text) { return !text.empty() && text.back() == '"'; }
+bool beginsWithQuote(const std::string& text)
+{
+    return !text.empty() && text.front() == '"';
+}
+bool endsWithQuote(const std::string& text)
+{
+    return !text.empty() && text.back() == '"';
+}
 
 }  // namespace
 

@@ -62,8 +62,7 @@ struct Run {
     bool debug;
     StopOnInterrupt& interrupt;
 
-    void status(std::string_view group, std::string_view key, std::string_view s1 = {},
-                std::string_view s2 = {})
+    void status(std::string_view group, std::string_view key, std::string_view s1 = {}, std::string_view s2 = {})
     {
         if (!quiet)
             printLine(message(group, key, s1, s2));
@@ -83,8 +82,9 @@ struct Shard {
 
 std::optional<int32_t> wholeNumber(std::string_view text)
 {
-    if (text.empty() || text.size() > 6 ||
-        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), [](char c) {
+            return c >= '0' && c <= '9';
+        }))
         return std::nullopt;
     return static_cast<int32_t>(std::stol(std::string(text)));
 }
@@ -221,9 +221,9 @@ std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, co
             done = true;
         });
         while (showProgress && !done) {
-            showProgressLine(batch.progress(), total,
-                             std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now() - started));
+            showProgressLine(
+                batch.progress(), total,
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started));
             for (int tick = 0; tick < 10 && !done; ++tick)
                 std::this_thread::sleep_for(std::chrono::milliseconds(25));
         }

@@ -29,8 +29,8 @@ namespace {
 
 /// The path options -i, -o and -c: the short form takes the next argument,
 /// the long form the text after "=". False when the value is missing.
-bool takePathValue(const ArgumentList& arguments, size_t& index, const std::string& name,
-                   bool joinQuotes, std::string& value)
+bool takePathValue(const ArgumentList& arguments, size_t& index, const std::string& name, bool joinQuotes,
+                   std::string& value)
 {
     if (!name.starts_with("--"))
         ++index;

@@ -22,13 +22,13 @@ enum class CommandLineOutcome {
 struct CommandLineResult {
     CommandLineOutcome outcome = CommandLineOutcome::Finished;
     int exitCode = kExitSuccess;
-    std::string screenshotFolder;  // Screenshots only: the second argument's value
+    std::string screenshotFolder;        // Screenshots only: the second argument's value
     std::vector<std::string> openPaths;  // WindowMode only: files and folders to queue
 };
 
 /// What parsing the options produced besides the job and the settings.
 struct ParsedOptions {
-    std::string error;  // empty when every option parsed
+    std::string error;                  // empty when every option parsed
     std::vector<std::string> warnings;  // values read in part or capped, without "Warning: "
     bool quiet = false;
     bool pause = false;

@@ -78,8 +78,7 @@ void waitForKey()
     SingleKeyMode mode;
     char key = 0;
     // A blocking read: one key, the end of input or an error ends the wait.
-    while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {
-    }
+    while (::read(STDIN_FILENO, &key, 1) < 0 && errno == EINTR) {}
 }
 
 }  // namespace quill

@@ -57,7 +57,10 @@ void StopOnInterrupt::redirect(std::atomic<bool>& running)
         running.store(false);
 }
 
-bool StopOnInterrupt::interrupted() const { return interrupts != 0; }
+bool StopOnInterrupt::interrupted() const
+{
+    return interrupts != 0;
+}
 
 StopOnInterrupt::~StopOnInterrupt()
 {

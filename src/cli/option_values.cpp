@@ -65,13 +65,17 @@ bool isWholeInteger(std::string_view value)
         base = text[0] == '$' ? 16 : 2;
         text.remove_prefix(1);
     }
-    return !text.empty() && std::all_of(text.begin(), text.end(), [base](char c) { return isDigitOfBase(c, base); });
+    return !text.empty() && std::all_of(text.begin(), text.end(), [base](char c) {
+        return isDigitOfBase(c, base);
+    });
 }
 
 std::optional<int32_t> parseCount(std::string_view value)
 {
     std::string_view text = trimBlanksAndTabs(value);
-    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) {
+            return c >= '0' && c <= '9';
+        }))
         return std::nullopt;
     int64_t count = 0;
     for (char c : text)
@@ -115,14 +119,13 @@ float parseDecimal(std::string_view value)
     if (at >= value.size() || !(std::isdigit(static_cast<unsigned char>(value[at])) || value[at] == '.'))
         return 0.0f;
     double number = 0.0;
-    auto [end, error] = std::from_chars(value.data() + at, value.data() + value.size(), number,
-                                        std::chars_format::general);
+    auto [end, error] =
+        std::from_chars(value.data() + at, value.data() + value.size(), number, std::chars_format::general);
     if (error == std::errc::result_out_of_range) {
         // Too large gives infinity; too small, zero.
         std::string_view digits = value.substr(at);
         size_t exponent = digits.find_first_of("eE");
-        bool tiny = exponent != std::string_view::npos && exponent + 1 < digits.size() &&
-                    digits[exponent + 1] == '-';
+        bool tiny = exponent != std::string_view::npos && exponent + 1 < digits.size() && digits[exponent + 1] == '-';
         number = tiny ? 0.0 : std::numeric_limits<double>::infinity();
     } else if (error != std::errc()) {
         return 0.0f;

@@ -18,7 +18,11 @@ using S = Settings;
 
 OptionTarget targetOf(const SettingMember& member)
 {
-    return std::visit([](auto pointer) -> OptionTarget { return pointer; }, member);
+    return std::visit(
+        [](auto pointer) -> OptionTarget {
+            return pointer;
+        },
+        member);
 }
 
 std::vector<OptionRow> buildOptionTable()
@@ -69,7 +73,10 @@ std::string decimalText(float number)
 
 }  // namespace
 
-std::span<const OptionRow> optionTable() { return rows(); }
+std::span<const OptionRow> optionTable()
+{
+    return rows();
+}
 
 const OptionRow* findOption(std::string_view name)
 {
@@ -100,12 +107,8 @@ const OptionRow* findProfileKey(std::string_view key)
 void storeOptionValue(const OptionRow& row, std::string_view value, Settings& settings)
 {
     switch (row.kind) {
-    case ValueKind::Keyword:
-        storeNumber(row.target, keywordToNumber(row.vocabulary, value), settings);
-        break;
-    case ValueKind::Integer:
-        storeNumber(row.target, parseInteger(value), settings);
-        break;
+    case ValueKind::Keyword: storeNumber(row.target, keywordToNumber(row.vocabulary, value), settings); break;
+    case ValueKind::Integer: storeNumber(row.target, parseInteger(value), settings); break;
     case ValueKind::Count:
         // A profile is read leniently: what is not a count reads as an integer.
         storeNumber(row.target, parseCount(value).value_or(parseInteger(value)), settings);
@@ -118,11 +121,8 @@ void storeOptionValue(const OptionRow& row, std::string_view value, Settings& se
         if (auto member = std::get_if<std::string S::*>(&row.target))
             settings.*(*member) = std::string(value);
         break;
-    case ValueKind::Switch:
-        storeNumber(row.target, row.switchValue, settings);
-        break;
-    case ValueKind::Profile:
-        return;
+    case ValueKind::Switch: storeNumber(row.target, row.switchValue, settings); break;
+    case ValueKind::Profile: return;
     }
     if (row.sideEffect.member)
         settings.*(row.sideEffect.member) = row.sideEffect.value;
@@ -159,8 +159,7 @@ std::string unreadValueWarning(const OptionRow& row, std::string_view value)
         break;
     case ValueKind::Text:
     case ValueKind::Switch:
-    case ValueKind::Profile:
-        return {};
+    case ValueKind::Profile: return {};
     }
     return std::string(row.name) + "=" + std::string(value) + " " + problem + "; " + used + " is used";
 }
@@ -170,8 +169,8 @@ std::string invalidValueMessage(const OptionRow& row)
     return "Invalid " + asciiLower(row.name.substr(2)) + " value";
 }
 
-bool applyCommandLineOption(const ArgumentList& arguments, size_t& index, Settings& settings,
-                            std::string& error, std::vector<std::string>& warnings)
+bool applyCommandLineOption(const ArgumentList& arguments, size_t& index, Settings& settings, std::string& error,
+                            std::vector<std::string>& warnings)
 {
     const OptionRow* row = findOption(optionName(arguments, index));
     if (!row)

@@ -19,8 +19,8 @@
 namespace quill {
 
 /// The setting member a row writes; monostate for the profile row.
-using OptionTarget = std::variant<std::monostate, int32_t Settings::*, uint8_t Settings::*,
-                                   float Settings::*, std::string Settings::*>;
+using OptionTarget =
+    std::variant<std::monostate, int32_t Settings::*, uint8_t Settings::*, float Settings::*, std::string Settings::*>;
 
 struct OptionRow {
     std::string_view name;   // upper case, as matched: "--JPG-QUALITY"
@@ -29,7 +29,7 @@ struct OptionRow {
     ValueKind kind;
     OptionTarget target;
     Vocabulary vocabulary = Vocabulary::None;  // keyword rows only
-    int32_t switchValue = 0; // switch rows only
+    int32_t switchValue = 0;                   // switch rows only
     SideEffect sideEffect{};
 };
 
@@ -66,7 +66,7 @@ std::string invalidValueMessage(const OptionRow& row);
 /// that cannot be read, sets `error`; a value read only in part (here or in
 /// the profile) adds a warning. `index` is left on the last argument the
 /// value used.
-bool applyCommandLineOption(const ArgumentList& arguments, size_t& index, Settings& settings,
-                            std::string& error, std::vector<std::string>& warnings);
+bool applyCommandLineOption(const ArgumentList& arguments, size_t& index, Settings& settings, std::string& error,
+                            std::vector<std::string>& warnings);
 
 }  // namespace quill

@@ -21,8 +21,26 @@ using S = Settings;
 /// Places in the checks where the listing prints the settings the next check
 /// is about, in check order.
 enum class ListingPoint {
-    Input, Output, Conversion, InputSettings, OutputSettings, Rotation, Width, Height, ResizeRest,
-    Flips, Brightness, Contrast, Gamma, Invert, Greyscale, Threshold, Dither, Frame, Watermark, Naming,
+    Input,
+    Output,
+    Conversion,
+    InputSettings,
+    OutputSettings,
+    Rotation,
+    Width,
+    Height,
+    ResizeRest,
+    Flips,
+    Brightness,
+    Contrast,
+    Gamma,
+    Invert,
+    Greyscale,
+    Threshold,
+    Dither,
+    Frame,
+    Watermark,
+    Naming,
 };
 
 /// One line of the debug listing: a label and the setting after it, as a word
@@ -82,16 +100,15 @@ void listFrame(const Settings& settings, const LinePrinter& print)
     list({"Frame: ", &S::doFrame, Vocabulary::FrameKind}, settings, print);
     if (!is(settings.doFrame, FrameType::Solid))
         return;
-    static constexpr ListedSetting lines[] = {
-        {"Frame left: ", &S::solidLeft},
-        {"Frame right: ", &S::solidRight},
-        {"Frame top: ", &S::solidTop},
-        {"Frame bottom: ", &S::solidBottom},
-        {"Frame left color: ", &S::solidLeftColor},
-        {"Frame right color: ", &S::solidRightColor},
-        {"Frame top color: ", &S::solidTopColor},
-        {"Frame bottom color: ", &S::solidBottomColor},
-        {"Frame opacity: ", &S::solidOpacity}};
+    static constexpr ListedSetting lines[] = {{"Frame left: ", &S::solidLeft},
+                                              {"Frame right: ", &S::solidRight},
+                                              {"Frame top: ", &S::solidTop},
+                                              {"Frame bottom: ", &S::solidBottom},
+                                              {"Frame left color: ", &S::solidLeftColor},
+                                              {"Frame right color: ", &S::solidRightColor},
+                                              {"Frame top color: ", &S::solidTopColor},
+                                              {"Frame bottom color: ", &S::solidBottomColor},
+                                              {"Frame opacity: ", &S::solidOpacity}};
     list(lines, settings, print);
 }
 
@@ -99,34 +116,32 @@ void listWatermark(const Settings& settings, const LinePrinter& print)
 {
     list({"Watermark: ", &S::doWatermark, Vocabulary::WatermarkKind}, settings, print);
     if (is(settings.doWatermark, WatermarkType::Text)) {
-        static constexpr ListedSetting lines[] = {
-            {"Watermark text: ", &S::wmText},
-            {"Watermark font: ", &S::wmFont},
-            {"Watermark font size: ", &S::wmFontSize},
-            {"Watermark font leading: ", &S::wmFontLeading},
-            {"Watermark font color: ", &S::wmFontColor},
-            {"Watermark font style: ", &S::wmFontStyle},
-            {"Watermark font effect: ", &S::wmFontEffect},
-            {"Watermark text antialiasing: ", &S::wmTextAntialiasing},
-            {"Watermark text alignment: ", &S::wmTextAlignment},
-            {"Watermark text padding: ", &S::wmTextPadding},
-            {"Watermark text opacity: ", &S::wmTextOpacity},
-            {"Watermark background color: ", &S::wmBackColor},
-            {"Watermark background opacity: ", &S::wmBackOpacity},
-            {"Watermark boundary: ", &S::wmTextBoundary},
-            {"Watermark position: ", &S::wmTextPosition}};
+        static constexpr ListedSetting lines[] = {{"Watermark text: ", &S::wmText},
+                                                  {"Watermark font: ", &S::wmFont},
+                                                  {"Watermark font size: ", &S::wmFontSize},
+                                                  {"Watermark font leading: ", &S::wmFontLeading},
+                                                  {"Watermark font color: ", &S::wmFontColor},
+                                                  {"Watermark font style: ", &S::wmFontStyle},
+                                                  {"Watermark font effect: ", &S::wmFontEffect},
+                                                  {"Watermark text antialiasing: ", &S::wmTextAntialiasing},
+                                                  {"Watermark text alignment: ", &S::wmTextAlignment},
+                                                  {"Watermark text padding: ", &S::wmTextPadding},
+                                                  {"Watermark text opacity: ", &S::wmTextOpacity},
+                                                  {"Watermark background color: ", &S::wmBackColor},
+                                                  {"Watermark background opacity: ", &S::wmBackOpacity},
+                                                  {"Watermark boundary: ", &S::wmTextBoundary},
+                                                  {"Watermark position: ", &S::wmTextPosition}};
         list(lines, settings, print);
         print("Watermark offset (x/y): " + std::to_string(settings.wmTextXOffset) + "/" +
               std::to_string(settings.wmTextYOffset));
         list({"Watermark rotation: ", &S::wmTextRotation}, settings, print);
         list({"Watermark size/mode: ", &S::wmTextSize}, settings, print);
     } else if (is(settings.doWatermark, WatermarkType::Image)) {
-        static constexpr ListedSetting lines[] = {
-            {"Watermark image: ", &S::wmImage},
-            {"Watermark greyscale: ", &S::wmImageGreyscale},
-            {"Watermark opacity: ", &S::wmImageOpacity},
-            {"Watermark boundary: ", &S::wmImageBoundary},
-            {"Watermark position: ", &S::wmImagePosition}};
+        static constexpr ListedSetting lines[] = {{"Watermark image: ", &S::wmImage},
+                                                  {"Watermark greyscale: ", &S::wmImageGreyscale},
+                                                  {"Watermark opacity: ", &S::wmImageOpacity},
+                                                  {"Watermark boundary: ", &S::wmImageBoundary},
+                                                  {"Watermark position: ", &S::wmImagePosition}};
         list(lines, settings, print);
         print("Watermark offset (x/y): " + std::to_string(settings.wmImageXOffset) + "/" +
               std::to_string(settings.wmImageYOffset));
@@ -199,10 +214,9 @@ void listAt(ListingPoint point, const std::string& value, const Settings& settin
     case ListingPoint::InputSettings: listFormatSettings("Input", value, settings, print); break;
     case ListingPoint::OutputSettings: listFormatSettings("Output", value, settings, print); break;
     case ListingPoint::Rotation: {
-        static constexpr ListedSetting lines[] = {
-            {"Image Rotation Type: ", &S::imageRotationType},
-            {"Image Rotation: ", &S::imageRotation},
-            {"Image Rotation Back Color: ", &S::imageRotationBackColor}};
+        static constexpr ListedSetting lines[] = {{"Image Rotation Type: ", &S::imageRotationType},
+                                                  {"Image Rotation: ", &S::imageRotation},
+                                                  {"Image Rotation Back Color: ", &S::imageRotationBackColor}};
         list(lines, settings, print);
         break;
     }
@@ -215,10 +229,9 @@ void listAt(ListingPoint point, const std::string& value, const Settings& settin
               valueText(settings, &S::imageHeightUnit, Vocabulary::None));
         break;
     case ListingPoint::ResizeRest: {
-        static constexpr ListedSetting lines[] = {
-            {"Keep Aspect Ratio: ", &S::keepAspectRatio},
-            {"Image Resize Type: ", &S::imageResizeType},
-            {"Image Resize Algorithm: ", &S::imageResizeAlgorithm}};
+        static constexpr ListedSetting lines[] = {{"Keep Aspect Ratio: ", &S::keepAspectRatio},
+                                                  {"Image Resize Type: ", &S::imageResizeType},
+                                                  {"Image Resize Algorithm: ", &S::imageResizeAlgorithm}};
         list(lines, settings, print);
         break;
     }
@@ -232,9 +245,7 @@ void listAt(ListingPoint point, const std::string& value, const Settings& settin
     case ListingPoint::Invert: list({"Invert: ", &S::imageInvert}, settings, print); break;
     case ListingPoint::Greyscale: list({"Greyscale: ", &S::doImageGreyscale}, settings, print); break;
     case ListingPoint::Threshold: list({"Image Threshold: ", &S::imageThreshold}, settings, print); break;
-    case ListingPoint::Dither:
-        list({"Image Dithering Algorithm: ", &S::imageDitherAlgorithm}, settings, print);
-        break;
+    case ListingPoint::Dither: list({"Image Dithering Algorithm: ", &S::imageDitherAlgorithm}, settings, print); break;
     case ListingPoint::Frame: listFrame(settings, print); break;
     case ListingPoint::Watermark: listWatermark(settings, print); break;
     case ListingPoint::Naming: listNaming(settings, print); break;
@@ -251,8 +262,7 @@ std::string gammaText(float gamma)
         return gamma > 0 ? "+Infinity" : "-Infinity";
     // Independent of the process locale: always a point.
     std::array<char, 64> buffer{};
-    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), gamma,
-                                std::chars_format::fixed, 2);
+    auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), gamma, std::chars_format::fixed, 2);
     return std::string(buffer.data(), result.ptr);
 }
 
@@ -260,8 +270,8 @@ void listSettings(const Settings& settings, const ConversionJob& job, const Form
                   const Preparation& preparation, const LinePrinter& print)
 {
     const PreparedRun& run = preparation.resolved;
-    const ListingPoint last = preparation.failure ? lastPointListed(*preparation.failure, formats, run)
-                                                  : ListingPoint::Naming;
+    const ListingPoint last =
+        preparation.failure ? lastPointListed(*preparation.failure, formats, run) : ListingPoint::Naming;
     for (int at = 0; at <= static_cast<int>(last); ++at) {
         const auto point = static_cast<ListingPoint>(at);
         if (!isListed(point, settings))
@@ -270,7 +280,7 @@ void listSettings(const Settings& settings, const ConversionJob& job, const Form
         if (point == ListingPoint::Input)
             value = job.inputPath;
         else if (point == ListingPoint::Output)
-            value = !job.outputFolder.empty()   ? job.outputFolder
+            value = !job.outputFolder.empty() ? job.outputFolder
                     : run.inputFolder.empty() ? folderPart(run.inputPath)
                                               : run.inputFolder;
         else if (point == ListingPoint::Conversion || point == ListingPoint::OutputSettings)

@@ -32,8 +32,8 @@ size_t terminalColumns()
 
 }  // namespace
 
-std::string progressLine(int32_t done, int32_t total, const std::string& currentFile,
-                         std::chrono::milliseconds elapsed, size_t columns)
+std::string progressLine(int32_t done, int32_t total, const std::string& currentFile, std::chrono::milliseconds elapsed,
+                         size_t columns)
 {
     std::string counts = std::to_string(done) + "/" + std::to_string(total);
     std::string times = "  elapsed " + clockText(elapsed);

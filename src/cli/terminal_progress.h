@@ -15,8 +15,8 @@ namespace quill {
 /// The text of the progress line (without the carriage return), narrower
 /// than `columns` terminal columns when given, by shortening the file name;
 /// control characters in the name are shown escaped.
-std::string progressLine(int32_t done, int32_t total, const std::string& currentFile,
-                         std::chrono::milliseconds elapsed, size_t columns = 0);
+std::string progressLine(int32_t done, int32_t total, const std::string& currentFile, std::chrono::milliseconds elapsed,
+                         size_t columns = 0);
 
 /// True when standard output is a terminal, so the line may be shown.
 bool progressLineWanted();

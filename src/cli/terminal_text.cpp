@@ -16,7 +16,9 @@ constexpr char32_t kInvalid = 0xFFFFFFFF;
 // that do not form one (overlong forms and surrogates included).
 char32_t decodeAt(std::string_view text, size_t at, size_t& length)
 {
-    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const auto byte = [&](size_t i) {
+        return static_cast<unsigned char>(text[at + i]);
+    };
     const unsigned char first = byte(0);
     length = 1;
     if (first < 0x80)

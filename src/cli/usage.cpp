@@ -96,8 +96,7 @@ std::vector<std::string> usageLines(const std::string& programName, const Format
 
 std::vector<std::string> bannerLines()
 {
-    return {titleString(), replaceAll(std::string(kMakerNotice), "©", "(c)"),
-            std::string(kMakerWebAddress), " "};
+    return {titleString(), replaceAll(std::string(kMakerNotice), "©", "(c)"), std::string(kMakerWebAddress), " "};
 }
 
 }  // namespace quill

@@ -14,8 +14,8 @@
 namespace quill {
 
 struct InputExtension {
-    std::string extension;      // lower case, no dot
-    std::string formatKey;      // "raw", "jpg", ...
+    std::string extension;  // lower case, no dot
+    std::string formatKey;  // "raw", "jpg", ...
     std::string description;
 };
 
@@ -23,10 +23,10 @@ struct FormatTables {
     /// The 20 output formats something writes, in table order (rows of the
     /// one output format table, not copies of them).
     std::vector<const OutputFormatRow*> outputFormats;
-    std::vector<InputExtension> inputExtensions;    // the 79 entries, table order
+    std::vector<InputExtension> inputExtensions;  // the 79 entries, table order
     std::vector<std::string> inputFormatList{"raw"};
     std::vector<std::string> outputFormatList{"tiff"};
-    std::vector<std::string> acceptedExtensions;    // derived on every job reset
+    std::vector<std::string> acceptedExtensions;  // derived on every job reset
 };
 
 /// Fills the tables and lists; accepted extensions are rebuilt too.

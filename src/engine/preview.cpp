@@ -46,8 +46,14 @@ Bitmap halfSizeDecode(const MappedFile& input, int rawFlags)
     return image;
 }
 
-int widthOf(FIBITMAP* image) { return static_cast<int>(FreeImage_GetWidth(image)); }
-int heightOf(FIBITMAP* image) { return static_cast<int>(FreeImage_GetHeight(image)); }
+int widthOf(FIBITMAP* image)
+{
+    return static_cast<int>(FreeImage_GetWidth(image));
+}
+int heightOf(FIBITMAP* image)
+{
+    return static_cast<int>(FreeImage_GetHeight(image));
+}
 
 Bitmap thirtyTwoBits(FIBITMAP* image)
 {
@@ -74,8 +80,7 @@ DecodedInput& lastDecode()
 }
 
 // Everything the decode and its reduction depend on.
-std::string decodeKey(const std::string& path, const Settings& settings, const PreviewOptions& options,
-                      bool reducible)
+std::string decodeKey(const std::string& path, const Settings& settings, const PreviewOptions& options, bool reducible)
 {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0)
@@ -126,7 +131,8 @@ Bitmap fittedCopy(FIBITMAP* image, int outputWidth, int outputHeight, const Prev
     Bitmap display = thirtyTwoBits(image);
     if (!display || outputWidth <= 0 || outputHeight <= 0)
         return display;
-    const double fit = std::min({1.0, double(options.boxWidth) / outputWidth, double(options.boxHeight) / outputHeight});
+    const double fit =
+        std::min({1.0, double(options.boxWidth) / outputWidth, double(options.boxHeight) / outputHeight});
     const int width = std::max(1, static_cast<int>(std::lround(outputWidth * fit)));
     const int height = std::max(1, static_cast<int>(std::lround(outputHeight * fit)));
     if (width == widthOf(display.get()) && height == heightOf(display.get()))
@@ -170,7 +176,8 @@ Bitmap displayCopy(FIBITMAP* image, int boxWidth, int boxHeight)
     Bitmap display = thirtyTwoBits(image);
     if (!display || boxWidth <= 0 || boxHeight <= 0)
         return display;
-    const double fit = std::min({1.0, double(boxWidth) / widthOf(display.get()), double(boxHeight) / heightOf(display.get())});
+    const double fit =
+        std::min({1.0, double(boxWidth) / widthOf(display.get()), double(boxHeight) / heightOf(display.get())});
     if (fit >= 1.0)
         return display;
     const int width = std::max(1, static_cast<int>(std::lround(widthOf(display.get()) * fit)));
@@ -226,8 +233,8 @@ PreviewImage renderPreview(ConversionJob job, const Settings& settings, const Fo
         scaledFont = *font;
         scaledFont->pointSize = std::max(1, scaled(font->pointSize, decode.scale));
     }
-    RenderedImage rendered = renderLoadedImage(std::move(image), input, job, scaledSettings, formats,
-                                               scaledFont ? &*scaledFont : nullptr);
+    RenderedImage rendered =
+        renderLoadedImage(std::move(image), input, job, scaledSettings, formats, scaledFont ? &*scaledFont : nullptr);
     if (!rendered.image) {
         preview.error = rendered.error.empty() ? failureText(FailureReason::memoryShareExceeded) : rendered.error;
         return preview;

@@ -18,11 +18,11 @@
 namespace quill {
 
 struct PreviewOptions {
-    int boxWidth = 640;       // the picture is fitted into this many pixels
+    int boxWidth = 640;  // the picture is fitted into this many pixels
     int boxHeight = 480;
-    bool fullQuality = false; // always the decode the conversion makes
-    bool asLoaded = false;    // the decoded file with no step applied
-    bool actualPixels = false;// the centre of the output at 100 %, box-sized, from the full decode
+    bool fullQuality = false;   // always the decode the conversion makes
+    bool asLoaded = false;      // the decoded file with no step applied
+    bool actualPixels = false;  // the centre of the output at 100 %, box-sized, from the full decode
 };
 
 struct PreviewImage {
@@ -31,8 +31,8 @@ struct PreviewImage {
     int32_t outputWidth = 0;   // what the conversion will write
     int32_t outputHeight = 0;
     int32_t targetDepth = 0;
-    std::string outputName;    // the file name the template gives
-    std::string error;         // why there is no picture, in plain words
+    std::string outputName;  // the file name the template gives
+    std::string error;       // why there is no picture, in plain words
 };
 
 /// The decode a preview can stand on: the full one's scale of it (1 when the

@@ -31,7 +31,7 @@ struct FolderIdentity {
 // (device and inode) is entered once: by its own place when it lies in the
 // tree, otherwise by the first link in name order.
 struct FolderWalk {
-    std::set<FolderIdentity> inTree;   // reached from the start without links
+    std::set<FolderIdentity> inTree;  // reached from the start without links
     std::set<FolderIdentity> entered;
 };
 
@@ -92,14 +92,14 @@ bool isLink(const std::string& path)
     return ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
-int32_t scanInto(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
-                 const std::string& folder, FolderWalk& walk);
+int32_t scanInto(InputList& inputs, const ConversionJob& job, const FormatTables& formats, const std::string& folder,
+                 FolderWalk& walk);
 
 // One entry of a folder: a file is offered, a folder is scanned. Links are
 // followed; special files (pipes, devices, sockets) and broken links are not
 // image files and are passed over.
-int32_t takeEntry(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
-                  const std::string& path, FolderWalk& walk)
+int32_t takeEntry(InputList& inputs, const ConversionJob& job, const FormatTables& formats, const std::string& path,
+                  FolderWalk& walk)
 {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0)
@@ -117,8 +117,8 @@ int32_t takeEntry(InputList& inputs, const ConversionJob& job, const FormatTable
     return 0;
 }
 
-int32_t scanInto(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
-                 const std::string& folder, FolderWalk& walk)
+int32_t scanInto(InputList& inputs, const ConversionJob& job, const FormatTables& formats, const std::string& folder,
+                 FolderWalk& walk)
 {
     int32_t added = 0;
     for (const std::string& name : entryNames(folder))
@@ -139,16 +139,14 @@ FolderWalk walkFrom(const std::string& folder)
 
 }  // namespace
 
-int32_t scanFolder(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
-                   const std::string& folder)
+int32_t scanFolder(InputList& inputs, const ConversionJob& job, const FormatTables& formats, const std::string& folder)
 {
     const std::string base = withTrailingSlash(folder);
     FolderWalk walk = walkFrom(base);
     return scanInto(inputs, job, formats, base, walk);
 }
 
-void runImportWorker(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
-                     ProgressRecord& progress)
+void runImportWorker(InputList& inputs, const ConversionJob& job, const FormatTables& formats, ProgressRecord& progress)
 {
     const std::string folder = withTrailingSlash(job.inputFolder);
     FolderWalk walk = walkFrom(folder);

@@ -19,8 +19,7 @@ struct ProgressRecord;
 /// addInput; returns how many were added. A folder that cannot be listed adds
 /// nothing. Each real folder (device and inode) is entered once, by the first
 /// path that leads to it, so link loops end and linked folders queue once.
-int32_t scanFolder(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
-                   const std::string& folder);
+int32_t scanFolder(InputList& inputs, const ConversionJob& job, const FormatTables& formats, const std::string& folder);
 
 /// Thread entry: scans the job's input folder one top-level entry at a time.
 /// The file index counts top-level entries; a cleared running flag stops the

@@ -35,8 +35,7 @@ std::string relativeSubfolderOf(const std::string& path, const std::string& inpu
     return folder.substr(base.size());
 }
 
-bool addInput(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
-              const std::string& path)
+bool addInput(InputList& inputs, const ConversionJob& job, const FormatTables& formats, const std::string& path)
 {
     if (path.empty() || isEmptyFile(path))
         return false;

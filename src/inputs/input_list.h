@@ -21,8 +21,8 @@ struct FormatTables;
 using InputEntry = QueuedFile;
 
 struct InputList {
-    Queue entries;                                   // insertion order
-    std::unordered_map<std::string, size_t> index;   // path -> position in entries
+    Queue entries;                                  // insertion order
+    std::unordered_map<std::string, size_t> index;  // path -> position in entries
     /// Told of every entry addInput adds, on the adding thread: a worker
     /// filling a list of its own hands its finds to the window this way.
     std::function<void(const InputEntry&)> onAdded;
@@ -40,8 +40,7 @@ struct InputList {
 /// extension is not an accepted input extension, and a path already queued;
 /// a path that does not exist is not refused. The entry's relative subfolder is
 /// its folder below the job's input folder. True when the path was added.
-bool addInput(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
-              const std::string& path);
+bool addInput(InputList& inputs, const ConversionJob& job, const FormatTables& formats, const std::string& path);
 
 /// The part of `path`'s folder below `inputFolder`, ending with "/"; empty when
 /// the file does not lie below that folder or either text is empty.

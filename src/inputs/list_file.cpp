@@ -50,7 +50,11 @@ class LineReader {
 public:
     explicit LineReader(int descriptor) : descriptor_(descriptor) {}
 
-    enum class Result { line, tooLong, end };
+    enum class Result {
+        line,
+        tooLong,
+        end
+    };
 
     Result next(std::string& line)
     {
@@ -175,8 +179,7 @@ bool runListWriter(const std::vector<std::string>& paths, const std::string& pat
     return true;
 }
 
-void runListReader(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
-                   ProgressRecord& progress)
+void runListReader(InputList& inputs, const ConversionJob& job, const FormatTables& formats, ProgressRecord& progress)
 {
     int32_t added = 0;
     int32_t used = 0;

@@ -23,8 +23,7 @@ inline constexpr size_t maxListLineBytes = 64 * 1024;
 /// nothing that exists, scans folders, offers files to addInput. The file
 /// index counts the lines used; the number added is added to the converted
 /// count at the end. A cleared running flag stops it before the next line.
-void runListReader(InputList& inputs, const ConversionJob& job, const FormatTables& formats,
-                   ProgressRecord& progress);
+void runListReader(InputList& inputs, const ConversionJob& job, const FormatTables& formats, ProgressRecord& progress);
 
 /// Number of line-feed bytes in the file, for the import progress bar. Only
 /// a regular file is counted: reading a pipe would consume the list.

@@ -66,8 +66,7 @@ std::string updateFileAddress()
 std::string updateRequest(const UpdateAddress& address, std::string_view agent)
 {
     return "GET " + address.path + " HTTP/1.0\r\n" + "Host: " + address.host + "\r\n" + "Accept: */*\r\n" +
-           "User-Agent: " + std::string(agent.empty() ? kClassicAgent : agent) + "\r\n" +
-           "Connection: close\r\n\r\n";
+           "User-Agent: " + std::string(agent.empty() ? kClassicAgent : agent) + "\r\n" + "Connection: close\r\n\r\n";
 }
 
 std::string updateBodyStart(std::string_view response)
@@ -149,7 +148,9 @@ struct UpdateFetch::State {
 UpdateFetch::UpdateFetch() : state_(std::make_unique<State>())
 {
     state_->timer.setSingleShot(true);
-    QObject::connect(&state_->timer, &QTimer::timeout, [state = state_.get()] { state->finish(); });
+    QObject::connect(&state_->timer, &QTimer::timeout, [state = state_.get()] {
+        state->finish();
+    });
 }
 
 UpdateFetch::~UpdateFetch()

@@ -31,8 +31,7 @@ public:
     {
         if (!wasPending_) {
             timespec noWait{0, 0};
-            while (sigtimedwait(&pipeSignal_, nullptr, &noWait) == -1 && errno == EINTR) {
-            }
+            while (sigtimedwait(&pipeSignal_, nullptr, &noWait) == -1 && errno == EINTR) {}
         }
         pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
     }

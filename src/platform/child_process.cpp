@@ -18,8 +18,8 @@ namespace {
 /// In the child between fork and exec: only async-signal-safe calls. The
 /// death signal is armed before the program starts, and a parent that died
 /// before it was armed is noticed by the changed parent.
-[[noreturn]] void execChild(const char* executable, char* const argv[], char* const envp[], int readFd,
-                            int writeFd, pid_t parent)
+[[noreturn]] void execChild(const char* executable, char* const argv[], char* const envp[], int readFd, int writeFd,
+                            pid_t parent)
 {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent)
@@ -45,7 +45,10 @@ namespace {
     ::_exit(127);
 }
 
-std::string nameOf(const std::string& variable) { return variable.substr(0, variable.find('=') + 1); }
+std::string nameOf(const std::string& variable)
+{
+    return variable.substr(0, variable.find('=') + 1);
+}
 
 }  // namespace
 
@@ -55,7 +58,8 @@ std::vector<std::string> environmentWith(const std::vector<std::string>& replace
     for (char** variable = environ; *variable; ++variable) {
         bool replaced = false;
         for (const auto& replacement : replacements)
-            replaced = replaced || std::strncmp(*variable, nameOf(replacement).c_str(), nameOf(replacement).size()) == 0;
+            replaced =
+                replaced || std::strncmp(*variable, nameOf(replacement).c_str(), nameOf(replacement).size()) == 0;
         if (!replaced)
             variables.emplace_back(*variable);
     }
@@ -98,8 +102,7 @@ bool stopChildProcess(ChildProcess& process, bool kill)
         if (kill)
             ::kill(process.pid, SIGKILL);
         int status = 0;
-        while (::waitpid(process.pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(process.pid, &status, 0) < 0 && errno == EINTR) {}
         healthy = kill || (WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     process.fromChild.reset();

@@ -33,8 +33,8 @@ private:
     const unsigned char* data_ = nullptr;
     size_t size_ = 0;
     bool open_ = false;
-    bool mapped_ = false;               // data_ is a mapping, else it points into copy_
-    std::vector<unsigned char> copy_;   // only when the file system cannot map
+    bool mapped_ = false;              // data_ is a mapping, else it points into copy_
+    std::vector<unsigned char> copy_;  // only when the file system cannot map
 };
 
 }  // namespace quill

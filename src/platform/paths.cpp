@@ -126,7 +126,7 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes)
 int32_t localSecondsNow()
 {
     std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     ::localtime_r(&now, &local);
     return static_cast<int32_t>(static_cast<int64_t>(now) + local.tm_gmtoff);
 }

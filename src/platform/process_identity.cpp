@@ -37,8 +37,8 @@ std::optional<uint64_t> processStartTime(pid_t pid)
     if (at == std::string::npos)
         return std::nullopt;
     unsigned long long start = 0;
-    if (std::sscanf(stat.c_str() + at + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %llu",
-                    &start) != 1)
+    if (std::sscanf(stat.c_str() + at + 1,
+                    " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %llu", &start) != 1)
         return std::nullopt;
     return start;
 }

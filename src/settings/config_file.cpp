@@ -27,8 +27,7 @@ std::span<const SettingField> groupAt(std::span<const SettingField> fields, size
     return fields.subspan(begin, end - begin);
 }
 
-void readField(const PreferenceReader& file, const SettingField& field, Settings& settings,
-               const Settings& fallback)
+void readField(const PreferenceReader& file, const SettingField& field, Settings& settings, const Settings& fallback)
 {
     std::visit(
         [&](auto member) {
@@ -71,8 +70,7 @@ void writeField(PreferenceWriter& file, const SettingField& field, const Setting
 /// The defaults a file's missing keys take: the window's, except that a file
 /// without CFG counts as the oldest layout and a window without a saved
 /// position opens at 100, 100.
-Settings loadFallback(const std::vector<std::string>& inputFormats,
-                      const std::vector<std::string>& outputFormats)
+Settings loadFallback(const std::vector<std::string>& inputFormats, const std::vector<std::string>& outputFormats)
 {
     Settings fallback;
     applyDefaults(fallback, false, kAssumedDesktop, inputFormats, outputFormats);
@@ -84,8 +82,7 @@ Settings loadFallback(const std::vector<std::string>& inputFormats,
 
 void upgradeOlderLayout(Settings& settings, PreferenceReader& file)
 {
-    if (settings.cfg < kMaskWithoutExtension &&
-        settings.filenameMask.find("%ext%") == std::string::npos)
+    if (settings.cfg < kMaskWithoutExtension && settings.filenameMask.find("%ext%") == std::string::npos)
         settings.filenameMask += ".%ext%";
     if (settings.cfg < kRawLoadAsRenumbered && settings.rawLoadAs != 0)
         settings.rawLoadAs = static_cast<int32_t>(static_cast<uint32_t>(settings.rawLoadAs) + 2u);
@@ -99,8 +96,7 @@ void upgradeOlderLayout(Settings& settings, PreferenceReader& file)
     }
 }
 
-const std::vector<std::string>* formatListOf(std::string_view group,
-                                             const std::vector<std::string>& inputFormats,
+const std::vector<std::string>* formatListOf(std::string_view group, const std::vector<std::string>& inputFormats,
                                              const std::vector<std::string>& outputFormats)
 {
     if (group == "Input")
@@ -122,8 +118,7 @@ bool loadSettings(Settings& settings, const std::string& path)
     return loadSettings(settings, path, productInputFormats(), productOutputFormats());
 }
 
-bool loadSettings(Settings& settings, const std::string& path,
-                  const std::vector<std::string>& inputFormats,
+bool loadSettings(Settings& settings, const std::string& path, const std::vector<std::string>& inputFormats,
                   const std::vector<std::string>& outputFormats, DesktopSize primaryDesktop)
 {
     settings.configPath = path;
@@ -152,8 +147,7 @@ bool saveSettings(const Settings& settings, const std::string& path)
     return saveSettings(settings, path, productInputFormats(), productOutputFormats());
 }
 
-bool saveSettings(const Settings& settings, const std::string& path,
-                  const std::vector<std::string>& inputFormats,
+bool saveSettings(const Settings& settings, const std::string& path, const std::vector<std::string>& inputFormats,
                   const std::vector<std::string>& outputFormats)
 {
     PreferenceWriter file;

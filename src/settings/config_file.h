@@ -23,17 +23,14 @@ std::string configFilePath();
 /// 100); a file that cannot be read gives the window defaults for this desktop.
 /// Returns whether the file was read.
 bool loadSettings(Settings& settings, const std::string& path);
-bool loadSettings(Settings& settings, const std::string& path,
-                  const std::vector<std::string>& inputFormats,
-                  const std::vector<std::string>& outputFormats,
-                  DesktopSize primaryDesktop = kAssumedDesktop);
+bool loadSettings(Settings& settings, const std::string& path, const std::vector<std::string>& inputFormats,
+                  const std::vector<std::string>& outputFormats, DesktopSize primaryDesktop = kAssumedDesktop);
 
 /// Writes the settings to `path` through a temporary file renamed over it, so
 /// a failure (unwritable folder, full disk) keeps the earlier file whole.
 /// Returns whether the file was written; callers show no message either way.
 bool saveSettings(const Settings& settings, const std::string& path);
-bool saveSettings(const Settings& settings, const std::string& path,
-                  const std::vector<std::string>& inputFormats,
+bool saveSettings(const Settings& settings, const std::string& path, const std::vector<std::string>& inputFormats,
                   const std::vector<std::string>& outputFormats);
 
 }  // namespace quill

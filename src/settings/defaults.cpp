@@ -28,7 +28,7 @@ void assignNumber(Settings& settings, const SettingField& field, int32_t number)
 void assignText(Settings& settings, const SettingField& field, const std::string& text)
 {
     if (auto member = std::get_if<std::string Settings::*>(&field.member))
-        settings.**member = text;
+        settings.** member = text;
 }
 
 std::string firstEntry(const std::vector<std::string>& list)
@@ -64,40 +64,32 @@ int32_t centredWindowY(int32_t desktopHeight)
 
 void applyDefaults(Settings& settings, bool commandLine, DesktopSize primaryDesktop)
 {
-    applyDefaults(settings, commandLine, primaryDesktop, productInputFormats(),
-                  productOutputFormats());
+    applyDefaults(settings, commandLine, primaryDesktop, productInputFormats(), productOutputFormats());
 }
 
 void applyDefaults(Settings& settings, bool commandLine, DesktopSize primaryDesktop,
-                   const std::vector<std::string>& inputFormats,
-                   const std::vector<std::string>& outputFormats)
+                   const std::vector<std::string>& inputFormats, const std::vector<std::string>& outputFormats)
 {
     const Settings initial{};
     const int32_t now = localSecondsNow();
     for (const SettingField& field : settingFields()) {
         switch (field.defaultRule) {
         case DefaultRule::Initialiser:
-            std::visit([&](auto member) { settings.*member = initial.*member; }, field.member);
+            std::visit(
+                [&](auto member) {
+                    settings.*member = initial.*member;
+                },
+                field.member);
             break;
-        case DefaultRule::CurrentTime:
-            assignNumber(settings, field, now);
-            break;
-        case DefaultRule::CentredX:
-            assignNumber(settings, field, centredWindowX(primaryDesktop.width));
-            break;
-        case DefaultRule::CentredY:
-            assignNumber(settings, field, centredWindowY(primaryDesktop.height));
-            break;
+        case DefaultRule::CurrentTime: assignNumber(settings, field, now); break;
+        case DefaultRule::CentredX: assignNumber(settings, field, centredWindowX(primaryDesktop.width)); break;
+        case DefaultRule::CentredY: assignNumber(settings, field, centredWindowY(primaryDesktop.height)); break;
         case DefaultRule::AspectRatio:
             // A command line resizes to exactly the sizes it is given unless asked to keep proportions.
             assignNumber(settings, field, commandLine ? 0 : 1);
             break;
-        case DefaultRule::FirstInputFormat:
-            assignText(settings, field, firstEntry(inputFormats));
-            break;
-        case DefaultRule::FirstOutputFormat:
-            assignText(settings, field, firstEntry(outputFormats));
-            break;
+        case DefaultRule::FirstInputFormat: assignText(settings, field, firstEntry(inputFormats)); break;
+        case DefaultRule::FirstOutputFormat: assignText(settings, field, firstEntry(outputFormats)); break;
         }
     }
 }

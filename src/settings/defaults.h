@@ -28,14 +28,12 @@ const std::vector<std::string>& productOutputFormats();
 /// Sets every field of the field table to its default and leaves the
 /// configuration path alone. `Update Date` and `Custom Timestamp` become the
 /// local date and time now; the main window is centred on the desktop.
-void applyDefaults(Settings& settings, bool commandLine,
-                   DesktopSize primaryDesktop = kAssumedDesktop);
+void applyDefaults(Settings& settings, bool commandLine, DesktopSize primaryDesktop = kAssumedDesktop);
 
 /// As above, with the input and output format lists whose first entries are
 /// the default formats.
 void applyDefaults(Settings& settings, bool commandLine, DesktopSize primaryDesktop,
-                   const std::vector<std::string>& inputFormats,
-                   const std::vector<std::string>& outputFormats);
+                   const std::vector<std::string>& inputFormats, const std::vector<std::string>& outputFormats);
 
 /// Left edge that centres the default-sized main window on a desktop that is
 /// wider than it, else 100; likewise the top edge.

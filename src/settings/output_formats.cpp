@@ -8,9 +8,9 @@ namespace quill {
 
 int32_t tiffFlags(const Settings& settings)
 {
-    static constexpr int32_t compression[] = {TIFF_NONE,    TIFF_CCITTFAX3, TIFF_CCITTFAX4,
-                                              TIFF_PACKBITS, TIFF_DEFLATE,  TIFF_ADOBE_DEFLATE,
-                                              TIFF_LZW,     TIFF_JPEG,      TIFF_LOGLUV};
+    static constexpr int32_t compression[] = {TIFF_NONE,     TIFF_CCITTFAX3, TIFF_CCITTFAX4,
+                                              TIFF_PACKBITS, TIFF_DEFLATE,   TIFF_ADOBE_DEFLATE,
+                                              TIFF_LZW,      TIFF_JPEG,      TIFF_LOGLUV};
     int32_t flags = 0;
     if (settings.tiffCompression >= 0 && settings.tiffCompression < 9)
         flags = compression[settings.tiffCompression];

@@ -84,9 +84,8 @@ double outOfRangeValue(std::string_view number)
 {
     size_t exponent = number.find_first_of("eE");
     if (exponent != std::string_view::npos)
-        return (exponent + 1 < number.size() && number[exponent + 1] == '-')
-                   ? 0.0
-                   : std::numeric_limits<double>::infinity();
+        return (exponent + 1 < number.size() && number[exponent + 1] == '-') ? 0.0
+                                                                             : std::numeric_limits<double>::infinity();
     for (char c : number) {
         if (c == '.')
             break;
@@ -144,8 +143,7 @@ float floatFromText(std::string_view text)
     if (text.empty() || !((text.front() >= '0' && text.front() <= '9') || text.front() == '.'))
         return 0.0f;
     double value = 0.0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                        std::chars_format::general);
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
     if (error == std::errc::invalid_argument)
         value = 0.0;
     else if (error == std::errc::result_out_of_range)
@@ -166,8 +164,7 @@ std::string textFromFloat(float value)
     if (std::isinf(value))
         return value > 0 ? "+Infinity" : "-Infinity";
     char buffer[64];
-    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::fixed, 6);
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
     if (error != std::errc())
         return "0.000000";
     return std::string(buffer, end);
@@ -311,8 +308,7 @@ std::vector<PreferenceEntry> PreferenceReader::keysOfGroup() const
         return entries;
     for (size_t i = groupBegin_; i < nodes_.size() && nodes_[i].kind != NodeKind::Group; ++i)
         if (nodes_[i].kind == NodeKind::Key)
-            entries.push_back({std::string(nameOf(nodes_[i])),
-                               std::string(trimBlanks(valueOf(nodes_[i])))});
+            entries.push_back({std::string(nameOf(nodes_[i])), std::string(trimBlanks(valueOf(nodes_[i])))});
     return entries;
 }
 

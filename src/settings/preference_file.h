@@ -70,7 +70,11 @@ public:
     std::vector<PreferenceEntry> keysOfGroup() const;
 
 private:
-    enum class NodeKind : uint8_t { Group, Comment, Key };
+    enum class NodeKind : uint8_t {
+        Group,
+        Comment,
+        Key
+    };
     // Offsets into text_, so a large file costs a few words per line.
     struct Node {
         uint32_t nameBegin = 0;
@@ -112,7 +116,11 @@ public:
     [[nodiscard]] bool save(const std::string& path) const;
 
 private:
-    enum class NodeKind : uint8_t { Group, Comment, Key };
+    enum class NodeKind : uint8_t {
+        Group,
+        Comment,
+        Key
+    };
     struct Node {
         NodeKind kind;
         std::string name;

@@ -22,7 +22,7 @@ struct Settings {
     int32_t windowY = 100;
     int32_t windowWidth = 510;
     int32_t windowHeight = 330;
-    uint8_t previewOpen = 0;        // the preview window was open at exit
+    uint8_t previewOpen = 0;  // the preview window was open at exit
     int32_t previewX = 620;
     int32_t previewY = 100;
     int32_t previewWidth = 480;
@@ -175,7 +175,7 @@ struct Settings {
 
     // Not stored in the file.
     std::string configPath;
-    std::string shard;  // "K/N": this run converts the K-th of every N queued files
+    std::string shard;   // "K/N": this run converts the K-th of every N queued files
     uint8_t dryRun = 0;  // 1: name every file, write nothing
 };
 

@@ -60,8 +60,7 @@ constexpr Row windowField(std::string_view key, SettingMember member, DefaultRul
     return {{"Window", key, member, {}, rule, true}};
 }
 
-constexpr Row formatField(std::string_view format, std::string_view group, std::string_view key,
-                          SettingMember member)
+constexpr Row formatField(std::string_view format, std::string_view group, std::string_view key, SettingMember member)
 {
     return {{group, key, member, format, R::Initialiser, false}};
 }

@@ -16,23 +16,28 @@
 
 namespace quill {
 
-using SettingMember = std::variant<int32_t Settings::*, uint8_t Settings::*, float Settings::*,
-                                   std::string Settings::*>;
+using SettingMember =
+    std::variant<int32_t Settings::*, uint8_t Settings::*, float Settings::*, std::string Settings::*>;
 
 /// The order of the alternatives of SettingMember.
-enum class FieldType : uint8_t { Int32, Byte, Float, Text };
+enum class FieldType : uint8_t {
+    Int32,
+    Byte,
+    Float,
+    Text
+};
 
 /// Where a field's default comes from. Constant defaults are the record's
 /// in-class initialisers; the rest depend on the moment, the desktop, the front
 /// end or the format lists.
 enum class DefaultRule : uint8_t {
     Initialiser,
-    CurrentTime,       // local date and time now, in seconds
-    CentredX,          // main window centred on the primary desktop
+    CurrentTime,  // local date and time now, in seconds
+    CentredX,     // main window centred on the primary desktop
     CentredY,
-    AspectRatio,       // 1 in the window, 0 on the command line
-    FirstInputFormat,  // first entry of the input format list
-    FirstOutputFormat, // first entry of the output format list
+    AspectRatio,        // 1 in the window, 0 on the command line
+    FirstInputFormat,   // first entry of the input format list
+    FirstOutputFormat,  // first entry of the output format list
 };
 
 /// How an option reads its value.

@@ -15,9 +15,9 @@ namespace quill {
 inline constexpr std::string_view kNoStringError = "%NO_STRING_ERROR%";
 
 struct LanguageGroup {
-    std::string name;           // upper case
-    int first = 0;              // first entry index (entries are numbered from 1)
-    int last = -1;              // last entry index, inclusive
+    std::string name;                         // upper case
+    int first = 0;                            // first entry index (entries are numbered from 1)
+    int last = -1;                            // last entry index, inclusive
     std::array<int, 256> firstByCharacter{};  // first entry whose key starts with that byte
 };
 

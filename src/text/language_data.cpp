@@ -64,12 +64,12 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"Empty input files", "No input file(s) found. Please, add valid file(s) and try again!"},
     {"Empty input folder", "The input folder's field is empty. Please, check the existed input folder and try again!"},
     {"Invalid input folder", "The following input folder is invalid or doesn't exist:\n"
-        "%s1%\n\n"
-        "Please, correct the input path and try again!"},
+                             "%s1%\n\n"
+                             "Please, correct the input path and try again!"},
     {"Empty output folder", "The output folder's field is empty. Please, select existed output folder and try again!"},
     {"Invalid output folder", "The following output folder is invalid or doesn't exist:\n"
-        "%s1%\n\n"
-        "Please, correct the output path and try again!"},
+                              "%s1%\n\n"
+                              "Please, correct the output path and try again!"},
     {"Invalid width", "Invalid resize width value!"},
     {"Invalid height", "Invalid resize height value!"},
     {"Invalid conversion type", "Invalid conversion type!"},
@@ -100,7 +100,7 @@ constexpr auto kData = std::to_array<LanguageItem>({
     {"Clean recent files", "Clean Recent Files"},
     {"Ask clean recent files", "Do you want to clean the recent files list?"},
     {"Ask continue to find", "No matches of %s1% found!\n\n"
-        "Do you want to search from the start of the list?"},
+                             "Do you want to search from the start of the list?"},
     {"Ask break import", "Do you want to break the import?"},
     {"Ask break export", "Do you want to break the export?"},
     {"Ask break conversion", "Do you want to break the conversion?"},
@@ -408,6 +408,9 @@ constexpr auto kData = std::to_array<LanguageItem>({
 
 }  // namespace
 
-std::span<const LanguageItem> builtInLanguageData() { return kData; }
+std::span<const LanguageItem> builtInLanguageData()
+{
+    return kData;
+}
 
 }  // namespace quill

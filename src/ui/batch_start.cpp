@@ -77,9 +77,9 @@ void startBatch(MainWindow& window, const BatchStartOptions& options)
             window.setStatus("Msg", "Conversion is not complete");
         const auto [group, key] = warningKey(failure.check);
         MainWindowBusy busy(window);
-        QMessageBox::warning(&window, records.text("Msg", "Warning"),
-                             QString::fromStdString(formatText(lookupText(records.language, group, key),
-                                                               failure.argument)));
+        QMessageBox::warning(
+            &window, records.text("Msg", "Warning"),
+            QString::fromStdString(formatText(lookupText(records.language, group, key), failure.argument)));
         return;
     }
     const PreparedRun& prepared = *preparation.run;
@@ -99,19 +99,24 @@ void startBatch(MainWindow& window, const BatchStartOptions& options)
         if (!result.converted && !result.skipped)
             (*failures)[result.inputPath] = result.reason;
     };
-    observer.finished = [ended](const RunTotals&) { ended->store(true); };
+    observer.finished = [ended](const RunTotals&) {
+        ended->store(true);
+    };
     RunOptions runOptions;
     runOptions.executable = options.executable;
-    BatchRun run(records.settings, job, prepared, records.formats, std::move(queue), std::move(observer),
-                 runOptions);
+    BatchRun run(records.settings, job, prepared, records.formats, std::move(queue), std::move(observer), runOptions);
     RunControl control;
     control.progress = &run.progress();
     if (!run.start()) {
         window.setStatus("Msg", "Conversion is not complete");
         return;
     }
-    control.ended = [ended] { return ended->load(); };
-    control.stop = [&run] { run.stop(); };
+    control.ended = [ended] {
+        return ended->load();
+    };
+    control.stop = [&run] {
+        run.stop();
+    };
     control.converted = [&run] {
         run.join();
         return run.totals().converted;

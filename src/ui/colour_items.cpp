@@ -22,15 +22,12 @@ constexpr uint32_t rgb(uint32_t red, uint32_t green, uint32_t blue)
 }
 
 constexpr std::array<NamedColour, 19> kNamedColours{{
-    {"Black", rgb(0x00, 0x00, 0x00)},   {"Silver", rgb(0xC0, 0xC0, 0xC0)},
-    {"Gray", rgb(0x80, 0x80, 0x80)},    {"White", rgb(0xFF, 0xFF, 0xFF)},
-    {"Maroon", rgb(0x80, 0x00, 0x00)},  {"Red", rgb(0xFF, 0x00, 0x00)},
-    {"Purple", rgb(0x80, 0x00, 0x80)},  {"Fuchsia", rgb(0xFF, 0x00, 0xFF)},
-    {"Green", rgb(0x00, 0x80, 0x00)},   {"Lime", rgb(0x00, 0xFF, 0x00)},
-    {"Olive", rgb(0x80, 0x80, 0x00)},   {"Yellow", rgb(0xFF, 0xFF, 0x00)},
-    {"Navy", rgb(0x00, 0x00, 0x80)},    {"Blue", rgb(0x00, 0x00, 0xFF)},
-    {"Teal", rgb(0x00, 0x80, 0x80)},    {"Aqua", rgb(0x00, 0xFF, 0xFF)},
-    {"Orange", rgb(0xFF, 0x80, 0x00)},  {"Brown", rgb(0x80, 0x40, 0x00)},
+    {"Black", rgb(0x00, 0x00, 0x00)},  {"Silver", rgb(0xC0, 0xC0, 0xC0)},  {"Gray", rgb(0x80, 0x80, 0x80)},
+    {"White", rgb(0xFF, 0xFF, 0xFF)},  {"Maroon", rgb(0x80, 0x00, 0x00)},  {"Red", rgb(0xFF, 0x00, 0x00)},
+    {"Purple", rgb(0x80, 0x00, 0x80)}, {"Fuchsia", rgb(0xFF, 0x00, 0xFF)}, {"Green", rgb(0x00, 0x80, 0x00)},
+    {"Lime", rgb(0x00, 0xFF, 0x00)},   {"Olive", rgb(0x80, 0x80, 0x00)},   {"Yellow", rgb(0xFF, 0xFF, 0x00)},
+    {"Navy", rgb(0x00, 0x00, 0x80)},   {"Blue", rgb(0x00, 0x00, 0xFF)},    {"Teal", rgb(0x00, 0x80, 0x80)},
+    {"Aqua", rgb(0x00, 0xFF, 0xFF)},   {"Orange", rgb(0xFF, 0x80, 0x00)},  {"Brown", rgb(0x80, 0x40, 0x00)},
     {"Violet", rgb(0x80, 0x00, 0xFF)},
 }};
 
@@ -46,8 +43,7 @@ uint32_t colourValueFromHex(std::string_view text)
 std::string hexFromColourValue(uint32_t value)
 {
     char digits[8];
-    std::snprintf(digits, sizeof digits, "%02X%02X%02X", value & 0xFF, (value >> 8) & 0xFF,
-                  (value >> 16) & 0xFF);
+    std::snprintf(digits, sizeof digits, "%02X%02X%02X", value & 0xFF, (value >> 8) & 0xFF, (value >> 16) & 0xFF);
     return digits;
 }
 
@@ -65,8 +61,7 @@ QColor qColourFromValue(uint32_t value)
 uint32_t colourValueFromQColour(const QColor& colour)
 {
     const QColor c = colour.toRgb();
-    return rgb(static_cast<uint32_t>(c.red()), static_cast<uint32_t>(c.green()),
-               static_cast<uint32_t>(c.blue()));
+    return rgb(static_cast<uint32_t>(c.red()), static_cast<uint32_t>(c.green()), static_cast<uint32_t>(c.blue()));
 }
 
 QPixmap colourSwatch(uint32_t value, int width, int height)

@@ -7,9 +7,9 @@ namespace quill {
 enum class Command {
     New = 0,
     Exit = 3,
-    AddInputFiles = 4,     // the input chooser
-    ChooseInputFiles = 5,  // its files button
-    ChooseInputFolder = 6, // its folder button
+    AddInputFiles = 4,      // the input chooser
+    ChooseInputFiles = 5,   // its files button
+    ChooseInputFolder = 6,  // its folder button
     SelectOutputFolder = 7,
     OutputFormatOptions = 8,
     ImportList = 9,
@@ -25,7 +25,7 @@ enum class Command {
     VisitHomepage = 22,
     CheckForUpdates = 23,
     About = 24,
-    Preview = 25,          // the live preview window
+    Preview = 25,  // the live preview window
 };
 
 }  // namespace quill

@@ -74,9 +74,9 @@ bool loadImage(QSvgRenderer& renderer, const QString& resource, bool dark = fals
 const std::vector<std::string_view>& imageNames()
 {
     static const std::vector<std::string_view> names{
-        "Convert", "InFiles", "InFolder", "New", "Add", "OutFolder", "OutFormat", "FavFolder",
-        "ImportFiles", "ExportFiles", "Exit", "Copy", "Delete", "SelectAll", "Error",
-        "Preferences", "CustomConverter", "Help", "Email", "Web", "Updates", "About", "Preview"};
+        "Convert",         "InFiles",     "InFolder", "New",  "Add",     "OutFolder", "OutFormat", "FavFolder",
+        "ImportFiles",     "ExportFiles", "Exit",     "Copy", "Delete",  "SelectAll", "Error",     "Preferences",
+        "CustomConverter", "Help",        "Email",    "Web",  "Updates", "About",     "Preview"};
     return names;
 }
 
@@ -121,9 +121,8 @@ QIcon builtInIcon(std::string_view name)
 QPixmap aboutBanner()
 {
     QSvgRenderer renderer;
-    return loadImage(renderer, QStringLiteral(":/images/handdrawn/banner.svg"))
-               ? render(renderer, QSize(360, 40))
-               : QPixmap();
+    return loadImage(renderer, QStringLiteral(":/images/handdrawn/banner.svg")) ? render(renderer, QSize(360, 40))
+                                                                                : QPixmap();
 }
 
 }  // namespace quill

@@ -39,9 +39,11 @@ void showInputChooser(MainWindow& window)
     dialog->setWindowTitle(records.text("Menu", "Select Input Files"));
     dialog->setFixedSize(270, 160);
     dialog->setWindowModality(Qt::WindowModal);
-    QPushButton* files = bigButton(dialog, buttonIcon(records.images, "InFiles"), records.text("Menu", "Select Input File"), 30);
+    QPushButton* files =
+        bigButton(dialog, buttonIcon(records.images, "InFiles"), records.text("Menu", "Select Input File"), 30);
     files->setObjectName("filesButton");
-    QPushButton* folder = bigButton(dialog, buttonIcon(records.images, "InFolder"), records.text("Menu", "Select Input Folder"), 160);
+    QPushButton* folder =
+        bigButton(dialog, buttonIcon(records.images, "InFolder"), records.text("Menu", "Select Input Folder"), 160);
     folder->setObjectName("folderButton");
     // The chooser hides first so the file dialog stands alone over the main
     // window; the command runs once the button's click has returned.
@@ -53,8 +55,12 @@ void showInputChooser(MainWindow& window)
             window.activateWindow();
         });
     };
-    QObject::connect(files, &QPushButton::clicked, dialog, [choose] { choose(Command::ChooseInputFiles); });
-    QObject::connect(folder, &QPushButton::clicked, dialog, [choose] { choose(Command::ChooseInputFolder); });
+    QObject::connect(files, &QPushButton::clicked, dialog, [choose] {
+        choose(Command::ChooseInputFiles);
+    });
+    QObject::connect(folder, &QPushButton::clicked, dialog, [choose] {
+        choose(Command::ChooseInputFolder);
+    });
     // Centred on the main window.
     dialog->move(window.geometry().center() - QPoint(135, 80));
     keepMainWindowBusyWhileShown(window, dialog);

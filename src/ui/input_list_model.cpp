@@ -22,8 +22,7 @@ QVariant InputListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rows_)
         return {};
     const std::string reason = failureAt(index.row());
-    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole ||
-        (role == Qt::ToolTipRole && reason.empty()))
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole || (role == Qt::ToolTipRole && reason.empty()))
         return QString::fromStdString(pathAt(index.row()));
     if (reason.empty())
         return {};
@@ -72,7 +71,10 @@ void InputListModel::removeRowsAt(std::vector<int> rows)
 {
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    rows.erase(std::remove_if(rows.begin(), rows.end(), [&](int r) { return r < 0 || r >= rows_; }),
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [&](int r) {
+                                  return r < 0 || r >= rows_;
+                              }),
                rows.end());
     if (rows.empty())
         return;

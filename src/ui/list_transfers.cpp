@@ -155,7 +155,8 @@ void startExport(MainWindow& window, const std::string& path)
     transfer.work = [rows = std::move(rows), path](ProgressRecord& progress) {
         return runListWriter(rows, path, progress);
     };
-    transfer.failure = QString::fromStdString(formatText(lookupText(records.language, "Msg", "Unable to save file"), path));
+    transfer.failure =
+        QString::fromStdString(formatText(lookupText(records.language, "Msg", "Unable to save file"), path));
     (new TransferWindow(window, std::move(transfer)))->start();
 }
 
@@ -188,8 +189,9 @@ TransferWindow* importFolder(MainWindow& window, int32_t convertedBefore)
 
 void importListFile(MainWindow& window)
 {
-    openListDialog(window, "Import Input Files", QFileDialog::AcceptOpen,
-                   [&window](const std::string& path) { startListImport(window, path); });
+    openListDialog(window, "Import Input Files", QFileDialog::AcceptOpen, [&window](const std::string& path) {
+        startListImport(window, path);
+    });
 }
 
 void exportListFile(MainWindow& window)

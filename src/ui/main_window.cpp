@@ -167,11 +167,12 @@ private:
 
 }  // namespace
 
-MainWindow::MainWindow(WindowRecords& records, WindowHooks hooks)
-    : records_(records), hooks_(std::move(hooks))
+MainWindow::MainWindow(WindowRecords& records, WindowHooks hooks) : records_(records), hooks_(std::move(hooks))
 {
     if (!hooks_.openUrl)
-        hooks_.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+        hooks_.openUrl = [](const QUrl& url) {
+            QDesktopServices::openUrl(url);
+        };
     if (!hooks_.importList)
         hooks_.importList = importListFile;
     if (!hooks_.exportList)
@@ -263,7 +264,9 @@ void MainWindow::buildActions()
         // window's own event loop. Mouse and keyboard see no difference.
         connect(action, &QAction::triggered, this, [this, command] {
             if (opensWindow(command))
-                QTimer::singleShot(0, this, [this, command] { runCommand(command); });
+                QTimer::singleShot(0, this, [this, command] {
+                    runCommand(command);
+                });
             else
                 runCommand(command);
         });
@@ -298,12 +301,11 @@ void MainWindow::buildMenus()
         return menu;
     };
     using enum Command;
-    addMenu("File", {int(New), -1, int(AddInputFiles), int(SelectOutputFolder), -1, int(ImportList),
-                     int(ExportList), -1, int(Exit)});
+    addMenu("File", {int(New), -1, int(AddInputFiles), int(SelectOutputFolder), -1, int(ImportList), int(ExportList),
+                     -1, int(Exit)});
     addMenu("Edit", {int(Copy), int(Delete), -1, int(SelectAll)});
     addMenu("Converter", {int(Convert), -1, int(CustomConverter), -1, int(Preferences), -1, int(Preview)});
-    addMenu("Help", {int(Help), -1, int(SendFeedback), int(VisitHomepage), int(CheckForUpdates), -1,
-                     int(About)});
+    addMenu("Help", {int(Help), -1, int(SendFeedback), int(VisitHomepage), int(CheckForUpdates), -1, int(About)});
     listMenu_ = new QMenu(this);
     listMenu_->addAction(actions_[Copy]);
     listMenu_->addAction(actions_[Delete]);
@@ -321,9 +323,8 @@ void MainWindow::buildToolBar()
     const int size = iconSizeFor(records_.settings.uiSize);
     toolBar_->setIconSize(QSize(size, size));
     using enum Command;
-    for (int item : {int(New), int(AddInputFiles), int(SelectOutputFolder), -1, int(Preferences), -1,
-                     int(Convert), -1, int(Help), int(SendFeedback), int(VisitHomepage),
-                     int(CheckForUpdates)}) {
+    for (int item : {int(New), int(AddInputFiles), int(SelectOutputFolder), -1, int(Preferences), -1, int(Convert), -1,
+                     int(Help), int(SendFeedback), int(VisitHomepage), int(CheckForUpdates)}) {
         if (item < 0)
             toolBar_->addSeparator();
         else
@@ -336,7 +337,9 @@ void MainWindow::buildToolBar()
 
 void MainWindow::buildControls()
 {
-    container_ = new Container([this] { layoutControls(); });
+    container_ = new Container([this] {
+        layoutControls();
+    });
     setCentralWidget(container_);
 
     list_ = new QTreeView(container_);
@@ -355,8 +358,11 @@ void MainWindow::buildControls()
     for (Command command : {Command::Copy, Command::Delete, Command::SelectAll})
         list_->addAction(actions_[command]);
     // A double click anywhere in the list, on a row or below the last one.
-    new EventHook(list_->viewport(), QEvent::MouseButtonDblClick,
-                  [this] { QTimer::singleShot(0, this, [this] { runCommand(Command::AddInputFiles); }); });
+    new EventHook(list_->viewport(), QEvent::MouseButtonDblClick, [this] {
+        QTimer::singleShot(0, this, [this] {
+            runCommand(Command::AddInputFiles);
+        });
+    });
     connect(list_, &QTreeView::customContextMenuRequested, this, [this](const QPoint& point) {
         if (list_->selectionModel()->hasSelection())
             listMenu_->popup(list_->viewport()->mapToGlobal(point));
@@ -368,8 +374,9 @@ void MainWindow::buildControls()
     folderBox_->setInsertPolicy(QComboBox::NoInsert);
     folderBox_->setAccessibleName(withoutColon(folderLabel_->text()));
     folderLabel_->setBuddy(folderBox_);
-    connect(folderBox_, &QComboBox::currentTextChanged, this,
-            [this](const QString& text) { records_.job.outputFolder = text.toStdString(); });
+    connect(folderBox_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        records_.job.outputFolder = text.toStdString();
+    });
     folderButton_ = new QToolButton(container_);
     folderButton_->setAutoRaise(true);
     folderButton_->setDefaultAction(actions_[Command::SelectOutputFolder]);
@@ -468,7 +475,9 @@ void MainWindow::applyPreferences()
         loadTheme(records_.images, records_.settings, change == 1 ? kAllSets : kToolbarSet);
         reapplyImages();
         change = 0;
-        QTimer::singleShot(0, this, [this] { layoutControls(); });
+        QTimer::singleShot(0, this, [this] {
+            layoutControls();
+        });
     }
     const auto& formats = records_.formats.outputFormatList;
     for (int item = 0; item < formatBox_->count(); ++item) {
@@ -617,7 +626,9 @@ void MainWindow::copySelection()
     if (!list_->hasFocus())
         return;
     QModelIndexList rows = list_->selectionModel()->selectedRows();
-    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) {
+        return a.row() < b.row();
+    });
     QStringList paths;
     for (const QModelIndex& row : rows)
         paths << QString::fromStdString(model_->pathAt(row.row()));
@@ -834,7 +845,9 @@ void MainWindow::dropEvent(QDropEvent* event)
         return;
     // The dropped folders are imported first, then the dropped files added,
     // each in the order they were dropped.
-    std::stable_partition(paths.begin(), paths.end(), [](const std::string& path) { return isDirectory(path); });
+    std::stable_partition(paths.begin(), paths.end(), [](const std::string& path) {
+        return isDirectory(path);
+    });
     event->setDropAction(Qt::CopyAction);
     event->accept();
     addPaths(paths);

@@ -39,11 +39,11 @@ struct WindowHooks {
     std::function<void(MainWindow&)> preferences;      // the preferences dialog
     std::function<void(MainWindow&)> customConverter;  // "Find a File Converter"
     std::function<void(MainWindow&)> about;
-    std::function<void(MainWindow&)> checkForUpdates;  // on demand
+    std::function<void(MainWindow&)> checkForUpdates;       // on demand
     std::function<void(MainWindow&)> automaticUpdateCheck;  // once, after the window is shown
-    std::function<void(MainWindow&)> importList;       // list files; the window's own by default
+    std::function<void(MainWindow&)> importList;            // list files; the window's own by default
     std::function<void(MainWindow&)> exportList;
-    std::function<void(MainWindow&)> preview;          // shows or hides the preview window
+    std::function<void(MainWindow&)> preview;  // shows or hides the preview window
     /// Starts a conversion of the list (validation, progress window).
     std::function<void(MainWindow&)> convert;
     /// Documents, web and "mailto:" addresses; the desktop's handler by default.

@@ -23,8 +23,9 @@ std::string inputFileFilter(const FormatTables& tables, LanguageTable& language)
 
         const InputExtension* entry = findInputExtension(tables, extension);
         std::string description = entry ? entry->description : std::string();
-        auto group = std::find_if(groups.begin(), groups.end(),
-                                  [&](const Group& g) { return g.description == description; });
+        auto group = std::find_if(groups.begin(), groups.end(), [&](const Group& g) {
+            return g.description == description;
+        });
         if (group == groups.end())
             groups.push_back({description, pattern});
         else

@@ -46,8 +46,9 @@ int ClampedSpin::valueFromText(const QString& text) const
 GammaSpin::GammaSpin(QWidget* parent) : QSpinBox(parent)
 {
     setRange(1, 999);
-    connect(this, &QAbstractSpinBox::editingFinished, this,
-            [this] { lineEdit()->setText(textFromValue(value())); });
+    connect(this, &QAbstractSpinBox::editingFinished, this, [this] {
+        lineEdit()->setText(textFromValue(value()));
+    });
 }
 
 QValidator::State GammaSpin::validate(QString& text, int&) const

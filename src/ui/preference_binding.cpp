@@ -24,7 +24,11 @@ namespace {
 
 bool hasSetting(SettingMember member)
 {
-    return std::visit([](auto pointer) { return pointer != nullptr; }, member);
+    return std::visit(
+        [](auto pointer) {
+            return pointer != nullptr;
+        },
+        member);
 }
 
 void selectCode(QComboBox* list, int code)
@@ -236,9 +240,7 @@ void storeRow(const PreferenceRow& row, WindowRecords& records)
         break;
     case RowKind::SliderSpin: setSettingNumber(settings, spec.member, row.spin->value()); break;
     case RowKind::Gamma: settings.imageGamma = static_cast<float>(row.spin->value()) / 100.0f; break;
-    case RowKind::Colour:
-        *settingText(settings, spec.member) = normalisedHex(row.field->text().toStdString());
-        break;
+    case RowKind::Colour: *settingText(settings, spec.member) = normalisedHex(row.field->text().toStdString()); break;
     case RowKind::Text: *settingText(settings, spec.member) = cleanedText(row.field->text()); break;
     case RowKind::Date: {
         const qint64 seconds = row.date->dateTime().toSecsSinceEpoch();
@@ -247,7 +249,8 @@ void storeRow(const PreferenceRow& row, WindowRecords& records)
     }
     case RowKind::Depth:
         if (row.list->currentIndex() >= 0)
-            setSettingNumber(settings, spec.member, row.list->currentIndex() == 0 ? 0 : row.list->currentText().toInt());
+            setSettingNumber(settings, spec.member,
+                             row.list->currentIndex() == 0 ? 0 : row.list->currentText().toInt());
         break;
     case RowKind::FontList: *settingText(settings, spec.member) = row.list->currentText().toStdString(); break;
     case RowKind::ColourHistory:

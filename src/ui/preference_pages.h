@@ -81,7 +81,7 @@ enum class RowId : uint8_t {
 inline constexpr SettingMember kNoSetting = static_cast<int32_t Settings::*>(nullptr);
 
 struct RowSpec {
-    RowId id = RowId::None;  // the handle of a row the rules refer to
+    RowId id = RowId::None;    // the handle of a row the rules refer to
     std::string_view label{};  // language key, group "Preferences"
     RowKind kind = RowKind::List;
     std::vector<std::string_view> items{};  // list items or unit items (language keys)
@@ -91,19 +91,19 @@ struct RowSpec {
     SettingMember second = kNoSetting;
     int min = 0;
     int max = 0;
-    int offset = 0;                // slider position = value + offset
-    std::vector<int> values{};     // values carried by list items (font style, effect, alignment)
-    std::string_view format{};     // Depth: the output format key
-    bool chooser = false;          // Text: followed by a "..." file chooser button
+    int offset = 0;             // slider position = value + offset
+    std::vector<int> values{};  // values carried by list items (font style, effect, alignment)
+    std::string_view format{};  // Depth: the output format key
+    bool chooser = false;       // Text: followed by a "..." file chooser button
     /// Language keys (group "Preferences") of tooltips saying what an item
     /// means, one per item; the list's own tooltip follows its current item.
     std::vector<std::string_view> itemTips{};
-    std::string_view tip{};        // the row's tooltip (language key)
+    std::string_view tip{};  // the row's tooltip (language key)
 };
 
 struct SubPageSpec {
     std::string_view key{};  // format key, or the selector item's position ("1", "2")
-    int scrollHeight = 0;  // inner height when the sub-page is a scroll area
+    int scrollHeight = 0;    // inner height when the sub-page is a scroll area
     std::vector<RowSpec> rows{};
 };
 

@@ -21,8 +21,8 @@ namespace {
 
 constexpr int kLabelX = 10;
 constexpr int kControlX = 170;
-constexpr int kSecondX = 340;    // unit list, spin
-constexpr int kChooserX = 389;   // "..." button
+constexpr int kSecondX = 340;   // unit list, spin
+constexpr int kChooserX = 389;  // "..." button
 constexpr int kColourTextX = 220;
 // Linux fonts need taller fields than the 20-21 pixels the rows were drawn
 // for; a control grows up to this height, centred on its row.
@@ -184,7 +184,9 @@ void addTips(const PreferenceRow& row, WindowRecords& records)
         row.list->setItemData(item, records.text("Preferences", spec.itemTips[static_cast<size_t>(item)]),
                               Qt::ToolTipRole);
     QComboBox* list = row.list;
-    auto follow = [list] { setTip(list, list->currentData(Qt::ToolTipRole).toString()); };
+    auto follow = [list] {
+        setTip(list, list->currentData(Qt::ToolTipRole).toString());
+    };
     QObject::connect(list, &QComboBox::currentIndexChanged, list, follow);
     follow();
 }

@@ -29,13 +29,13 @@ struct WindowRecords;
 struct PreferenceRow {
     const RowSpec* spec = nullptr;
     QLabel* label = nullptr;
-    QComboBox* list = nullptr;       // every list kind
+    QComboBox* list = nullptr;  // every list kind
     QCheckBox* check = nullptr;
-    QLineEdit* field = nullptr;      // number, text, colour value
+    QLineEdit* field = nullptr;  // number, text, colour value
     QComboBox* unit = nullptr;
     QSlider* slider = nullptr;
     QSpinBox* spin = nullptr;
-    QToolButton* button = nullptr;   // colour swatch or "..."
+    QToolButton* button = nullptr;  // colour swatch or "..."
     QDateTimeEdit* date = nullptr;
 
     std::vector<QWidget*> widgets() const;

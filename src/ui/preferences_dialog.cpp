@@ -168,9 +168,15 @@ void PreferencesDialog::buildButtons()
     okButton_->setDefault(true);
     cancelButton_ = new QPushButton(records.text("Dialog", "Cancel"), this);
     cancelButton_->setGeometry(510, 315, 80, 25);
-    connect(defaultsButton_, &QPushButton::clicked, this, [this] { resetToDefaults(); });
-    connect(okButton_, &QPushButton::clicked, this, [this] { accept(); });
-    connect(cancelButton_, &QPushButton::clicked, this, [this] { reject(); });
+    connect(defaultsButton_, &QPushButton::clicked, this, [this] {
+        resetToDefaults();
+    });
+    connect(okButton_, &QPushButton::clicked, this, [this] {
+        accept();
+    });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] {
+        reject();
+    });
 }
 
 void PreferencesDialog::widenLabelColumn()
@@ -210,7 +216,9 @@ void PreferencesDialog::fitButtons(int extra)
     // 80 pixels hold the captions at the font the dialog was drawn for; a
     // larger font widens a button to its caption, OK and Cancel staying
     // right-aligned.
-    auto widthOf = [](QPushButton* button) { return std::max(80, button->sizeHint().width()); };
+    auto widthOf = [](QPushButton* button) {
+        return std::max(80, button->sizeHint().width());
+    };
     defaultsButton_->resize(widthOf(defaultsButton_), defaultsButton_->height());
     int right = 590 + extra;
     for (QPushButton* button : {cancelButton_, okButton_}) {
@@ -301,8 +309,8 @@ void PreferencesDialog::buildPage(const PageSpec& spec)
     // One sub-page per output format of the table, starting with its depths.
     for (const OutputFormatRow* format : main_.records().formats.outputFormats) {
         const std::string key(format->key);
-        std::vector<RowSpec> specs{{.label = "Bits Per Pixel", .kind = RowKind::Depth,
-                                    .member = format->depth, .format = format->key}};
+        std::vector<RowSpec> specs{
+            {.label = "Bits Per Pixel", .kind = RowKind::Depth, .member = format->depth, .format = format->key}};
         const std::vector<RowSpec>& extra = outputFormatRows(key);
         specs.insert(specs.end(), extra.begin(), extra.end());
         QWidget* subArea = buildArea(area, 0, kSubPagePlace);
@@ -334,16 +342,24 @@ void PreferencesDialog::connectRules()
     });
     for (const PreferenceRow& row : rows_) {
         if (row.list != nullptr)
-            connect(row.list, &QComboBox::currentIndexChanged, this, [this] { applyRules(); });
+            connect(row.list, &QComboBox::currentIndexChanged, this, [this] {
+                applyRules();
+            });
         if (row.check != nullptr)
-            connect(row.check, &QCheckBox::toggled, this, [this] { applyRules(); });
+            connect(row.check, &QCheckBox::toggled, this, [this] {
+                applyRules();
+            });
         const RowKind kind = row.spec->kind;
         const PreferenceRow* target = &row;
         // A chooser opens once the click has returned, so a press through an
         // assistive tool returns at once instead of waiting inside the
         // chooser's own event loop.
         auto opens = [this, target](void (PreferencesDialog::*choose)(const PreferenceRow&)) {
-            return [this, target, choose] { QTimer::singleShot(0, this, [this, target, choose] { (this->*choose)(*target); }); };
+            return [this, target, choose] {
+                QTimer::singleShot(0, this, [this, target, choose] {
+                    (this->*choose)(*target);
+                });
+            };
         };
         if (kind == RowKind::Colour)
             connect(row.button, &QToolButton::clicked, this, opens(&PreferencesDialog::chooseColour));
@@ -373,7 +389,7 @@ void PreferencesDialog::applyRules()
     auto formatKey = [this](RowId id, const std::vector<std::string>& formats) {
         const int index = row(id)->list->currentData().isValid() ? row(id)->list->currentData().toInt() : -1;
         return index >= 0 && static_cast<size_t>(index) < formats.size() ? formats[static_cast<size_t>(index)]
-                                                                          : std::string();
+                                                                         : std::string();
     };
     const std::map<std::string, std::string> shown{
         {"Input", formatKey(RowId::InputFormat, records.formats.inputFormatList)},
@@ -446,8 +462,9 @@ void PreferencesDialog::chooseHistoryColour(const PreferenceRow& target)
     // The history takes a new colour at once, whatever becomes of the dialog.
     std::string& history = *settingText(records.settings, target.spec->second);
     const std::vector<std::string> entries = historyEntries(history);
-    const bool known = std::any_of(entries.begin(), entries.end(),
-                                   [value](const std::string& entry) { return colourValueFromHex(entry) == value; });
+    const bool known = std::any_of(entries.begin(), entries.end(), [value](const std::string& entry) {
+        return colourValueFromHex(entry) == value;
+    });
     if (!known) {
         addColourItem(target, value, records);
         history += (history.empty() ? "" : ",") + hexFromColourValue(value);
@@ -489,8 +506,7 @@ void PreferencesDialog::chooseImage(const PreferenceRow& target)
 {
     WindowRecords& records = main_.records();
     const QString file = choosers_.openFile(this, records.text("Dialog", "Select Watermark Image"),
-                                            target.field->text().trimmed(),
-                                            nameFilters(watermarkImageFilter(records)));
+                                            target.field->text().trimmed(), nameFilters(watermarkImageFilter(records)));
     if (!file.isEmpty())
         target.field->setText(file);
 }
@@ -522,7 +538,8 @@ void PreferencesDialog::accept()
 void PreferencesDialog::resetToDefaults()
 {
     WindowRecords& records = main_.records();
-    if (!choosers_.askYesNo(this, records.text("Msg", "Reset to Defaults"), records.text("Msg", "Ask reset to defaults")))
+    if (!choosers_.askYesNo(this, records.text("Msg", "Reset to Defaults"),
+                            records.text("Msg", "Ask reset to defaults")))
         return;
     Settings& settings = records.settings;
     // Compared with what the window shows now, not with the dialog's unsaved

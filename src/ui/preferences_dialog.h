@@ -36,8 +36,7 @@ struct PreferenceChoosers {
     std::function<std::optional<QColor>(QWidget* parent, const QColor& initial)> colour;
     std::function<std::optional<QFont>(QWidget* parent, const QFont& initial)> font;
     /// The chosen file, or empty.
-    std::function<QString(QWidget* parent, const QString& title, const QString& start,
-                          const QStringList& filters)>
+    std::function<QString(QWidget* parent, const QString& title, const QString& start, const QStringList& filters)>
         openFile;
     /// True for "Yes".
     std::function<bool(QWidget* parent, const QString& title, const QString& text)> askYesNo;
@@ -102,7 +101,7 @@ private:
     std::array<const PreferenceRow*, static_cast<size_t>(RowId::Count)> rowsByHandle_{};
     std::map<std::string, const PreferenceRow*> rowsByPath_;
     std::map<std::string, QWidget*> subPages_;  // "Page/key"
-    std::vector<QWidget*> areas_;  // the pages' and sub-pages' row areas
+    std::vector<QWidget*> areas_;               // the pages' and sub-pages' row areas
     QFrame* header_ = nullptr;
 };
 

@@ -32,7 +32,10 @@ namespace {
 // typed); the preview follows once they pause.
 constexpr int kDraftPauseMs = 150;
 
-QString fromUtf8(const std::string& text) { return QString::fromStdString(text); }
+QString fromUtf8(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
 // The run's fields for the chosen output format, as a conversion sets them.
 void setOutputFields(ConversionJob& job, const Settings& settings, const FormatTables& formats, const std::string& key)
@@ -78,21 +81,36 @@ PreviewWindow::PreviewWindow(MainWindow& main, std::string executable)
     layout->addLayout(toggles);
 
     pause_.setSingleShot(true);
-    connect(&pause_, &QTimer::timeout, this, [this] { render(); });
+    connect(&pause_, &QTimer::timeout, this, [this] {
+        render();
+    });
     for (QCheckBox* toggle : {fullQuality_, before_, actualPixels_})
-        connect(toggle, &QCheckBox::toggled, this, [this] { scheduleRender(); });
+        connect(toggle, &QCheckBox::toggled, this, [this] {
+            scheduleRender();
+        });
     QTreeView* list = main.listView();
-    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { scheduleRender(); });
-    connect(list->model(), &QAbstractItemModel::rowsRemoved, this, [this] { scheduleRender(); });
-    connect(list->model(), &QAbstractItemModel::modelReset, this, [this] { scheduleRender(); });
-    connect(main.outputFormatBox(), &QComboBox::currentIndexChanged, this, [this] { scheduleRender(); });
+    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        scheduleRender();
+    });
+    connect(list->model(), &QAbstractItemModel::rowsRemoved, this, [this] {
+        scheduleRender();
+    });
+    connect(list->model(), &QAbstractItemModel::modelReset, this, [this] {
+        scheduleRender();
+    });
+    connect(main.outputFormatBox(), &QComboBox::currentIndexChanged, this, [this] {
+        scheduleRender();
+    });
 
     const Settings& settings = records.settings;
     setGeometry(settings.previewX, settings.previewY, settings.previewWidth, settings.previewHeight);
     showMessage(records.text("Preview", "No File"));
 }
 
-PreviewWindow::~PreviewWindow() { endRender(true); }
+PreviewWindow::~PreviewWindow()
+{
+    endRender(true);
+}
 
 void PreviewWindow::showDraft(const Settings* draft)
 {
@@ -103,7 +121,10 @@ void PreviewWindow::showDraft(const Settings* draft)
     scheduleRender(kDraftPauseMs);
 }
 
-void PreviewWindow::scheduleRender(int delayMs) { pause_.start(delayMs); }
+void PreviewWindow::scheduleRender(int delayMs)
+{
+    pause_.start(delayMs);
+}
 
 const Settings& PreviewWindow::effectiveSettings() const
 {
@@ -237,8 +258,8 @@ void PreviewWindow::render()
     const Message run = runMessage(settings, job, font ? &*font : nullptr);
     if (!processReady(run) || !sendMessage(process_.toChild.get(), previewRequestMessage(request))) {
         endRender(true);
-        showMessage(fromUtf8(formatText(lookupText(records.language, "Preview", "Failed"),
-                                        "no render process could start")));
+        showMessage(
+            fromUtf8(formatText(lookupText(records.language, "Preview", "Failed"), "no render process could start")));
         return;
     }
     renderingInput_ = entry.path;
@@ -250,7 +271,10 @@ void PreviewWindow::render()
     reader_ = std::thread([this, fd, generation] {
         std::optional<Message> message = receiveMessage(fd);
         QMetaObject::invokeMethod(
-            this, [this, generation, message = std::move(message)] { receive(generation, message); },
+            this,
+            [this, generation, message = std::move(message)] {
+                receive(generation, message);
+            },
             Qt::QueuedConnection);
     });
     info_->setText(records.text("Preview", "Rendering"));
@@ -285,8 +309,8 @@ void PreviewWindow::present(const PreviewReply& reply, const std::string& input)
         showMessage(fromUtf8(formatText(lookupText(records.language, "Preview", "Failed"), reply.error)));
         return;
     }
-    shownImage_ = QImage(reinterpret_cast<const uchar*>(reply.pixels.data()), reply.displayWidth,
-                         reply.displayHeight, reply.displayWidth * 4, QImage::Format_ARGB32)
+    shownImage_ = QImage(reinterpret_cast<const uchar*>(reply.pixels.data()), reply.displayWidth, reply.displayHeight,
+                         reply.displayWidth * 4, QImage::Format_ARGB32)
                       .copy();
     QPixmap pixmap = QPixmap::fromImage(shownImage_);
     pixmap.setDevicePixelRatio(devicePixelRatioF());

@@ -72,9 +72,9 @@ private:
     QTimer pause_;
     std::optional<Settings> draft_;
     RenderProcess process_;
-    Message processRun_;  // the run message the process holds
-    std::thread reader_;      // waits for the render's answer
-    uint64_t generation_ = 0; // which render an answer must belong to
+    Message processRun_;       // the run message the process holds
+    std::thread reader_;       // waits for the render's answer
+    uint64_t generation_ = 0;  // which render an answer must belong to
     bool rendering_ = false;
     std::string renderingInput_;
     std::string shownInput_;

@@ -33,8 +33,7 @@ std::string timeText(int64_t milliseconds)
     char text[64];
     if (days >= 1)
         std::snprintf(text, sizeof text, "%lldd:%02lld:%02lld:%02lld", static_cast<long long>(days),
-                      static_cast<long long>(hours), static_cast<long long>(minutes),
-                      static_cast<long long>(seconds));
+                      static_cast<long long>(hours), static_cast<long long>(minutes), static_cast<long long>(seconds));
     else
         std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(hours),
                       static_cast<long long>(minutes), static_cast<long long>(seconds));

@@ -52,7 +52,9 @@ ProgressWindow::ProgressWindow(MainWindow& window, RunControl run, int total)
     if (width > 0)
         characterWidth_ = width;
     timer_ = new QTimer(this);
-    connect(timer_, &QTimer::timeout, this, [this] { poll(); });
+    connect(timer_, &QTimer::timeout, this, [this] {
+        poll();
+    });
     timer_->start(15);
     move(window_.geometry().center() - QPoint(150, 65));
 }
@@ -93,9 +95,8 @@ void ProgressWindow::poll()
     }
     fileLabel_->setText(QString::fromStdString(file));
     if (timeLabel_->isVisibleTo(this) && lastDuration != 0)
-        timeLabel_->setText(QString::fromStdString(
-            formatText(lookupText(records.language, "Dialog", "Time Remaining"),
-                       timeText(lastDuration * (total_ - index + 1)))));
+        timeLabel_->setText(QString::fromStdString(formatText(lookupText(records.language, "Dialog", "Time Remaining"),
+                                                              timeText(lastDuration * (total_ - index + 1)))));
     bar_->setValue(index);
 }
 
@@ -120,11 +121,11 @@ void ProgressWindow::showEnd()
         const QString text = records.text("Msg", "Conversion complete");
         window_.setStatusText(text);
         setWindowTitle(text + " " + QString::fromStdString(count));
-        fileLabel_->setText(QString::fromStdString(formatText(lookupText(records.language, "Msg", "Files converted"),
-                                                              std::to_string(run_.converted()),
-                                                              std::to_string(total_))));
-        timeLabel_->setText(QString::fromStdString(
-            formatText(lookupText(records.language, "Dialog", "Time Remaining"), "00:00:00")));
+        fileLabel_->setText(
+            QString::fromStdString(formatText(lookupText(records.language, "Msg", "Files converted"),
+                                              std::to_string(run_.converted()), std::to_string(total_))));
+        timeLabel_->setText(
+            QString::fromStdString(formatText(lookupText(records.language, "Dialog", "Time Remaining"), "00:00:00")));
         // Outputs kept as they were take the time line's place: it is spent.
         if (const int skipped = run_.skipped ? run_.skipped() : 0; skipped > 0) {
             timeLabel_->setText(QString::fromStdString(

@@ -22,10 +22,10 @@ class MainWindow;
 /// How the window reaches the run; every call is made on the GUI thread.
 struct RunControl {
     ProgressRecord* progress = nullptr;
-    std::function<bool()> ended;        // the run's thread has finished
-    std::function<void()> stop;         // no new file starts
-    std::function<int()> converted;     // valid once ended
-    std::function<int()> skipped;       // outputs kept as they were; valid once ended
+    std::function<bool()> ended;     // the run's thread has finished
+    std::function<void()> stop;      // no new file starts
+    std::function<int()> converted;  // valid once ended
+    std::function<int()> skipped;    // outputs kept as they were; valid once ended
 };
 
 class ProgressWindow : public QDialog {

@@ -112,20 +112,22 @@ void showAbout(MainWindow& window)
     auto* frame = new QFrame(dialog);
     frame->setGeometry(0, 40, 360, 150);
     frame->setFrameShape(QFrame::StyledPanel);
-    label(dialog, QString::fromStdString(titleString()), {20, 50, 320, 20}, Qt::AlignHCenter)->setObjectName("titleLine");
+    label(dialog, QString::fromStdString(titleString()), {20, 50, 320, 20}, Qt::AlignHCenter)
+        ->setObjectName("titleLine");
     label(dialog, text(kMakerNotice), {20, 70, 320, 20}, Qt::AlignHCenter)->setObjectName("noticeLine");
     label(dialog, records.text("About", "Website"), {80, 100, 60, 20});
     label(dialog, records.text("About", "Email"), {80, 120, 50, 20});
     // Links in the palette's link colour, opened through the window's hook.
     auto link = [dialog, &window](const QString& shown, const QString& address, const char* name, int y) {
-        QLabel* item = label(dialog, QString("<a href=\"%1\">%2</a>").arg(address, shown.toHtmlEscaped()),
-                             {140, y, 215, 20});
+        QLabel* item =
+            label(dialog, QString("<a href=\"%1\">%2</a>").arg(address, shown.toHtmlEscaped()), {140, y, 215, 20});
         item->setObjectName(name);
         item->setTextFormat(Qt::RichText);
         item->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
         item->setAccessibleName(shown);
-        QObject::connect(item, &QLabel::linkActivated, dialog,
-                         [&window](const QString& target) { window.openAddress(QUrl(target)); });
+        QObject::connect(item, &QLabel::linkActivated, dialog, [&window](const QString& target) {
+            window.openAddress(QUrl(target));
+        });
     };
     // Shown without its scheme, so the whole address fits the link's place.
     QString shownAddress = text(kMakerWebAddress);

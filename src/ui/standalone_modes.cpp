@@ -37,8 +37,7 @@ constexpr int kScreenshotWaitMilliseconds = 500;
 constexpr int kJpegQuality = 90;  // 9 on a scale of 0 to 10
 constexpr int kSmallScreenshotWidth = 180;
 
-const char* const kSampleNames[] = {"pic0102", "picture_a", "picture_b", "varnetta",
-                                    "layout-haus", "summer", "winter"};
+const char* const kSampleNames[] = {"pic0102", "picture_a", "picture_b", "varnetta", "layout-haus", "summer", "winter"};
 
 bool environmentSet(const char* name)
 {
@@ -77,7 +76,9 @@ void runUninstallWindow(const std::function<void(const QUrl&)>& openUrl)
 {
     LanguageTable language;
     buildLanguageTable(language);
-    auto lookup = [&language](const char* key) { return QString::fromStdString(lookupText(language, "Uninstall", key)); };
+    auto lookup = [&language](const char* key) {
+        return QString::fromStdString(lookupText(language, "Uninstall", key));
+    };
     QDialog window;
     window.setObjectName("uninstall");
     window.setWindowTitle(lookup("Title"));
@@ -105,7 +106,9 @@ int runUninstallMode(int argc, char** argv)
     if (startFailsWithoutDisplay())
         return 1;
     QApplication application(argc, argv);
-    runUninstallWindow([](const QUrl& url) { QDesktopServices::openUrl(url); });
+    runUninstallWindow([](const QUrl& url) {
+        QDesktopServices::openUrl(url);
+    });
     return 0;
 }
 
@@ -169,8 +172,7 @@ int runScreenshotMode(int argc, char** argv, const std::string& folder)
     std::mt19937 pick(std::random_device{}());
     std::vector<InputEntry> samples;
     for (const char* name : kSampleNames) {
-        const std::string extension =
-            extensions.empty() ? std::string() : extensions[pick() % extensions.size()];
+        const std::string extension = extensions.empty() ? std::string() : extensions[pick() % extensions.size()];
         samples.push_back({"~/images/" + std::string(name) + "." + extension, {}, 0});
     }
     window->listModel()->appendEntries(samples);

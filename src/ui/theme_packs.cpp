@@ -49,7 +49,9 @@ bool usableName(const std::string& name)
 
 std::string trimmed(std::string_view text)
 {
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    const auto blank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    };
     while (!text.empty() && blank(text.front()))
         text.remove_prefix(1);
     while (!text.empty() && blank(text.back()))
@@ -79,8 +81,7 @@ QPixmap decodeImage(const std::string& bytes, int pixels)
     const QImage image = reader.read();
     if (image.isNull())
         return {};
-    return QPixmap::fromImage(
-        image.scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    return QPixmap::fromImage(image.scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 struct SetRequest {
@@ -122,8 +123,9 @@ std::vector<ThemeEntry> scanThemes(const std::vector<std::string>& folders)
         }
         std::sort(names.begin(), names.end());
         for (const std::string& name : names) {
-            const bool known = std::any_of(themes.begin(), themes.end(),
-                                           [&](const ThemeEntry& theme) { return theme.name == name; });
+            const bool known = std::any_of(themes.begin(), themes.end(), [&](const ThemeEntry& theme) {
+                return theme.name == name;
+            });
             if (!known)
                 themes.push_back({name, themeDisplayName(withTrailingSlash(folder) + name + ".zip")});
         }
@@ -275,7 +277,10 @@ std::string themeDisplayName(const std::string& path)
         return {};
     const auto files = unpackEntries(path, {"theme.cfg"}, kThemeNameBytes, true);
     const auto config = files.find("theme.cfg");
-    return config == files.end() ? std::string() : configValue(themeConfigText(config->second, config->second.size() == kThemeNameBytes), "Theme", "Name");
+    return config == files.end()
+               ? std::string()
+               : configValue(themeConfigText(config->second, config->second.size() == kThemeNameBytes), "Theme",
+                             "Name");
 }
 
 void loadTheme(ThemeImages& images, Settings& settings, unsigned sets)
@@ -287,8 +292,8 @@ void loadTheme(ThemeImages& images, Settings& settings, unsigned sets)
     if (sets & kMenuSet)
         requests.push_back({kMenuSet, "Icons", &images.menu, "16", kMenuPixels});
     if (sets & kToolbarSet)
-        requests.push_back({kToolbarSet, "Icons", &images.toolbar, std::to_string(images.toolbarPixels),
-                            images.toolbarPixels});
+        requests.push_back(
+            {kToolbarSet, "Icons", &images.toolbar, std::to_string(images.toolbarPixels), images.toolbarPixels});
     for (const SetRequest& request : requests)
         request.target->clear();
 

@@ -65,7 +65,12 @@ std::map<std::string, std::string> unpackEntries(const std::string& path, const 
 /// of its theme.cfg; empty when the pack is missing, empty or unreadable.
 std::string themeDisplayName(const std::string& path);
 
-enum ThemeSet : unsigned { kButtonSet = 1, kMenuSet = 2, kToolbarSet = 4, kAllSets = 7 };
+enum ThemeSet : unsigned {
+    kButtonSet = 1,
+    kMenuSet = 2,
+    kToolbarSet = 4,
+    kAllSets = 7
+};
 
 /// The images a theme has put into the slots of the three sets; a name
 /// missing from a set shows its built-in image.

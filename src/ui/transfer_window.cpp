@@ -15,9 +15,9 @@ namespace quill {
 namespace {
 
 struct TransferTexts {
-    const char* object;     // the window's object name
-    const char* title;      // group Dialog
-    const char* question;   // group Msg, the rest too
+    const char* object;    // the window's object name
+    const char* title;     // group Dialog
+    const char* question;  // group Msg, the rest too
     const char* complete;
     const char* stopped;
 };
@@ -26,9 +26,11 @@ TransferTexts textsOf(TransferKind kind)
 {
     switch (kind) {
     case TransferKind::FolderImport:
-        return {"folderImportProgress", "Import Progress", "Ask break import", "Import complete", "Import is not complete"};
+        return {"folderImportProgress", "Import Progress", "Ask break import", "Import complete",
+                "Import is not complete"};
     case TransferKind::ListImport:
-        return {"listImportProgress", "Import Progress", "Ask break import", "Import complete", "Import is not complete"};
+        return {"listImportProgress", "Import Progress", "Ask break import", "Import complete",
+                "Import is not complete"};
     case TransferKind::ListExport:
         return {"exportProgress", "Export Progress", "Ask break export", "Export complete", "Export is not complete"};
     }
@@ -58,7 +60,9 @@ TransferWindow::TransferWindow(MainWindow& window, Transfer transfer)
     bar_->setTextVisible(false);
     bar_->setAccessibleName(windowTitle());
     timer_ = new QTimer(this);
-    connect(timer_, &QTimer::timeout, this, [this] { poll(); });
+    connect(timer_, &QTimer::timeout, this, [this] {
+        poll();
+    });
     move(window_.geometry().center() - QPoint(150, 20));
 }
 
@@ -130,7 +134,9 @@ void TransferWindow::showEnd()
         bar_->setValue(bar_->maximum());
     }
     // Events meanwhile find the window holding and are ignored.
-    QTimer::singleShot(700, this, [this] { finish(); });
+    QTimer::singleShot(700, this, [this] {
+        finish();
+    });
 }
 
 void TransferWindow::finish()

@@ -24,7 +24,11 @@ namespace quill {
 class MainWindow;
 class MainWindowBusy;
 
-enum class TransferKind { FolderImport, ListImport, ListExport };
+enum class TransferKind {
+    FolderImport,
+    ListImport,
+    ListExport
+};
 
 /// One transfer: what runs on the worker and what the window shows of it.
 struct Transfer {

@@ -29,8 +29,9 @@ public:
 
     void check()
     {
-        const bool started = fetch_.start(updateFileAddress(), titleString(),
-                                          [this](const std::string& body) { answer(body); });
+        const bool started = fetch_.start(updateFileAddress(), titleString(), [this](const std::string& body) {
+            answer(body);
+        });
         if (started)
             setCommandEnabled(false);
     }

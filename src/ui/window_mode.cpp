@@ -67,13 +67,27 @@ private:
 WindowHooks windowHooks()
 {
     WindowHooks hooks;
-    hooks.convert = [](MainWindow& main) { startBatch(main, {ownExecutable()}); };
-    hooks.preferences = [](MainWindow& main) { openPreferences(main); };
-    hooks.customConverter = [](MainWindow& main) { showCustomConverter(main); };
-    hooks.about = [](MainWindow& main) { showAbout(main); };
-    hooks.checkForUpdates = [](MainWindow& main) { checkForUpdates(main); };
-    hooks.automaticUpdateCheck = [](MainWindow& main) { automaticUpdateCheck(main); };
-    hooks.preview = [](MainWindow& main) { togglePreview(main, ownExecutable()); };
+    hooks.convert = [](MainWindow& main) {
+        startBatch(main, {ownExecutable()});
+    };
+    hooks.preferences = [](MainWindow& main) {
+        openPreferences(main);
+    };
+    hooks.customConverter = [](MainWindow& main) {
+        showCustomConverter(main);
+    };
+    hooks.about = [](MainWindow& main) {
+        showAbout(main);
+    };
+    hooks.checkForUpdates = [](MainWindow& main) {
+        checkForUpdates(main);
+    };
+    hooks.automaticUpdateCheck = [](MainWindow& main) {
+        automaticUpdateCheck(main);
+    };
+    hooks.preview = [](MainWindow& main) {
+        togglePreview(main, ownExecutable());
+    };
     return hooks;
 }
 
@@ -121,12 +135,14 @@ int runWindowMode(int argc, char** argv, const std::vector<std::string>& openPat
     WindowRecords records;
     loadWindowRecords(records, dataFolder() + "config.ini");
     MainWindow window(records, windowHooks());
-    FirstPaintReport firstPaint(std::getenv("QUILLMERE_FIRST_PAINT_FILE") ? std::getenv("QUILLMERE_FIRST_PAINT_FILE") : "");
+    FirstPaintReport firstPaint(std::getenv("QUILLMERE_FIRST_PAINT_FILE") ? std::getenv("QUILLMERE_FIRST_PAINT_FILE")
+                                                                          : "");
     if (std::getenv("QUILLMERE_FIRST_PAINT_FILE") != nullptr)
         window.installEventFilter(&firstPaint);
     window.start();
-    OpenWithServer openWith(openWithSocketPath(lock.path()),
-                            [&window](std::vector<std::string> paths) { receiveOpenedPaths(window, std::move(paths)); });
+    OpenWithServer openWith(openWithSocketPath(lock.path()), [&window](std::vector<std::string> paths) {
+        receiveOpenedPaths(window, std::move(paths));
+    });
     if (!openPaths.empty())
         window.addPaths(openPaths);
     if (records.settings.previewOpen)

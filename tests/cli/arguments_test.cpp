@@ -14,14 +14,14 @@ TEST(Arguments, NamesAreUpperCasedAndLongNamesEndAtTheFirstEquals)
     };
     const Case cases[] = {
         {"-i", "-I"},
-        {"  -q  ", "-Q"},                         // trimmed first
+        {"  -q  ", "-Q"},  // trimmed first
         {"--jpg-quality=95", "--JPG-QUALITY"},
         {"--JPG-QUALITY", "--JPG-QUALITY"},
         {"--debug=anything", "--DEBUG"},
         {"--input=a=b", "--INPUT"},
-        {"-i=photo.kdc", "-I=PHOTO.KDC"},         // a short option is taken whole
+        {"-i=photo.kdc", "-I=PHOTO.KDC"},  // a short option is taken whole
         {"-iphoto.kdc", "-IPHOTO.KDC"},
-        {"photo.kdc", ""},                        // not an option
+        {"photo.kdc", ""},  // not an option
         {" ", ""},
         {"", ""},
     };
@@ -38,7 +38,7 @@ TEST(Arguments, ValuesFollowTheFirstEqualsOfALongOption)
     const Case cases[] = {
         {"--input=/tmp/a=b.kdc", "/tmp/a=b.kdc"},  // split at the first "=" only
         {"--input=", ""},
-        {"--input", "--input"},                   // no "=": the argument itself
+        {"--input", "--input"},                        // no "=": the argument itself
         {"--Filename-Mask=%Filename%", "%Filename%"},  // the value keeps its case
         {"-o", "-o"},
         {"  /tmp/in  ", "/tmp/in"},
@@ -69,8 +69,7 @@ TEST(Arguments, JoiningTakesTheValuesOfLongOptions)
 {
     ArgumentList arguments{"--filename-mask=\"%filename%", "--x=copy.%ext%\""};
     size_t index = 0;
-    EXPECT_EQ(joinQuotedValue(arguments, index, optionValue(arguments, 0)),
-              "\"%filename% copy.%ext%\"");
+    EXPECT_EQ(joinQuotedValue(arguments, index, optionValue(arguments, 0)), "\"%filename% copy.%ext%\"");
 }
 
 TEST(Arguments, ValuesThatNeedNoJoiningStayAsTheyAre)

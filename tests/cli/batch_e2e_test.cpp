@@ -13,9 +13,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::string> kNothingQueued = {
-    "Preparing...", "Importing...", "Import complete, new files added: 0", "Conversion stopped",
-    "No input file(s) found. Please, add valid file(s) and try again!"};
+const std::vector<std::string> kNothingQueued = {"Preparing...", "Importing...", "Import complete, new files added: 0",
+                                                 "Conversion stopped",
+                                                 "No input file(s) found. Please, add valid file(s) and try again!"};
 
 std::vector<std::string> statusLines(int queued, int converted)
 {
@@ -155,10 +155,16 @@ TEST(Batch, BoundaryValuesPassTheirChecks)
 {
     // An empty input folder ends the run right after the checks.
     RunFolder folder;
-    const std::vector<std::string> runs[] = {
-        {"--tiff-bpp=0"},   {"--tiff-bpp=48"},   {"--tiff-bpp=1"},      {"--gamma=0.01"},
-        {"--gamma=9.99"},   {"--width=-5", "--height=10"}, {"--brightness=-100", "--contrast=100"},
-        {"-c", "tiff"},     {"--conversion=\"tiff\""},     {"--jpg-quality=0"}};
+    const std::vector<std::string> runs[] = {{"--tiff-bpp=0"},
+                                             {"--tiff-bpp=48"},
+                                             {"--tiff-bpp=1"},
+                                             {"--gamma=0.01"},
+                                             {"--gamma=9.99"},
+                                             {"--width=-5", "--height=10"},
+                                             {"--brightness=-100", "--contrast=100"},
+                                             {"-c", "tiff"},
+                                             {"--conversion=\"tiff\""},
+                                             {"--jpg-quality=0"}};
     for (auto arguments : runs) {
         arguments.insert(arguments.begin(), {"-i", folder.in()});
         RunResult result = folder.run(arguments);
@@ -216,25 +222,67 @@ TEST(Batch, DebugListsEveryEnabledStepWithItsWords)
     RunFolder folder;
     fs::create_directories(folder.path("empty"));
     RunResult result = folder.run({
-        "--debug", "-i", "empty", "-o", "out",
-        "--raw-load-as=48hs", "--raw-tone-mapping=linear", "--raw-header-size=$10",
-        "--tiff-bpp=24", "--tiff-compression=lzw", "--tiff-color-mode=cmyk",
-        "--rotation=90", "--rotation-type=advanced", "--rotation-back-color=FF0000",
-        "--width=50", "--width-unit=percent", "--height=40", "--keep-aspect-ratio",
-        "--resize-type=largeimages", "--resize-algorithm=lanczos", "--flip-horizontal",
-        "--brightness=-10", "--contrast=20", "--gamma=1.5", "--invert", "--greyscale",
-        "--threshold=128", "--dither=bayer8",
-        "--fr-solid-left=5", "--fr-solid-right=6", "--fr-solid-top=7", "--fr-solid-bottom=8",
-        "--fr-solid-left-color=FF0000", "--fr-solid-right-color=00FF00",
-        "--fr-solid-top-color=0000FF", "--fr-solid-bottom-color=FFFFFF", "--fr-solid-opacity=200",
-        "--wm-text=\"Hello", "world\"", "--wm-font=Arial", "--wm-font-size=20", "--wm-font-leading=2",
-        "--wm-font-color=00FF00", "--wm-font-style=bolditalic", "--wm-font-effect=strikethrought",
-        "--wm-text-antialiasing", "--wm-text-alignment=center", "--wm-text-padding=4",
-        "--wm-text-opacity=128", "--wm-back-color=101010", "--wm-back-opacity=64",
-        "--wm-text-boundary=frame", "--wm-text-position=middlecenter", "--wm-text-x-offset=3",
-        "--wm-text-y-offset=-4", "--wm-text-rotation=45", "--wm-text-size=fixed",
-        "--filename-mask=%filename%_x.%ext%", "--file-timestamp=custom",
-        "--file-timestamp-custom=1000", "--no-subfolders",
+        "--debug",
+        "-i",
+        "empty",
+        "-o",
+        "out",
+        "--raw-load-as=48hs",
+        "--raw-tone-mapping=linear",
+        "--raw-header-size=$10",
+        "--tiff-bpp=24",
+        "--tiff-compression=lzw",
+        "--tiff-color-mode=cmyk",
+        "--rotation=90",
+        "--rotation-type=advanced",
+        "--rotation-back-color=FF0000",
+        "--width=50",
+        "--width-unit=percent",
+        "--height=40",
+        "--keep-aspect-ratio",
+        "--resize-type=largeimages",
+        "--resize-algorithm=lanczos",
+        "--flip-horizontal",
+        "--brightness=-10",
+        "--contrast=20",
+        "--gamma=1.5",
+        "--invert",
+        "--greyscale",
+        "--threshold=128",
+        "--dither=bayer8",
+        "--fr-solid-left=5",
+        "--fr-solid-right=6",
+        "--fr-solid-top=7",
+        "--fr-solid-bottom=8",
+        "--fr-solid-left-color=FF0000",
+        "--fr-solid-right-color=00FF00",
+        "--fr-solid-top-color=0000FF",
+        "--fr-solid-bottom-color=FFFFFF",
+        "--fr-solid-opacity=200",
+        "--wm-text=\"Hello",
+        "world\"",
+        "--wm-font=Arial",
+        "--wm-font-size=20",
+        "--wm-font-leading=2",
+        "--wm-font-color=00FF00",
+        "--wm-font-style=bolditalic",
+        "--wm-font-effect=strikethrought",
+        "--wm-text-antialiasing",
+        "--wm-text-alignment=center",
+        "--wm-text-padding=4",
+        "--wm-text-opacity=128",
+        "--wm-back-color=101010",
+        "--wm-back-opacity=64",
+        "--wm-text-boundary=frame",
+        "--wm-text-position=middlecenter",
+        "--wm-text-x-offset=3",
+        "--wm-text-y-offset=-4",
+        "--wm-text-rotation=45",
+        "--wm-text-size=fixed",
+        "--filename-mask=%filename%_x.%ext%",
+        "--file-timestamp=custom",
+        "--file-timestamp-custom=1000",
+        "--no-subfolders",
     });
     std::vector<std::string> expected = withBanner({
         "Preparing...",
@@ -313,28 +361,38 @@ TEST(Batch, DebugListsAPictureWatermarkAndStopsAtTheFirstFailedCheck)
 {
     RunFolder folder;
     writeFile(folder.path("logo.png"), "picture bytes");
-    RunResult picture = folder.run({"-d", "-i", "in", "-o", "out", "--wm-text=replaced",
-                                    "--wm-image=logo.png", "--wm-image-greyscale", "--wm-image-opacity=90",
-                                    "--wm-image-boundary=frame", "--wm-image-position=topleft",
-                                    "--wm-image-x-offset=-1", "--wm-image-y-offset=2",
-                                    "--wm-image-rotation=180", "--wm-image-size=whatever",
-                                    "--tiff-compression=zip", "--gamma=2"});
+    RunResult picture =
+        folder.run({"-d", "-i", "in", "-o", "out", "--wm-text=replaced", "--wm-image=logo.png", "--wm-image-greyscale",
+                    "--wm-image-opacity=90", "--wm-image-boundary=frame", "--wm-image-position=topleft",
+                    "--wm-image-x-offset=-1", "--wm-image-y-offset=2", "--wm-image-rotation=180",
+                    "--wm-image-size=whatever", "--tiff-compression=zip", "--gamma=2"});
     std::vector<std::string> expected = withBanner({
         "Warning: --WM-IMAGE-SIZE=whatever is not a known value; FIXED is used",
-        "Preparing...",          "Input: in",
-        "Output: out",           "Conversion: tiff",
-        "RAW Load As: AUTO",     "RAW Header Size: 0",
-        "RAW Image Width: 0",    "RAW Image Height: 0",
-        "RAW Tone Mapping: AL",  "TIFF BPP: 0",
+        "Preparing...",
+        "Input: in",
+        "Output: out",
+        "Conversion: tiff",
+        "RAW Load As: AUTO",
+        "RAW Header Size: 0",
+        "RAW Image Width: 0",
+        "RAW Image Height: 0",
+        "RAW Tone Mapping: AL",
+        "TIFF BPP: 0",
         "TIFF Compression: RLE",  // ZIP stores 1, listed by the first word for 1
-        "TIFF Color Mode: RGB",  "Flip Horizontal: 0",
-        "Flip Vertical: 0",      "Brightness: 0",
-        "Contrast: 0",           "Gamma: 2.00",
-        "Invert: 0",             "Greyscale: 0",
-        "Frame: NONE",           "Watermark: IMAGE",
+        "TIFF Color Mode: RGB",
+        "Flip Horizontal: 0",
+        "Flip Vertical: 0",
+        "Brightness: 0",
+        "Contrast: 0",
+        "Gamma: 2.00",
+        "Invert: 0",
+        "Greyscale: 0",
+        "Frame: NONE",
+        "Watermark: IMAGE",
         "Watermark image: logo.png",
         "Watermark greyscale: 1",
-        "Watermark opacity: 90", "Watermark boundary: FRAME",
+        "Watermark opacity: 90",
+        "Watermark boundary: FRAME",
         "Watermark position: TOPLEFT",
         "Watermark offset (x/y): -1/2",
         "Watermark rotation: 180",
@@ -350,10 +408,9 @@ TEST(Batch, DebugListsAPictureWatermarkAndStopsAtTheFirstFailedCheck)
     RunResult failed = folder.run({"-d", "-i", "in", "--width=0", "--tiff-bpp=8"});
     EXPECT_EQ(linesOf(failed.output),
               withBanner({"Preparing...", "Input: in", "Output: " + seenFromInside(folder.in()), "Conversion: tiff",
-                          "RAW Load As: AUTO", "RAW Header Size: 0", "RAW Image Width: 0",
-                          "RAW Image Height: 0", "RAW Tone Mapping: AL", "TIFF BPP: 8",
-                          "TIFF Compression: NONE", "TIFF Color Mode: RGB", "Width: 0 PIXELS",
-                          "Error: Invalid width value"}));
+                          "RAW Load As: AUTO", "RAW Header Size: 0", "RAW Image Width: 0", "RAW Image Height: 0",
+                          "RAW Tone Mapping: AL", "TIFF BPP: 8", "TIFF Compression: NONE", "TIFF Color Mode: RGB",
+                          "Width: 0 PIXELS", "Error: Invalid width value"}));
     EXPECT_EQ(failed.exitCode, 1);
 }
 
@@ -418,8 +475,7 @@ TEST(Batch, FolderTreesKeepTheirSubfoldersUnlessAskedNotTo)
     RunResult kept = folder.run({"-i", folder.in(), "-o", folder.out()});
     EXPECT_EQ(kept.exitCode, 0);
     EXPECT_EQ(linesOf(kept.output), withBanner(statusLines(2, 2)));
-    EXPECT_EQ(filesBelow(folder.out()),
-              (std::vector<std::string>{"2023/summer/DC0014L.tiff", "IMAGE01.tiff"}));
+    EXPECT_EQ(filesBelow(folder.out()), (std::vector<std::string>{"2023/summer/DC0014L.tiff", "IMAGE01.tiff"}));
 
     fs::create_directories(folder.path("flat"));
     RunResult flat = folder.run({"-i", folder.in(), "-o", folder.path("flat"), "--no-subfolders"});
@@ -496,18 +552,17 @@ TEST(Batch, ListFilesQueueFilesAndFoldersAndSkipWhatIsMissing)
     folder.copyFixture(kFirstRaw, "a/DC0014L.KDC");
     folder.copyFixture(kSecondRaw, "b/sub/IMAGE01.QTK");
     folder.copyFixture(kFirstRaw, "c d/P 1.KDC");
-    std::string list = "\xEF\xBB\xBF" + folder.path("a/DC0014L.KDC") + "\r\n" +
-                       "   " + folder.path("b") + "  \r\n" +            // a folder, padded with blanks
-                       "\r\n" +                                        // empty line
-                       folder.path("missing.KDC") + "\r\n" +           // names nothing
-                       folder.path("c d/P 1.KDC") + "\r\n" +           // blanks inside the path
-                       folder.path("a/DC0014L.KDC") + "\r\n";          // already queued
+    std::string list = "\xEF\xBB\xBF" + folder.path("a/DC0014L.KDC") + "\r\n" + "   " + folder.path("b") +
+                       "  \r\n" +                              // a folder, padded with blanks
+                       "\r\n" +                                // empty line
+                       folder.path("missing.KDC") + "\r\n" +   // names nothing
+                       folder.path("c d/P 1.KDC") + "\r\n" +   // blanks inside the path
+                       folder.path("a/DC0014L.KDC") + "\r\n";  // already queued
     writeFile(folder.path("photos.LST"), list);
     RunResult result = folder.run({"-i", "photos.LST", "-o", "out"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(linesOf(result.output), withBanner(statusLines(3, 3)));
-    EXPECT_EQ(filesBelow(folder.out()),
-              (std::vector<std::string>{"DC0014L.tiff", "IMAGE01.tiff", "P 1.tiff"}));
+    EXPECT_EQ(filesBelow(folder.out()), (std::vector<std::string>{"DC0014L.tiff", "IMAGE01.tiff", "P 1.tiff"}));
 
     // The same list without a byte-order mark and with plain line feeds.
     writeFile(folder.path("plain.txt"), folder.path("a/DC0014L.KDC") + "\n" + folder.path("missing.KDC") + "\n");

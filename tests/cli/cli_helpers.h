@@ -120,10 +120,10 @@ struct Inputs {
     }
 };
 
-#define QUILL_REQUIRE_FIXTURES()                                                             \
-    do {                                                                                     \
-        if (::quill::test::fixtureFolder().empty())                                          \
-            GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource();                    \
+#define QUILL_REQUIRE_FIXTURES()                                                                                       \
+    do {                                                                                                               \
+        if (::quill::test::fixtureFolder().empty())                                                                    \
+            GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource();                              \
     } while (false)
 
 }  // namespace quill::test

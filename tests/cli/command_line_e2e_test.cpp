@@ -164,8 +164,7 @@ TEST(CommandLine, ArgumentErrorsPrintOneLineAndExitWithOne)
     for (const Case& c : cases) {
         RunResult result = folder.run(c.arguments);
         EXPECT_EQ(result.exitCode, 1) << ::testing::PrintToString(c.arguments);
-        EXPECT_EQ(linesOf(result.output), std::vector<std::string>{c.line})
-            << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(linesOf(result.output), std::vector<std::string>{c.line}) << ::testing::PrintToString(c.arguments);
         EXPECT_EQ(result.errors, "");
     }
     EXPECT_TRUE(filesBelow(folder.out()).empty());

@@ -180,8 +180,8 @@ TEST(ExistingFiles, ARandomNumberInTheNameReplacesWithOneWarning)
     const std::string out = tree.folder.path("out/");
     fs::create_directories(out);
     for (int run = 0; run < 2; ++run) {
-        RunResult second = tree.folder.run({"-i", tree.folder.in(), "-o", out, "--filename-mask=%rnd%.%ext%",
-                                            "--existing-files=skip"});
+        RunResult second = tree.folder.run(
+            {"-i", tree.folder.in(), "-o", out, "--filename-mask=%rnd%.%ext%", "--existing-files=skip"});
         EXPECT_EQ(second.exitCode, 0);
         EXPECT_EQ(linesOf(second.output)[4],
                   "Warning: --EXISTING-FILES=SKIP cannot find outputs named with %rnd% again; existing files are "
@@ -255,8 +255,8 @@ TEST(DryRun, ANameThatNeedsTheDecodedImageShowsTheTemplate)
     ResumeTree tree;
     const std::string out = tree.folder.path("out/");
     fs::create_directories(out);
-    RunResult planned = tree.folder.run(
-        {"-i", tree.folder.in(), "-o", out, "--no-subfolders", "--filename-mask=%width%_%filename%.%ext%", "--dry-run"});
+    RunResult planned = tree.folder.run({"-i", tree.folder.in(), "-o", out, "--no-subfolders",
+                                         "--filename-mask=%width%_%filename%.%ext%", "--dry-run"});
     EXPECT_EQ(planned.exitCode, 0) << planned.output;
     EXPECT_EQ(linesWith(planned, "the template is shown").size(), 1u) << planned.output;
     const auto lines = linesWith(planned, " -> ");

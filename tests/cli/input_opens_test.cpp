@@ -24,9 +24,8 @@ int opensOf(const std::string& trace, const std::string& path)
 
 // LeakSanitizer cannot work in a traced process and fails the run at exit;
 // the sanitizer build checks leaks in every untraced run instead.
-constexpr const char* kTraced =
-    "ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\" "
-    "exec strace -f -qq -e trace=openat,open -o \"$0\" \"$@\"";
+constexpr const char* kTraced = "ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0\" "
+                                "exec strace -f -qq -e trace=openat,open -o \"$0\" \"$@\"";
 
 TEST(InputOpens, OneConversionOpensItsInputOnce)
 {
@@ -51,9 +50,8 @@ TEST(InputOpens, OneConversionOpensItsInputOnce)
     };
     for (const Case& c : cases) {
         const std::string trace = folder.path("trace.txt");
-        RunResult result = runProgram(
-            "/bin/sh", {"-c", kTraced, trace, QUILL_BINARY, "-i",
-                        c.input, "-o", folder.out(), std::string("--raw-load-as=") + c.loadAs});
+        RunResult result = runProgram("/bin/sh", {"-c", kTraced, trace, QUILL_BINARY, "-i", c.input, "-o", folder.out(),
+                                                  std::string("--raw-load-as=") + c.loadAs});
         const std::string opens = readFile(trace);
         if (opens.empty())
             GTEST_SKIP() << "strace cannot trace here: " << result.errors;

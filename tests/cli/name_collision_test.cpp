@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 struct CollisionCase {
     const char* what;
-    std::vector<std::string> inputs;   // below in/
+    std::vector<std::string> inputs;  // below in/
     std::vector<std::string> options;
     std::vector<std::string> outputs;  // below out/
 };
@@ -28,10 +28,7 @@ TEST(OutputNames, ATakenNameGetsTheNextFreeNumberWhateverTheJobCount)
          {"A/IMG_0001.dng", "B/IMG_0001.dng"},
          {"--no-subfolders"},
          {"IMG_0001.tiff", "IMG_0001_2.tiff"}},
-        {"same base name, two extensions",
-         {"X.dng", "X.nef"},
-         {},
-         {"X.tiff", "X_2.tiff"}},
+        {"same base name, two extensions", {"X.dng", "X.nef"}, {}, {"X.tiff", "X_2.tiff"}},
         {"a template without a varying token",
          {"a.dng", "b.dng", "c.dng"},
          {"--filename-mask=photo.%ext%"},

@@ -18,23 +18,23 @@ TEST(OptionValues, IntegersAreReadLeniently)
     };
     const Case cases[] = {
         {"95", 95},
-        {"12px", 12},          // text after the number is ignored
+        {"12px", 12},  // text after the number is ignored
         {"90%", 90},
-        {"  \t 42", 42},       // leading blanks and tabs skipped
+        {"  \t 42", 42},  // leading blanks and tabs skipped
         {"+7", 7},
         {"-20", -20},
-        {"abc", 0},            // no digits
+        {"abc", 0},  // no digits
         {"", 0},
         {"-", 0},
-        {"$FF", 255},          // hexadecimal
+        {"$FF", 255},  // hexadecimal
         {"$ff", 255},
         {"-$10", -16},
-        {"$1G", 1},            // stops at the first non-hex digit
-        {"%101", 5},           // binary
-        {"%102", 2},           // stops at the first non-binary digit
+        {"$1G", 1},   // stops at the first non-hex digit
+        {"%101", 5},  // binary
+        {"%102", 2},  // stops at the first non-binary digit
         {"1,5", 1},
         {"2147483647", 2147483647},
-        {"4294967295", -1},    // wraps to a signed 32-bit number
+        {"4294967295", -1},  // wraps to a signed 32-bit number
         {"2147483648", std::numeric_limits<int32_t>::min()},
     };
     for (const Case& c : cases)
@@ -56,10 +56,9 @@ TEST(OptionValues, DecimalsAreReadLeniently)
         float expected;
     };
     const Case cases[] = {
-        {"1.5", 1.5f},   {"1,5", 1.0f},     {"  0.01", 0.01f}, {"9.99", 9.99f},
-        {"-2.25", -2.25f}, {"+3", 3.0f},    {"1e1", 10.0f},    {"2.5E-1", 0.25f},
-        {".5", 0.5f},    {"abc", 0.0f},     {"", 0.0f},        {"inf", 0.0f},
-        {"0x10", 0.0f},    {"7.5px", 7.5f},   {"1e-99999", 0.0f},
+        {"1.5", 1.5f}, {"1,5", 1.0f},  {"  0.01", 0.01f}, {"9.99", 9.99f}, {"-2.25", -2.25f},
+        {"+3", 3.0f},  {"1e1", 10.0f}, {"2.5E-1", 0.25f}, {".5", 0.5f},    {"abc", 0.0f},
+        {"", 0.0f},    {"inf", 0.0f},  {"0x10", 0.0f},    {"7.5px", 7.5f}, {"1e-99999", 0.0f},
     };
     for (const Case& c : cases)
         EXPECT_EQ(parseDecimal(c.text), c.expected) << "value \"" << c.text << "\"";

@@ -73,18 +73,12 @@ Sample sampleFor(const OptionRow& row)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         return {word, static_cast<double>(last.number), {}};
     }
-    case ValueKind::Integer:
-        return {"$7B", 123, {}};
-    case ValueKind::Count:
-        return {"12", 12, {}};
-    case ValueKind::Decimal:
-        return {"2.5", 2.5, {}};
-    case ValueKind::Text:
-        return {"\"Some Text\"", 0, "Some Text"};
-    case ValueKind::Switch:
-        return {"no", static_cast<double>(row.switchValue), {}};
-    case ValueKind::Profile:
-        break;
+    case ValueKind::Integer: return {"$7B", 123, {}};
+    case ValueKind::Count: return {"12", 12, {}};
+    case ValueKind::Decimal: return {"2.5", 2.5, {}};
+    case ValueKind::Text: return {"\"Some Text\"", 0, "Some Text"};
+    case ValueKind::Switch: return {"no", static_cast<double>(row.switchValue), {}};
+    case ValueKind::Profile: break;
     }
     return {};
 }
@@ -178,10 +172,10 @@ TEST(OptionTable, ValuesAreRequiredExceptForSwitches)
         const char* error;
     };
     const Case cases[] = {
-        {"--WIDTH", "Incorrect number of parameters"},        // the value would be the option itself
+        {"--WIDTH", "Incorrect number of parameters"},  // the value would be the option itself
         {"--width=", "Incorrect number of parameters"},
         {"--brightness=--20", "Incorrect number of parameters"},
-        {"--brightness=-20", ""},                             // a single minus is a negative number
+        {"--brightness=-20", ""},  // a single minus is a negative number
         {"--flip-horizontal", ""},
         {"--flip-horizontal=no", ""},
         {"--profile", "Incorrect number of parameters"},
@@ -209,10 +203,15 @@ TEST(OptionTable, TypedValuesLandAsDescribed)
 {
     Settings settings;
     applyDefaults(settings, true);
-    ArgumentList arguments{"--resize-algorithm=lanczos", "--jpg-quality=abc", "--webp-quality=90%",
-                           "--wm-image-size=FIT",        "--wm-font-effect=STRIKETHROUGH",
-                           "--gamma=1,5",                "--tiff-compression=zip",
-                           "--brightness=-20",           "--jobs=4"};
+    ArgumentList arguments{"--resize-algorithm=lanczos",
+                           "--jpg-quality=abc",
+                           "--webp-quality=90%",
+                           "--wm-image-size=FIT",
+                           "--wm-font-effect=STRIKETHROUGH",
+                           "--gamma=1,5",
+                           "--tiff-compression=zip",
+                           "--brightness=-20",
+                           "--jobs=4"};
     ParsedOptions parsed;
     ConversionJob job;
     parsed = parseOptions(arguments, job, settings);
@@ -255,8 +254,12 @@ TEST(CommandLineParsing, ValuesNotReadWholeAreNamedAndJobsMustBeACount)
           "-v is read only as the first argument; it is ignored"},
          ""},
         {{"--jobs=4", "--jobs= 0"}, {}, ""},
-        {{"--jobs=" + tooMany}, {"--JOBS=" + tooMany + " is more than 8 per core; " + std::to_string(most) + " is used"}, ""},
-        {{"--jobs=99999999999999"}, {"--JOBS=2147483647 is more than 8 per core; " + std::to_string(most) + " is used"}, ""},
+        {{"--jobs=" + tooMany},
+         {"--JOBS=" + tooMany + " is more than 8 per core; " + std::to_string(most) + " is used"},
+         ""},
+        {{"--jobs=99999999999999"},
+         {"--JOBS=2147483647 is more than 8 per core; " + std::to_string(most) + " is used"},
+         ""},
         {{"--jobs=two"}, {}, "Invalid jobs value"},
         {{"--jobs=-2"}, {}, "Invalid jobs value"},
         {{"--jobs=4x"}, {}, "Invalid jobs value"},
@@ -264,7 +267,8 @@ TEST(CommandLineParsing, ValuesNotReadWholeAreNamedAndJobsMustBeACount)
         {{"--existing-files=keep"}, {"--EXISTING-FILES=keep is not a known value; REPLACE is used"}, ""},
         {{"--existing-files=skip", "--filename-mask=%N%_%filename%.%ext%"}, {}, ""},
         {{"--existing-files=update", "--filename-mask=%RND%.%ext%"},
-         {"--EXISTING-FILES=UPDATE cannot find outputs named with %rnd% again; existing files are replaced"}, ""},
+         {"--EXISTING-FILES=UPDATE cannot find outputs named with %rnd% again; existing files are replaced"},
+         ""},
     };
     for (const Case& c : cases) {
         Settings settings;
@@ -281,8 +285,7 @@ TEST(OptionTable, SideEffectsStayOnAndTheWatermarkKindFollowsTheLastOption)
     Settings settings;
     applyDefaults(settings, true);
     ConversionJob job;
-    parseOptions({"--wm-image=logo.png", "--wm-text=hello", "--rotation=0", "--dither=bayer8"}, job,
-                 settings);
+    parseOptions({"--wm-image=logo.png", "--wm-text=hello", "--rotation=0", "--dither=bayer8"}, job, settings);
     EXPECT_EQ(settings.doWatermark, 1);
     EXPECT_EQ(settings.wmImage, "logo.png");
     EXPECT_EQ(settings.wmText, "hello");
@@ -312,8 +315,7 @@ TEST(CommandLineParsing, PathOptionsNeedAValue)
     for (const Case& c : cases) {
         Settings settings;
         ConversionJob job;
-        EXPECT_EQ(parseOptions(c.arguments, job, settings).error, c.error)
-            << ::testing::PrintToString(c.arguments);
+        EXPECT_EQ(parseOptions(c.arguments, job, settings).error, c.error) << ::testing::PrintToString(c.arguments);
         EXPECT_EQ(job.commandLineMode, 1);
     }
 }
@@ -322,8 +324,8 @@ TEST(CommandLineParsing, PathsKeepEverythingAfterTheFirstEqualsAndLoseTheirQuote
 {
     Settings settings;
     ConversionJob job;
-    ParsedOptions parsed = parseOptions(
-        {"--input=/tmp/a=b", "-o", "\"my", "converted", "photos\"", "-c", "\"tiff\""}, job, settings);
+    ParsedOptions parsed =
+        parseOptions({"--input=/tmp/a=b", "-o", "\"my", "converted", "photos\"", "-c", "\"tiff\""}, job, settings);
     EXPECT_EQ(parsed.error, "");
     EXPECT_EQ(job.inputPath, "/tmp/a=b");
     EXPECT_EQ(job.outputFolder, "my converted photos");
@@ -353,10 +355,9 @@ TEST(CommandLineParsing, SwitchesAndIgnoredArguments)
 {
     Settings settings;
     ConversionJob job;
-    ParsedOptions parsed =
-        parseOptions({"photo.kdc", "-h", "-v", "--debug=no", "-Q", "--PAUSE", "--unknown=1", "-iphoto.kdc",
-                      "-i=photo.kdc"},
-                     job, settings);
+    ParsedOptions parsed = parseOptions(
+        {"photo.kdc", "-h", "-v", "--debug=no", "-Q", "--PAUSE", "--unknown=1", "-iphoto.kdc", "-i=photo.kdc"}, job,
+        settings);
     EXPECT_EQ(parsed.error, "");
     EXPECT_TRUE(parsed.quiet);
     EXPECT_TRUE(parsed.pause);
@@ -399,8 +400,7 @@ TEST(CommandLineParsing, AProfileAppliesWhereItStands)
         writeFile(spaced, "[CLI]\n--JPG-QUALITY = 33\n");
         Settings settings;
         ConversionJob job;
-        ParsedOptions parsed =
-            parseOptions({"--profile=\"" + folder.path() + "my", "profile.ini\""}, job, settings);
+        ParsedOptions parsed = parseOptions({"--profile=\"" + folder.path() + "my", "profile.ini\""}, job, settings);
         EXPECT_EQ(parsed.error, "");
         EXPECT_EQ(settings.jpgQuality, 33);
     }

@@ -51,8 +51,7 @@ void addSixFiles(Inputs& inputs)
 }
 
 /// The job counts a command line can ask for; the first one is the reference.
-const std::vector<std::vector<std::string>> kJobChoices = {
-    {"--jobs=1"}, {"--jobs=2"}, {"--jobs=3"}, {"--jobs=0"}, {}};
+const std::vector<std::vector<std::string>> kJobChoices = {{"--jobs=1"}, {"--jobs=2"}, {"--jobs=3"}, {"--jobs=0"}, {}};
 
 std::string describe(const std::vector<std::string>& choice)
 {
@@ -114,8 +113,8 @@ TEST(ParallelBatch, EveryJobCountWritesTheSameFilesAndLog)
         SCOPED_TRACE(describe(choice));
         std::string out = inputs.folder.file("out" + std::to_string(&choice - kJobChoices.data()) + "/");
         fs::create_directories(out);
-        std::vector<std::string> arguments = {"-d", "-i", inputs.in(), "-o", out,
-                                              "--filename-mask=%n%_%filename%_%width%x%height%_%bpp%.%ext%"};
+        std::vector<std::string> arguments = {
+            "-d", "-i", inputs.in(), "-o", out, "--filename-mask=%n%_%filename%_%width%x%height%_%bpp%.%ext%"};
         arguments.insert(arguments.end(), choice.begin(), choice.end());
         RunResult result = runQuillmere(arguments, inputs.folder.path());
         EXPECT_EQ(result.exitCode, 0) << result.output;
@@ -150,7 +149,8 @@ TEST(ParallelBatch, FailedFilesInTheMiddleKeepTheNumbering)
         std::string out = inputs.folder.file("out" + std::to_string(&choice - kJobChoices.data()) + "/");
         for (const std::string& name : blocked)
             fs::create_directories(out + name);
-        std::vector<std::string> arguments = {"-d", "-i", inputs.in(), "-o", out, "--filename-mask=%n%_%filename%.%ext%"};
+        std::vector<std::string> arguments = {"-d", "-i", inputs.in(),
+                                              "-o", out,  "--filename-mask=%n%_%filename%.%ext%"};
         arguments.insert(arguments.end(), choice.begin(), choice.end());
         RunResult result = runQuillmere(arguments, inputs.folder.path());
         EXPECT_EQ(result.exitCode, 2);
@@ -158,7 +158,8 @@ TEST(ParallelBatch, FailedFilesInTheMiddleKeepTheNumbering)
         for (const std::string& name : written)
             EXPECT_TRUE(isTiffFile(out + name)) << name;
         std::string log = replaced(result.output, out, "<out>/");
-        EXPECT_NE(log.find("Processing: " + inputs.in() + "c.dng\nFile Format: TIFF (LE)\n"
+        EXPECT_NE(log.find("Processing: " + inputs.in() +
+                           "c.dng\nFile Format: TIFF (LE)\n"
                            "[ERROR] Unable to convert the file!\n"),
                   std::string::npos)
             << log;
@@ -180,7 +181,8 @@ TEST(ParallelBatch, AWatermarkShowsTheSameNumbersAfterAFailureWhateverTheJobCoun
     auto convert = [&](const std::string& folder, std::vector<std::string> options) {
         std::string out = inputs.folder.file(folder + "/");
         fs::create_directories(out + "00002_b.tiff");  // b fails: every later number moves down
-        std::vector<std::string> arguments = {"-q", "-i", inputs.in(), "-o", out, "--filename-mask=%n%_%filename%.%ext%"};
+        std::vector<std::string> arguments = {"-q", "-i", inputs.in(),
+                                              "-o", out,  "--filename-mask=%n%_%filename%.%ext%"};
         arguments.insert(arguments.end(), options.begin(), options.end());
         RunResult result = runQuillmere(arguments, inputs.folder.path());
         EXPECT_EQ(result.exitCode, 2) << result.output;
@@ -355,8 +357,8 @@ TEST(ParallelBatch, AWatermarkNumberIsDrawnAgainAfterAnEarlierFileFailed)
     fs::rename(kept, vanished);
     ASSERT_EQ(reference->converted(), 6);
     ASSERT_EQ(filesBelow(reference->job.outputFolder),
-              (std::vector<std::string>{"00001_a.tiff", "00002_b.tiff", "00003_d.tiff", "00004_e.tiff",
-                                        "00005_g.tiff", "00006_h.tiff"}));
+              (std::vector<std::string>{"00001_a.tiff", "00002_b.tiff", "00003_d.tiff", "00004_e.tiff", "00005_g.tiff",
+                                        "00006_h.tiff"}));
 
     for (int jobs : {2, 3}) {
         SCOPED_TRACE("jobs " + std::to_string(jobs));

@@ -31,8 +31,8 @@ struct Tree {
 
     RunResult convert(const std::string& out, std::vector<std::string> extra = {}) const
     {
-        std::vector<std::string> arguments = {"-q", "-i", folder.in(), "-o", out,
-                                              "--filename-mask=%n%_%filename%.%ext%"};
+        std::vector<std::string> arguments = {"-q", "-i", folder.in(),
+                                              "-o", out,  "--filename-mask=%n%_%filename%.%ext%"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         return folder.run(arguments);
     }
@@ -73,9 +73,9 @@ TEST(Shard, ASliceCountsOnlyItsOwnFilesAndAFailedFileLeavesItsNumberUnused)
     writeFile(tree.folder.in() + "img3.dng", "not a camera file at all");
     std::vector<std::string> lines;
     for (int index = 1; index <= 2; ++index) {
-        RunResult slice = tree.folder.run({"-i", tree.folder.in(), "-o", tree.folder.out(),
-                                           "--filename-mask=%n%_%filename%.%ext%",
-                                           "--shard=" + std::to_string(index) + "/2"});
+        RunResult slice =
+            tree.folder.run({"-i", tree.folder.in(), "-o", tree.folder.out(), "--filename-mask=%n%_%filename%.%ext%",
+                             "--shard=" + std::to_string(index) + "/2"});
         lines.push_back(linesOf(slice.output).back());
         lines.push_back(std::to_string(slice.exitCode));
     }
@@ -117,10 +117,10 @@ TEST(Shard, GnuParallelRunsTheSlicesSideBySide)
     fs::create_directories(whole);
     ASSERT_EQ(tree.convert(whole).exitCode, 0);
 
-    RunResult parallel = runProgram("/usr/bin/env",
-                                    {"parallel", "--will-cite", "--halt", "never", "-j3", QUILL_BINARY, "-q", "-i",
-                                     tree.folder.in(), "-o", tree.folder.out(),
-                                     "--filename-mask=%n%_%filename%.%ext%", "--shard={}/3", ":::", "1", "2", "3"});
+    RunResult parallel =
+        runProgram("/usr/bin/env", {"parallel", "--will-cite", "--halt", "never", "-j3", QUILL_BINARY, "-q", "-i",
+                                    tree.folder.in(), "-o", tree.folder.out(), "--filename-mask=%n%_%filename%.%ext%",
+                                    "--shard={}/3", ":::", "1", "2", "3"});
     EXPECT_EQ(parallel.exitCode, 0) << parallel.output << parallel.errors;
     expectSameTrees(whole, tree.folder.out());
 }

@@ -97,7 +97,8 @@ TEST(Terminal, TheTitleIsSetByAnEscapeBeforeTheFirstLine)
     ASSERT_TRUE(run.started());
     EXPECT_EQ(run.exitCodeWithin(5s), 0);
     // The terminal turns each line feed into CR LF.
-    EXPECT_EQ(run.readUntil("1.0\r\n", 1s), "\033]0;Varnetta Quillmere 1.0\007" "1.0\r\n");
+    EXPECT_EQ(run.readUntil("1.0\r\n", 1s), "\033]0;Varnetta Quillmere 1.0\007"
+                                            "1.0\r\n");
 }
 
 TEST(Terminal, PauseWaitsForOneKey)
@@ -285,8 +286,8 @@ TEST(ProgressLine, PipesQuietAndDebugRunsShowNone)
         fs::create_directories(inputs.folder.file("out"));
         std::vector<std::string> arguments = {"-i", "in", "-o", "out"};
         arguments.insert(arguments.end(), c.options.begin(), c.options.end());
-        RunResult result = c.terminal ? runOnTerminal(arguments, inputs.folder.path())
-                                      : runQuillmere(arguments, inputs.folder.path());
+        RunResult result =
+            c.terminal ? runOnTerminal(arguments, inputs.folder.path()) : runQuillmere(arguments, inputs.folder.path());
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_EQ(result.output.find('\r'), std::string::npos) << result.output;
         EXPECT_EQ(result.output.find("\033["), std::string::npos) << result.output;

@@ -20,8 +20,12 @@ TEST(TerminalText, ControlCharactersAreShownAsEscapes)
         {"b\033]0;TITLE\a\033[31mRED.dng", "b\\e]0;TITLE\\x07\\e[31mRED.dng"},
         {"two\nlines\r\tend", "two\\nlines\\r\\tend"},
         {std::string("nul\0del\x7f", 8), "nul\\x00del\\x7F"},
-        {"c1 \xC2\x9B" "31m", "c1 \\u009B31m"},              // a C1 control, well-formed
-        {"raw \x9B" "31m", "raw \\x9B31m"},                  // the same byte alone is not UTF-8
+        {"c1 \xC2\x9B"
+         "31m",
+         "c1 \\u009B31m"},  // a C1 control, well-formed
+        {"raw \x9B"
+         "31m",
+         "raw \\x9B31m"},  // the same byte alone is not UTF-8
         {"\xC0\xAF overlong, cut \xE5\x86", "\\xC0\\xAF overlong, cut \\xE5\\x86"},
         {"写真 é back\\slash", "写真 é back\\slash"},
     };
@@ -33,8 +37,8 @@ TEST(TerminalText, WidthsAreTerminalColumns)
 {
     EXPECT_EQ(displayWidth("abc"), 3u);
     EXPECT_EQ(displayWidth("写真.dng"), 8u);
-    EXPECT_EQ(displayWidth("e\xCC\x81"), 1u);  // e and a combining acute accent
-    EXPECT_EQ(lastColumns("ab写真", 3), "真");   // never half a wide character
+    EXPECT_EQ(displayWidth("e\xCC\x81"), 1u);   // e and a combining acute accent
+    EXPECT_EQ(lastColumns("ab写真", 3), "真");  // never half a wide character
     EXPECT_EQ(lastColumns("ab写真", 5), "b写真");
 }
 

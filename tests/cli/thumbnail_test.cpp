@@ -22,7 +22,7 @@ struct Picture {
 bool readPng(const std::string& path, Picture& picture)
 {
     std::unique_ptr<FIBITMAP, decltype(&FreeImage_Unload)> image(FreeImage_Load(FIF_PNG, path.c_str(), 0),
-                                                                  &FreeImage_Unload);
+                                                                 &FreeImage_Unload);
     if (!image)
         return false;
     picture.width = FreeImage_GetWidth(image.get());
@@ -46,8 +46,8 @@ TEST(Thumbnail, RealCrwPreviewFitsTheSquare)
     if (crw.empty() || !std::filesystem::exists(crw))
         GTEST_SKIP() << "RAW fixtures not found at " << QUILL_FIXTURES;
     // The program's mode and the file managers' lighter thumbnailer alike.
-    const std::pair<std::string, std::vector<std::string>> starts[] = {
-        {QUILL_BINARY, {"--thumbnail=128", crw}}, {QUILL_THUMBNAILER, {"128", crw}}};
+    const std::pair<std::string, std::vector<std::string>> starts[] = {{QUILL_BINARY, {"--thumbnail=128", crw}},
+                                                                       {QUILL_THUMBNAILER, {"128", crw}}};
     for (auto [program, arguments] : starts) {
         TempFolder out;
         arguments.push_back(out.file("t.png"));

@@ -53,8 +53,8 @@ TEST(UndecodableFiles, FailInAFolderBatchWithoutOutputWhileGoodFilesConvert)
     for (const char* mode : {"AUTO", "24", "48HS", "48"}) {
         std::filesystem::remove_all(folder.out());
         std::filesystem::create_directories(folder.out());
-        RunResult result = folder.run({"-i", folder.in(), "-o", folder.out(), "-d",
-                                       std::string("--raw-load-as=") + mode});
+        RunResult result =
+            folder.run({"-i", folder.in(), "-o", folder.out(), "-d", std::string("--raw-load-as=") + mode});
         const std::vector<std::string> lines = linesOf(result.output);
         EXPECT_EQ(result.exitCode, 2) << mode;
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "[ERROR] Unable to convert the file!"), 4) << mode;

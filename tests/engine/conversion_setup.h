@@ -21,10 +21,10 @@
 #include <unistd.h>
 #include <vector>
 
-#define QUILL_REQUIRE_FIXTURES()                                                          \
-    do {                                                                                  \
-        if (quill::test::fixtureFolder().empty())                                         \
-            GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource() << " - skipping";   \
+#define QUILL_REQUIRE_FIXTURES()                                                                                       \
+    do {                                                                                                               \
+        if (quill::test::fixtureFolder().empty())                                                                      \
+            GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource() << " - skipping";             \
     } while (0)
 
 namespace quill::test {

@@ -33,9 +33,8 @@ TEST(AutomaticDepth, TakesFirstOfferedDepthAtLeastTheSourceElseTheLargest)
         int32_t expected;
     };
     const Case cases[] = {
-        {"tiff", 24, 24}, {"jpg", 48, 24}, {"ppm", 8, 24},  {"png", 96, 48},
-        {"jpg", 96, 24},  {"tiff", 1, 1},  {"tiff", 2, 4},  {"tiff", 16, 24},
-        {"tiff", 64, 96}, {"tiff", 128, 96}, {"bmp", 0, 1}, {"exr", 8, 96},
+        {"tiff", 24, 24}, {"jpg", 48, 24},  {"ppm", 8, 24},   {"png", 96, 48},   {"jpg", 96, 24}, {"tiff", 1, 1},
+        {"tiff", 2, 4},   {"tiff", 16, 24}, {"tiff", 64, 96}, {"tiff", 128, 96}, {"bmp", 0, 1},   {"exr", 8, 96},
     };
     for (const Case& c : cases)
         EXPECT_EQ(automaticDepth(tables, c.key, c.sourceDepth), c.expected)
@@ -64,7 +63,7 @@ TEST(AcceptedInput, OnlyCameraRawExtensionsInAnyLetterCase)
         {"/home/ana/shots/scan.Dng", true},
         {"card/DCIM/P1000.rw2", true},
         {"archive.tar.3FR", true},
-        {"picture.tif", false},        // a known input type, but not offered
+        {"picture.tif", false},  // a known input type, but not offered
         {"notes.txt", false},
         {"/photos.nef/readme", false},  // the dot belongs to the folder
         {"nef", false},
@@ -90,8 +89,9 @@ TEST(AcceptedInput, AreTheFortyEightRawExtensionsInTableOrder)
 
     // Table order: each accepted extension appears later in the input table than the one before.
     auto positionOf = [&](const std::string& extension) {
-        return std::find_if(tables.inputExtensions.begin(), tables.inputExtensions.end(),
-                            [&](const InputExtension& e) { return e.extension == extension; });
+        return std::find_if(tables.inputExtensions.begin(), tables.inputExtensions.end(), [&](const InputExtension& e) {
+            return e.extension == extension;
+        });
     };
     for (size_t i = 1; i < accepted.size(); ++i)
         EXPECT_LT(positionOf(accepted[i - 1]), positionOf(accepted[i])) << accepted[i];
@@ -118,9 +118,9 @@ TEST(InputExtensions, SeventyNineUniqueLowerCaseKeysEachFormatKeyItselfAnExtensi
     std::set<std::string> extensions;
     for (const InputExtension& entry : tables.inputExtensions) {
         EXPECT_TRUE(extensions.insert(entry.extension).second) << "duplicate " << entry.extension;
-        EXPECT_TRUE(std::none_of(entry.extension.begin(), entry.extension.end(),
-                                 [](char c) { return c == '.' || (c >= 'A' && c <= 'Z'); }))
-            << entry.extension;
+        EXPECT_TRUE(std::none_of(entry.extension.begin(), entry.extension.end(), [](char c) {
+            return c == '.' || (c >= 'A' && c <= 'Z');
+        })) << entry.extension;
         EXPECT_FALSE(entry.description.empty()) << entry.extension;
     }
     for (const InputExtension& entry : tables.inputExtensions)
@@ -169,9 +169,8 @@ TEST(OutputFormats, CarryFreeImageIdentifiersWithAsciiAnyMaps)
         const char* key;
         FREE_IMAGE_FORMAT identifier;
     };
-    const Case cases[] = {{"tiff", FIF_TIFF}, {"jpg", FIF_JPEG}, {"pbm", FIF_PBM},
-                          {"pgm", FIF_PGM},   {"ppm", FIF_PPM},  {"tga", FIF_TARGA},
-                          {"webp", FIF_WEBP}, {"jxr", FIF_JXR}};
+    const Case cases[] = {{"tiff", FIF_TIFF}, {"jpg", FIF_JPEG},  {"pbm", FIF_PBM},   {"pgm", FIF_PGM},
+                          {"ppm", FIF_PPM},   {"tga", FIF_TARGA}, {"webp", FIF_WEBP}, {"jxr", FIF_JXR}};
     for (const Case& c : cases) {
         const OutputFormatRow* format = findOutputFormat(tables, c.key);
         ASSERT_NE(format, nullptr) << c.key;
@@ -191,8 +190,7 @@ TEST(OutputFormats, OfferedDepthsParseAscendingForEveryEntry)
         EXPECT_TRUE(std::is_sorted(depths.begin(), depths.end())) << format.key;
         EXPECT_EQ(depths.size(), countOf(format.offeredDepths, ",") + 1) << format.key;
     }
-    EXPECT_EQ(offeredDepths(*findOutputFormat(tables, "tiff")),
-              (std::vector<int32_t>{1, 4, 8, 24, 32, 48, 96}));
+    EXPECT_EQ(offeredDepths(*findOutputFormat(tables, "tiff")), (std::vector<int32_t>{1, 4, 8, 24, 32, 48, 96}));
 }
 
 TEST(OutputFormats, DisplayLabelIsUpperCaseKeyAndDescription)

@@ -141,8 +141,8 @@ TEST(MakeDng, EveryOrientationDecodesUprightAndIsReadBack)
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE("orientation " + std::to_string(orientation));
         const bool turned = orientation >= 5;
-        const std::string path = test::generateDng(
-            temp, "turned.dng", 240, 160, {.preview = true, .orientation = orientation});
+        const std::string path =
+            test::generateDng(temp, "turned.dng", 240, 160, {.preview = true, .orientation = orientation});
         ASSERT_FALSE(path.empty());
 
         Bitmap decoded = loadRaw(path, RAW_DEFAULT);
@@ -175,8 +175,7 @@ TEST(MakeDng, ThumbnailStaysInSensorOrientation)
     EXPECT_EQ(FreeImage_GetWidth(thumbnail.get()), 256u);
     EXPECT_EQ(FreeImage_GetHeight(thumbnail.get()), 192u);
     // Turned a quarter to the left: the displayed top-right (green) is at the top-left.
-    EXPECT_EQ(landmarks(thumbnail.get()),
-              (std::vector<std::string>{"green", "dark", "red", "blue", "white"}));
+    EXPECT_EQ(landmarks(thumbnail.get()), (std::vector<std::string>{"green", "dark", "red", "blue", "white"}));
 }
 
 TEST(MakeDng, ExifAndGpsReachFreeImageMetadataOnlyWhenAsked)
@@ -198,7 +197,11 @@ TEST(MakeDng, ExifAndGpsReachFreeImageMetadataOnlyWhenAsked)
         {"exif and gps", {"--exif", "--gps"}, "Varnetta", "Synthetic 14", "200", "2021:06:15 14:30:00", true},
         {"named camera",
          {"--exif", "--make", "Kodak", "--model", "DC50", "--date=2003:02:01 09:08:07"},
-         "Kodak", "DC50", "200", "2003:02:01 09:08:07", false},
+         "Kodak",
+         "DC50",
+         "200",
+         "2003:02:01 09:08:07",
+         false},
     };
     TempFolder temp;
     for (const Case& c : cases) {
@@ -266,17 +269,17 @@ TEST(MakeDng, RefusesBadArgumentsAndLeavesNoFile)
     TempFolder temp;
     const std::string path = temp.file("refused.dng");
     const std::vector<std::vector<std::string>> cases = {
-        {path, "--width", "21"},             // LibRaw would not decode it
-        {path, "--height", "70000"},         // beyond a TIFF dimension LibRaw reads
+        {path, "--width", "21"},      // LibRaw would not decode it
+        {path, "--height", "70000"},  // beyond a TIFF dimension LibRaw reads
         {path, "--orientation", "0"},
         {path, "--orientation", "9"},
         {path, "--width", "12x"},
-        {path, "--width"},                   // value missing
+        {path, "--width"},  // value missing
         {path, "--preview", "--no-thumbnail"},
         {path, "--date", "yesterday"},
-        {path, "--colour"},                  // unknown option
+        {path, "--colour"},  // unknown option
         {path, "second.dng"},
-        {"--width", "100"},                  // no output path
+        {"--width", "100"},  // no output path
         {temp.file("missing/folder/x.dng")},
         {path, "--width", "65535", "--height", "65535"},  // beyond a classic TIFF's 4 GB
     };

@@ -39,30 +39,63 @@ struct Step {
     std::function<Bitmap(Bitmap, const Settings&, StepContext&)> apply;
 };
 
-int widthOf(const Bitmap& image) { return image ? static_cast<int>(FreeImage_GetWidth(image.get())) : 0; }
-int heightOf(const Bitmap& image) { return image ? static_cast<int>(FreeImage_GetHeight(image.get())) : 0; }
+int widthOf(const Bitmap& image)
+{
+    return image ? static_cast<int>(FreeImage_GetWidth(image.get())) : 0;
+}
+int heightOf(const Bitmap& image)
+{
+    return image ? static_cast<int>(FreeImage_GetHeight(image.get())) : 0;
+}
 
 // The documented order, one entry per step.
 const std::vector<Step>& documentedOrder()
 {
     static const std::vector<Step> steps = {
-        {"rotation", [](Bitmap b, const Settings& s, StepContext&) { return applyRotation(std::move(b), s); }},
-        {"resize", [](Bitmap b, const Settings& s, StepContext&) { return applyResize(std::move(b), s); }},
-        {"tone mapping", [](Bitmap b, const Settings& s, StepContext&) { return applyToneMapping(std::move(b), s); }},
-        {"flips", [](Bitmap b, const Settings& s, StepContext&) { return applyFlips(std::move(b), s); }},
+        {"rotation",
+         [](Bitmap b, const Settings& s, StepContext&) {
+             return applyRotation(std::move(b), s);
+         }},
+        {"resize",
+         [](Bitmap b, const Settings& s, StepContext&) {
+             return applyResize(std::move(b), s);
+         }},
+        {"tone mapping",
+         [](Bitmap b, const Settings& s, StepContext&) {
+             return applyToneMapping(std::move(b), s);
+         }},
+        {"flips",
+         [](Bitmap b, const Settings& s, StepContext&) {
+             return applyFlips(std::move(b), s);
+         }},
         {"colour correction",
-         [](Bitmap b, const Settings& s, StepContext&) { return applyColourCorrection(std::move(b), s); }},
-        {"greyscale", [](Bitmap b, const Settings& s, StepContext&) { return applyGreyscale(std::move(b), s); }},
-        {"threshold", [](Bitmap b, const Settings& s, StepContext&) { return applyThreshold(std::move(b), s); }},
-        {"dither", [](Bitmap b, const Settings& s, StepContext&) { return applyDither(std::move(b), s); }},
+         [](Bitmap b, const Settings& s, StepContext&) {
+             return applyColourCorrection(std::move(b), s);
+         }},
+        {"greyscale",
+         [](Bitmap b, const Settings& s, StepContext&) {
+             return applyGreyscale(std::move(b), s);
+         }},
+        {"threshold",
+         [](Bitmap b, const Settings& s, StepContext&) {
+             return applyThreshold(std::move(b), s);
+         }},
+        {"dither",
+         [](Bitmap b, const Settings& s, StepContext&) {
+             return applyDither(std::move(b), s);
+         }},
         {"frame",
-         [](Bitmap b, const Settings& s, StepContext&) { return applyFrame(std::move(b), s); }},
+         [](Bitmap b, const Settings& s, StepContext&) {
+             return applyFrame(std::move(b), s);
+         }},
         {"watermark",
          [](Bitmap b, const Settings& s, StepContext& c) {
              return applyWatermark(std::move(b), s, c.job, nullptr);
          }},
         {"depth",
-         [](Bitmap b, const Settings&, StepContext& c) { return convertToTargetDepth(std::move(b), c.job, *c.formats); }},
+         [](Bitmap b, const Settings&, StepContext& c) {
+             return convertToTargetDepth(std::move(b), c.job, *c.formats);
+         }},
     };
     return steps;
 }
@@ -73,8 +106,8 @@ std::string pixelsOf(const Bitmap& image)
     if (!image)
         return "none";
     FIBITMAP* bitmap = image.get();
-    std::string bytes = std::to_string(FreeImage_GetImageType(bitmap)) + " " + std::to_string(widthOf(image)) +
-                        "x" + std::to_string(heightOf(image)) + "x" + std::to_string(FreeImage_GetBPP(bitmap)) + ":";
+    std::string bytes = std::to_string(FreeImage_GetImageType(bitmap)) + " " + std::to_string(widthOf(image)) + "x" +
+                        std::to_string(heightOf(image)) + "x" + std::to_string(FreeImage_GetBPP(bitmap)) + ":";
     const unsigned lineBytes = FreeImage_GetLine(bitmap);
     for (int y = 0; y < heightOf(image); ++y)
         bytes.append(reinterpret_cast<const char*>(FreeImage_GetScanLine(bitmap, y)), lineBytes);
@@ -84,7 +117,10 @@ std::string pixelsOf(const Bitmap& image)
 }
 
 // Short enough for a failure message; the full bytes never are.
-size_t digest(const std::string& pixels) { return std::hash<std::string>{}(pixels); }
+size_t digest(const std::string& pixels)
+{
+    return std::hash<std::string>{}(pixels);
+}
 
 struct Case {
     const char* what;
@@ -210,7 +246,9 @@ protected:
     static std::vector<const Step*> orderSwapping(const std::string& first)
     {
         std::vector<const Step*> order = orderWithout("");
-        auto at = std::find_if(order.begin(), order.end(), [&](const Step* s) { return s->name == first; });
+        auto at = std::find_if(order.begin(), order.end(), [&](const Step* s) {
+            return s->name == first;
+        });
         std::iter_swap(at, at + 1);
         return order;
     }
@@ -244,8 +282,11 @@ TEST_F(PipelineOrder, EachStepAloneAndEachOrderedPairComeOutAsTheStepsInTheirOrd
         {"colour correction, then greyscale", {"colour correction", "greyscale"}, {}},
         {"threshold, then dither", {"threshold", "dither"}, {}},
         {"dither, then frame", {"dither", "frame"}, {}},
-        {"frame, then watermark", {"frame", "watermark"},
-         [](Settings& s) { s.wmImageXOffset = s.wmImageYOffset = 0; }},  // in the corner, over the frame
+        {"frame, then watermark",
+         {"frame", "watermark"},
+         [](Settings& s) {
+             s.wmImageXOffset = s.wmImageYOffset = 0;
+         }},  // in the corner, over the frame
         {"watermark, then depth", {"watermark", "depth"}, {}},
     };
     for (const Case& c : cases) {

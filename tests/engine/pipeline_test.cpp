@@ -39,8 +39,8 @@ TEST(ConvertOneFile, WritesEveryGoodSampleAtItsDecodedSizeIn48Bits)
         unsigned width, height;
     };
     const Case cases[] = {
-        {"CRW_0305.CRW", 2312, 1720}, {"DC0014L.KDC", 768, 512},   {"P003913.KDC", 1301, 976},
-        {"IMAGE01.QTK", 320, 240},    {"QT150_10.QTK", 640, 480},  {"colorchart.dng", 1734, 1156},
+        {"CRW_0305.CRW", 2312, 1720}, {"DC0014L.KDC", 768, 512},  {"P003913.KDC", 1301, 976},
+        {"IMAGE01.QTK", 320, 240},    {"QT150_10.QTK", 640, 480}, {"colorchart.dng", 1734, 1156},
         {"DSC8695.dng", 600, 400},
     };
     for (const Case& c : cases) {
@@ -101,8 +101,15 @@ TEST(ConvertOneFile, AppliesTheStepsInTheirFixedOrder)
          },
          "640x480_24_CRW_0305.tiff", 640, 480, 24},
         {"greyscale, then automatic depth from the loaded depth",
-         [](Settings& s) { s.doImageGreyscale = 1; }, "640x480_24_CRW_0305.tiff", 640, 480, 24},
-        {"48 bits asked for", [](Settings& s) { s.tiffBpp = 48; }, "640x480_48_CRW_0305.tiff", 640, 480, 48},
+         [](Settings& s) {
+             s.doImageGreyscale = 1;
+         },
+         "640x480_24_CRW_0305.tiff", 640, 480, 24},
+        {"48 bits asked for",
+         [](Settings& s) {
+             s.tiffBpp = 48;
+         },
+         "640x480_48_CRW_0305.tiff", 640, 480, 48},
         {"threshold and dither end in one bit",
          [](Settings& s) {
              s.doImageThreshold = 1;
@@ -193,10 +200,18 @@ TEST(ConvertOneFile, LeavesTheSourceLayoutBehind)
     EXPECT_EQ(written["Exif.Image.Make"], "NIKON CORPORATION");
     EXPECT_EQ(written["Exif.Photo.LensModel"], "24.0-70.0 mm f/2.8");
     EXPECT_EQ(written["Xmp.dc.format"], "image/tiff");
-    const char* prefixes[] = {"Exif.Image.DNG",        "Exif.Image.SubIFDs",       "Exif.Image.ColorMatrix",
-                              "Exif.Image.AsShotNeutral", "Exif.SubImage",         "Exif.Thumbnail",
-                              "Exif.Photo.CFAPattern", "Exif.Photo.PixelXDimension", "Exif.Photo.MakerNote",
-                              "Exif.Nikon",            "Xmp.crs.",                 "Xmp.tiff.ImageWidth"};
+    const char* prefixes[] = {"Exif.Image.DNG",
+                              "Exif.Image.SubIFDs",
+                              "Exif.Image.ColorMatrix",
+                              "Exif.Image.AsShotNeutral",
+                              "Exif.SubImage",
+                              "Exif.Thumbnail",
+                              "Exif.Photo.CFAPattern",
+                              "Exif.Photo.PixelXDimension",
+                              "Exif.Photo.MakerNote",
+                              "Exif.Nikon",
+                              "Xmp.crs.",
+                              "Xmp.tiff.ImageWidth"};
     for (const auto& [key, value] : written)
         for (const char* prefix : prefixes)
             EXPECT_NE(key.rfind(prefix, 0), 0u) << key << " should not have been copied";
@@ -390,7 +405,8 @@ TEST(ConvertOneFile, SurvivesBrokenAndHostileFiles)
         {"cut.crw", crw.substr(0, 40000)},
         {"header-only.crw", crw.substr(0, 26)},
         {"huge-tiff.dng", std::string("II*\0\x08\0\0\0\x02\0\x00\x01\x04\0\x01\0\0\0\xff\xff\xff\x7f"
-                                      "\x01\x01\x04\0\x01\0\0\0\xff\xff\xff\x7f\0\0\0\0", 38)},
+                                      "\x01\x01\x04\0\x01\0\0\0\xff\xff\xff\x7f\0\0\0\0",
+                                      38)},
         {"text.orf", "this is not a photograph\n"},
     };
     for (const auto& [name, bytes] : made) {

@@ -81,8 +81,9 @@ inline Rgb pixelAt(FIBITMAP* image, int x, int y)
 /// Same size, depth and pixel bytes.
 inline bool samePixels(FIBITMAP* a, FIBITMAP* b)
 {
-    if (!a || !b || FreeImage_GetWidth(a) != FreeImage_GetWidth(b) || FreeImage_GetHeight(a) != FreeImage_GetHeight(b) ||
-        FreeImage_GetBPP(a) != FreeImage_GetBPP(b) || FreeImage_GetImageType(a) != FreeImage_GetImageType(b))
+    if (!a || !b || FreeImage_GetWidth(a) != FreeImage_GetWidth(b) ||
+        FreeImage_GetHeight(a) != FreeImage_GetHeight(b) || FreeImage_GetBPP(a) != FreeImage_GetBPP(b) ||
+        FreeImage_GetImageType(a) != FreeImage_GetImageType(b))
         return false;
     const unsigned lineBytes = FreeImage_GetLine(a);
     for (unsigned y = 0; y < FreeImage_GetHeight(a); ++y)

@@ -296,7 +296,9 @@ inline std::string fuzzCommandLine(std::string_view input)
         return {};
 
     size_t printed = 0;
-    const LinePrinter sink = [&printed](const std::string& line) { printed += line.size(); };
+    const LinePrinter sink = [&printed](const std::string& line) {
+        printed += line.size();
+    };
     Preparation preparation = prepareRun(settings, job, formats);
     listSettings(settings, job, formats, preparation, sink);
     if (preparation.failure)
@@ -390,12 +392,8 @@ struct FuzzEntry {
 };
 
 inline constexpr FuzzEntry kFuzzEntries[] = {
-    {"preference_file", fuzzPreferenceFile},
-    {"list_file", fuzzListFile},
-    {"command_line", fuzzCommandLine},
-    {"output_name", fuzzOutputName},
-    {"identify", fuzzIdentify},
-    {"pixel_import", fuzzPixelImport},
+    {"preference_file", fuzzPreferenceFile}, {"list_file", fuzzListFile}, {"command_line", fuzzCommandLine},
+    {"output_name", fuzzOutputName},         {"identify", fuzzIdentify},  {"pixel_import", fuzzPixelImport},
 };
 
 }  // namespace quill::fuzz

@@ -9,21 +9,17 @@ TEST_F(AddInput, AcceptsAndRefusesByContentAndExtension)
 {
     struct Case {
         const char* name;
-        const char* bytes;   // nullptr: the file is not created
+        const char* bytes;  // nullptr: the file is not created
         bool added;
     };
     const Case cases[] = {
-        {"photo.nef", "raw", true},
-        {"PHOTO.NEF", "raw", true},          // extension compared in lower case
-        {"mixed.Cr2", "raw", true},
-        {"archive.tar.dng", "raw", true},    // only the last extension counts
-        {"empty.nef", "", false},            // a 0-byte file is refused
-        {"missing.nef", nullptr, true},      // a missing file is not refused
-        {"picture.jpg", "jpg", false},       // not a camera RAW extension
-        {"notes.txt", "text", false},
-        {"noextension", "raw", false},
-        {"trailingdot.", "raw", false},
-        {"nef", "raw", false},               // a name is not an extension
+        {"photo.nef", "raw", true},      {"PHOTO.NEF", "raw", true},        // extension compared in lower case
+        {"mixed.Cr2", "raw", true},      {"archive.tar.dng", "raw", true},  // only the last extension counts
+        {"empty.nef", "", false},                                           // a 0-byte file is refused
+        {"missing.nef", nullptr, true},                                     // a missing file is not refused
+        {"picture.jpg", "jpg", false},                                      // not a camera RAW extension
+        {"notes.txt", "text", false},    {"noextension", "raw", false},
+        {"trailingdot.", "raw", false},  {"nef", "raw", false},  // a name is not an extension
         {"missing.tif", nullptr, false},
     };
     for (const Case& c : cases) {
@@ -83,16 +79,15 @@ TEST_F(AddInput, RelativeSubfolderIsTheFolderBelowTheInputFolder)
         {root, root + "a.nef", ""},
         {root, root + "day1/a.nef", "day1/"},
         {root, root + "day1/raw/a.nef", "day1/raw/"},
-        {root + "in/", root + "in/in/a.nef", "in/"},          // the folder's name again below it
-        {root + "in", root + "in/sub/a.nef", "sub/"},          // input folder without its "/"
-        {root + "in/", root + "inbox/a.nef", ""},              // a sibling sharing the prefix
-        {root + "in/", root + "other/a.nef", ""},              // not below the input folder
+        {root + "in/", root + "in/in/a.nef", "in/"},              // the folder's name again below it
+        {root + "in", root + "in/sub/a.nef", "sub/"},             // input folder without its "/"
+        {root + "in/", root + "inbox/a.nef", ""},                 // a sibling sharing the prefix
+        {root + "in/", root + "other/a.nef", ""},                 // not below the input folder
         {root + "in/", root + "backup" + root + "in/a.nef", ""},  // the text further along the path
-        {"", root + "day1/a.nef", ""},                         // nothing imported yet
+        {"", root + "day1/a.nef", ""},                            // nothing imported yet
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(relativeSubfolderOf(c.path, c.inputFolder), c.subfolder)
-            << c.path << " below " << c.inputFolder;
+        EXPECT_EQ(relativeSubfolderOf(c.path, c.inputFolder), c.subfolder) << c.path << " below " << c.inputFolder;
         InputList list;
         job.inputFolder = c.inputFolder;
         ASSERT_TRUE(addInput(list, job, formats, c.path)) << c.path;

@@ -42,8 +42,8 @@ TEST_F(FolderImport, ScanOrderIsByNameWhateverTheCreationOrder)
     EXPECT_EQ(scanFolder(inputs, job, formats, root), 5);
     // Byte order: upper case before "_" before lower case; a folder takes its
     // place by its name ("a" before "a.nef").
-    EXPECT_EQ(queuedPaths(), (std::vector<std::string>{root + "C.nef", root + "_.nef", root + "a/z.nef",
-                                                        root + "a.nef", root + "b.nef"}));
+    EXPECT_EQ(queuedPaths(), (std::vector<std::string>{root + "C.nef", root + "_.nef", root + "a/z.nef", root + "a.nef",
+                                                       root + "b.nef"}));
 }
 
 TEST_F(FolderImport, ScanningTheSameFolderTwiceAddsNothingTheSecondTime)
@@ -75,8 +75,8 @@ TEST_F(FolderImport, LinkLoopsEndAndLinkedFilesAndFoldersAreFollowed)
     ASSERT_EQ(::symlink(temp.file("gone.nef").c_str(), (root + "broken.nef").c_str()), 0);
 
     EXPECT_EQ(scanFolder(inputs, job, formats, root), 3);
-    EXPECT_EQ(queuedPaths(), (std::vector<std::string>{root + "other/linked.nef", root + "single.nef",
-                                                        root + "sub/a.nef"}));
+    EXPECT_EQ(queuedPaths(),
+              (std::vector<std::string>{root + "other/linked.nef", root + "single.nef", root + "sub/a.nef"}));
 }
 
 TEST_F(FolderImport, LinkFarmQueuesEachFileOnce)
@@ -156,7 +156,9 @@ TEST_F(FolderImport, PausedWorkerWaitsAndAStopDuringThePauseEndsIt)
     job.inputFolder = root;
     progress.paused = true;
 
-    std::thread worker([&] { runImportWorker(inputs, job, formats, progress); });
+    std::thread worker([&] {
+        runImportWorker(inputs, job, formats, progress);
+    });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     {
         std::lock_guard lock(progress.mutex);
@@ -178,7 +180,9 @@ TEST_F(FolderImport, PausedWorkerGoesOnWhenTheStopIsDeclined)
     job.inputFolder = root;
     progress.paused = true;
 
-    std::thread worker([&] { runImportWorker(inputs, job, formats, progress); });
+    std::thread worker([&] {
+        runImportWorker(inputs, job, formats, progress);
+    });
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     progress.paused = false;
     worker.join();

@@ -83,8 +83,7 @@ TEST_F(ListReader, FolderLinesQueueTheirTreeWithOrWithoutTrailingSlash)
 
     readList(bom + first + "\r\n" + second + "\r\n");
 
-    EXPECT_EQ(queuedPaths(), (std::vector<std::string>{first + "/deep/y.nef", first + "/x.nef",
-                                                        second + "z.dng"}));
+    EXPECT_EQ(queuedPaths(), (std::vector<std::string>{first + "/deep/y.nef", first + "/x.nef", second + "z.dng"}));
     EXPECT_EQ(subfolderOf(first + "/deep/y.nef"), "first/deep/");
     EXPECT_EQ(progress.fileIndex, 2);
     EXPECT_EQ(progress.converted, 3);
@@ -170,7 +169,9 @@ TEST_F(ListReader, StopFinishesTheEntryInHandAndUsesNoFurtherLine)
     job.inputPath = temp.file("list.pipe");
     ASSERT_EQ(::mkfifo(job.inputPath.c_str(), 0600), 0);
 
-    std::thread worker([&] { runListReader(inputs, job, formats, progress); });
+    std::thread worker([&] {
+        runListReader(inputs, job, formats, progress);
+    });
     const int pipe = ::open(job.inputPath.c_str(), O_WRONLY);
     EXPECT_GE(pipe, 0);
     const std::string first = bom + tree + "\r\n";
@@ -237,7 +238,9 @@ TEST(ListWriter, FolderMadeReadOnlyMidWriteKeepsTheEarlierFile)
         progress.reset();
         progress.paused = true;
         bool written = true;
-        std::thread writer([&] { written = runListWriter({"/a.dng", "/b.dng"}, list, progress); });
+        std::thread writer([&] {
+            written = runListWriter({"/a.dng", "/b.dng"}, list, progress);
+        });
         char go = 0;
         const bool released = ::read(release[0], &go, 1) == 1;
         progress.paused = false;
@@ -246,7 +249,9 @@ TEST(ListWriter, FolderMadeReadOnlyMidWriteKeepsTheEarlierFile)
     }
     ::close(release[0]);
     // Made read-only once the temporary file exists beside the list.
-    auto entries = [&] { return std::distance(std::filesystem::directory_iterator(folder), {}); };
+    auto entries = [&] {
+        return std::distance(std::filesystem::directory_iterator(folder), {});
+    };
     for (int waited = 0; waited < 5000 && entries() < 2; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(entries(), 2) << "the writer made no temporary file";

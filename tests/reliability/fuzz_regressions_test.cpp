@@ -69,7 +69,9 @@ TEST(FuzzRegressionFolders, NameOnlyKnownTargets)
                 continue;
             const std::string name = entry.path().filename().string();
             const bool known = std::any_of(std::begin(fuzz::kFuzzEntries), std::end(fuzz::kFuzzEntries),
-                                           [&](const fuzz::FuzzEntry& e) { return name == e.name; });
+                                           [&](const fuzz::FuzzEntry& e) {
+                                               return name == e.name;
+                                           });
             EXPECT_TRUE(known) << entry.path() << " is not the folder of any fuzz target";
         }
     }

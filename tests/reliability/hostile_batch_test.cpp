@@ -27,8 +27,8 @@ unsigned hostileSeed()
 {
     const char* text = std::getenv("QUILL_HOSTILE_SEED");
     unsigned seed = text && *text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : 20240611u;
-    std::cout << "[ hostile  ] corpus seed " << seed
-              << " (set QUILL_HOSTILE_SEED=<number> to build another corpus)" << std::endl;
+    std::cout << "[ hostile  ] corpus seed " << seed << " (set QUILL_HOSTILE_SEED=<number> to build another corpus)"
+              << std::endl;
     return seed;
 }
 
@@ -44,8 +44,8 @@ std::vector<Original> originals(const TempFolder& scratch)
     for (const auto& entry : fs::directory_iterator(fixtureFolder())) {
         if (!entry.is_regular_file() || entry.path().extension() == ".md")
             continue;
-        found.push_back({entry.path().stem().string(), entry.path().extension().string(),
-                         readFile(entry.path().string())});
+        found.push_back(
+            {entry.path().stem().string(), entry.path().extension().string(), readFile(entry.path().string())});
     }
     DngOptions withPreview;
     withPreview.preview = true;
@@ -60,7 +60,9 @@ std::vector<Original> originals(const TempFolder& scratch)
         if (!path.empty())
             found.push_back({name, ".dng", readFile(path)});
     }
-    std::sort(found.begin(), found.end(), [](auto& a, auto& b) { return a.stem < b.stem; });
+    std::sort(found.begin(), found.end(), [](auto& a, auto& b) {
+        return a.stem < b.stem;
+    });
     return found;
 }
 
@@ -69,8 +71,8 @@ std::vector<Original> originals(const TempFolder& scratch)
 std::vector<size_t> cutPoints(size_t size)
 {
     std::set<size_t> cuts;
-    for (size_t cut : {size_t{16}, size_t{200}, size_t{2000}, size / 10, size / 4, size / 3, size / 2,
-                       2 * size / 3, 9 * size / 10, size - 1})
+    for (size_t cut : {size_t{16}, size_t{200}, size_t{2000}, size / 10, size / 4, size / 3, size / 2, 2 * size / 3,
+                       9 * size / 10, size - 1})
         if (cut > 0 && cut < size)
             cuts.insert(cut);
     return {cuts.begin(), cuts.end()};
@@ -119,8 +121,10 @@ int buildCorpus(const std::string& folder, const TempFolder& scratch, unsigned s
     // into the TIFF-based parsers.
     std::uniform_int_distribution<size_t> length(1, 300000);
     const std::vector<std::pair<std::string, std::string>> kinds = {
-        {".cr2", std::string("II*\0\x10\0\0\0CR\x02\0", 12)}, {".nef", std::string("MM\0*\0\0\0\x08", 8)},
-        {".dng", std::string("II*\0\x08\0\0\0", 8)},          {".arw", std::string("II*\0\x08\0\0\0", 8)}};
+        {".cr2", std::string("II*\0\x10\0\0\0CR\x02\0", 12)},
+        {".nef", std::string("MM\0*\0\0\0\x08", 8)},
+        {".dng", std::string("II*\0\x08\0\0\0", 8)},
+        {".arw", std::string("II*\0\x08\0\0\0", 8)}};
     int number = 0;
     for (const auto& [extension, magic] : kinds) {
         write("random-" + std::to_string(++number) + extension, randomBytes(length(random), random));
@@ -160,8 +164,8 @@ TEST_P(HostileBatch, EveryFileConvertsOrFailsAndTheBatchEndsCleanly)
     // A decoder stuck in one file costs that file after 30 s, not the batch after ten minutes.
     launch.environment = {{"QUILLMERE_FILE_TIME_LIMIT", "30"}};
     const Outcome run = runBatch(launch, std::chrono::minutes(6));
-    std::cout << "[ hostile  ] " << queued << " files, load mode " << GetParam().name << ": "
-              << run.wallTime.count() << " ms, " << linesStartingWith(run.output, "[OK]").size() << " converted, "
+    std::cout << "[ hostile  ] " << queued << " files, load mode " << GetParam().name << ": " << run.wallTime.count()
+              << " ms, " << linesStartingWith(run.output, "[OK]").size() << " converted, "
               << linesStartingWith(run.output, "[ERROR]").size() << " failed" << std::endl;
 
     ASSERT_FALSE(run.timedOut) << "the batch did not end within six minutes";
@@ -202,7 +206,9 @@ INSTANTIATE_TEST_SUITE_P(LoadModes, HostileBatch,
                                            LoadMode{"defaultDecodersOnly", {"--raw-header-size=2147483647"}},
                                            LoadMode{"rgb48DecodersOnly",
                                                     {"--raw-load-as=48", "--raw-header-size=2147483647"}}),
-                         [](const auto& test) { return std::string(test.param.name); });
+                         [](const auto& test) {
+                             return std::string(test.param.name);
+                         });
 
 // Five small DNGs a..e in a folder of their own.
 std::string fiveDngs(const TempFolder& temp)
@@ -230,7 +236,12 @@ TEST_P(FaultyRenderProcess, CostsOnlyItsFileAndTheNumberingSkipsIt)
     TempFolder temp;
     const std::string in = fiveDngs(temp);
     Launch launch;
-    launch.arguments = {"--debug", "-i", in, "-o", temp.file("out/"), "--filename-mask=%n%-%filename%.%ext%",
+    launch.arguments = {"--debug",
+                        "-i",
+                        in,
+                        "-o",
+                        temp.file("out/"),
+                        "--filename-mask=%n%-%filename%.%ext%",
                         std::string("--jobs=") + GetParam().jobs};
     launch.environment = {{GetParam().hook, "/c.dng"}, {"QUILLMERE_FILE_TIME_LIMIT", "2"}};
     // A hang is cut off at the file's limit: the run's two minutes are far
@@ -257,7 +268,9 @@ INSTANTIATE_TEST_SUITE_P(Faults, FaultyRenderProcess,
                                            FaultCase{"CrashFourJobs", "QUILLMERE_CRASH_ON", "4"},
                                            FaultCase{"HangOneJob", "QUILLMERE_STALL_ON", "1"},
                                            FaultCase{"HangThreeJobs", "QUILLMERE_STALL_ON", "3"}),
-                         [](const auto& test) { return std::string(test.param.name); });
+                         [](const auto& test) {
+                             return std::string(test.param.name);
+                         });
 
 }  // namespace
 }  // namespace quill::test

@@ -160,14 +160,16 @@ TEST_P(IniLimits, LoadingConfigIniStaysBoundedAndEndsWithUsableSettings)
     EXPECT_EQ(child.code, 0) << "1: wrong result; 3: an allocation failed; 142: it hung";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, IniLimits,
-    ::testing::Values(
-        IniCase{"HundredMegabyteLine", "\xEF\xBB\xBF[General]\r\nLanguage = ", kHugeLine, "e", "\r\n", false},
-        IniCase{"SixtyMegabyteLatin1Value", "[Watermark]\r\nText = ", 60u << 20, "\xE9", "\r\n", true},
-        IniCase{"TwelveMillionKeys", "[Output]\r\n", 60u << 20, "k=1\r\n", "", true},
-        IniCase{"TwelveMillionGroups", "", 60u << 20, "[x]\r\n", "", true}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, IniLimits,
+                         ::testing::Values(IniCase{"HundredMegabyteLine", "\xEF\xBB\xBF[General]\r\nLanguage = ",
+                                                   kHugeLine, "e", "\r\n", false},
+                                           IniCase{"SixtyMegabyteLatin1Value", "[Watermark]\r\nText = ", 60u << 20,
+                                                   "\xE9", "\r\n", true},
+                                           IniCase{"TwelveMillionKeys", "[Output]\r\n", 60u << 20, "k=1\r\n", "", true},
+                                           IniCase{"TwelveMillionGroups", "", 60u << 20, "[x]\r\n", "", true}),
+                         [](const auto& test) {
+                             return std::string(test.param.name);
+                         });
 
 struct PixelCase {
     const char* name;
@@ -207,11 +209,10 @@ TEST_P(PixelImportLimits, RefusesASizeItCannotHonestlyHoldWithoutTryingToAllocat
 
     // The same settings on the command line: the file fails, the batch does not.
     fs::create_directories(temp.file("out"));
-    const Outcome run = runCapped({"-i", path, "-o", temp.file("out/"),
-                                   "--raw-load-as=" + std::string(GetParam().loadAs == 1 ? "8" : "16"),
-                                   "--raw-header-size=" + std::to_string(GetParam().headerSize),
-                                   "--raw-width=" + std::to_string(GetParam().width),
-                                   "--raw-height=" + std::to_string(GetParam().height)});
+    const Outcome run = runCapped(
+        {"-i", path, "-o", temp.file("out/"), "--raw-load-as=" + std::string(GetParam().loadAs == 1 ? "8" : "16"),
+         "--raw-header-size=" + std::to_string(GetParam().headerSize),
+         "--raw-width=" + std::to_string(GetParam().width), "--raw-height=" + std::to_string(GetParam().height)});
     EXPECT_EQ(run.exitCode, 2) << run.output;
     EXPECT_EQ(linesStartingWith(run.output, "Conversion stopped").size(), 1u) << run.output;
     EXPECT_EQ(namesIn(temp.file("out/")), std::vector<std::string>{});
@@ -226,7 +227,9 @@ INSTANTIATE_TEST_SUITE_P(Settings, PixelImportLimits,
                                            PixelCase{"HeaderBeyondTheEnd", 2, 2147483647, 0, 0},
                                            PixelCase{"NegativeHeader", 2, -1000, 0, 0},
                                            PixelCase{"NegativeSize", 2, 0, -100000, -100000}),
-                         [](const auto& test) { return std::string(test.param.name); });
+                         [](const auto& test) {
+                             return std::string(test.param.name);
+                         });
 
 }  // namespace
 }  // namespace quill::test

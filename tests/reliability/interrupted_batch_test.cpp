@@ -124,7 +124,9 @@ INSTANTIATE_TEST_SUITE_P(Signals, InterruptedOnce,
                                            InterruptCase{"SigtermToTheBatchAlone", SIGTERM, false, "2"},
                                            // timeout(1), a desktop logging out: render processes leave it to the batch
                                            InterruptCase{"SigtermToTheGroup", SIGTERM, true, "2"}),
-                         [](const auto& test) { return std::string(test.param.name); });
+                         [](const auto& test) {
+                             return std::string(test.param.name);
+                         });
 
 TEST(InterruptedTwice, EndsAtOnceAndTakesTheRenderProcessesAlong)
 {

@@ -93,11 +93,19 @@ TEST_P(LeakCheck, NoProcessOfTheBatchLosesMemory)
     }
     writeFile(temp.file("third-party.supp"), kThirdPartyLeaks);
 
-    std::vector<std::string> arguments = {"--trace-children=yes", "--leak-check=full", "--num-callers=40",
+    std::vector<std::string> arguments = {"--trace-children=yes",
+                                          "--leak-check=full",
+                                          "--num-callers=40",
                                           "--show-leak-kinds=definite,indirect",
                                           "--suppressions=" + temp.file("third-party.supp"),
-                                          "--log-file=" + temp.file("logs/memcheck.%p"), QUILL_BINARY,
-                                          "-q", "-i", temp.file("in/"), "-o", temp.file("out/"), "--jobs=2"};
+                                          "--log-file=" + temp.file("logs/memcheck.%p"),
+                                          QUILL_BINARY,
+                                          "-q",
+                                          "-i",
+                                          temp.file("in/"),
+                                          "-o",
+                                          temp.file("out/"),
+                                          "--jobs=2"};
     arguments.insert(arguments.end(), GetParam().options.begin(), GetParam().options.end());
     auto started = std::chrono::steady_clock::now();
     RunResult run = runProgram("/usr/bin/valgrind", arguments);
@@ -124,15 +132,17 @@ TEST_P(LeakCheck, NoProcessOfTheBatchLosesMemory)
               << seconds.count() << " s" << std::endl;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Batches, LeakCheck,
-    ::testing::Values(LeakRun{"Plain", {}, false},
-                      LeakRun{"EveryAllocatingStep",
-                              {"--raw-load-as=48", "--raw-header-size=2147483647", "--width=50", "--height=40", "--rotation=30", "--fr-solid-left=3",
-                               "--fr-solid-top=2", "--wm-text=%n% %rnd%", "--contrast=10", "--dither=bayer4",
-                               "--filename-mask=%n%-%filename%.%ext%"},
-                              true}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Batches, LeakCheck,
+                         ::testing::Values(LeakRun{"Plain", {}, false},
+                                           LeakRun{"EveryAllocatingStep",
+                                                   {"--raw-load-as=48", "--raw-header-size=2147483647", "--width=50",
+                                                    "--height=40", "--rotation=30", "--fr-solid-left=3",
+                                                    "--fr-solid-top=2", "--wm-text=%n% %rnd%", "--contrast=10",
+                                                    "--dither=bayer4", "--filename-mask=%n%-%filename%.%ext%"},
+                                                   true}),
+                         [](const auto& test) {
+                             return std::string(test.param.name);
+                         });
 
 }  // namespace
 }  // namespace quill::test

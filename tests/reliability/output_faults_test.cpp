@@ -22,7 +22,7 @@ struct SizedDng {
     const char* name;
     int width, height;
 };
-const SizedDng kMixedSizes[] = {{"a", 64, 48}, {"b", 600, 400}, {"c", 96, 64},
+const SizedDng kMixedSizes[] = {{"a", 64, 48},   {"b", 600, 400}, {"c", 96, 64},
                                 {"d", 500, 350}, {"e", 80, 60},   {"f", 640, 480}};
 const std::vector<std::string> kSmall = {"a.tiff", "c.tiff", "e.tiff"};
 const std::vector<std::string> kLarge = {"b.tiff", "d.tiff", "f.tiff"};
@@ -105,9 +105,9 @@ TEST(DiskFull, AFullFileSystemFailsTheFilesThatDoNotFitAndLeavesNoTemporaryFile)
         "\"$3\" -i \"$4\" -o \"$1\" --jobs=1 --raw-load-as=48 --raw-tone-mapping=none > \"$2/stdout\"\n"
         "code=$?\n"
         "cp -a \"$1\"/. \"$2\"/ && echo $code > \"$2/exit-code\"\n";
-    RunResult shell = runProgram("/usr/bin/unshare", {"--mount", "--propagation", "private", "/bin/sh", "-c",
-                                                      script, "sh", temp.file("out"), temp.file("seen"),
-                                                      QUILL_BINARY, temp.file("in/")});
+    RunResult shell =
+        runProgram("/usr/bin/unshare", {"--mount", "--propagation", "private", "/bin/sh", "-c", script, "sh",
+                                        temp.file("out"), temp.file("seen"), QUILL_BINARY, temp.file("in/")});
     if (shell.exitCode != 0 || readFile(temp.file("seen/exit-code")).empty())
         GTEST_SKIP() << "no mount namespace with a tmpfs here (" << shell.errors << ")";
 

@@ -35,11 +35,11 @@ namespace quill::test {
 struct Launch {
     std::vector<std::string> arguments;
     std::vector<std::pair<std::string, std::string>> environment;  // set on top of ours
-    std::string workingFolder;                                      // empty: the current one
-    rlim_t fileSizeLimit = RLIM_INFINITY;      // a write past it fails (SIGXFSZ is ignored)
-    rlim_t addressSpaceLimit = RLIM_INFINITY;  // every allocation beyond it fails
-    std::optional<uid_t> user;                 // run as this user (and its group id)
-    std::string program;                       // empty: the built program
+    std::string workingFolder;                                     // empty: the current one
+    rlim_t fileSizeLimit = RLIM_INFINITY;                          // a write past it fails (SIGXFSZ is ignored)
+    rlim_t addressSpaceLimit = RLIM_INFINITY;                      // every allocation beyond it fails
+    std::optional<uid_t> user;                                     // run as this user (and its group id)
+    std::string program;                                           // empty: the built program
 };
 
 struct Outcome {
@@ -59,8 +59,9 @@ public:
         std::vector<std::string> variables;
         for (char** variable = environ; *variable; ++variable) {
             std::string text = *variable;
-            bool replaced = std::any_of(launch.environment.begin(), launch.environment.end(),
-                                        [&](const auto& set) { return text.starts_with(set.first + "="); });
+            bool replaced = std::any_of(launch.environment.begin(), launch.environment.end(), [&](const auto& set) {
+                return text.starts_with(set.first + "=");
+            });
             if (!replaced)
                 variables.push_back(text);
         }
@@ -134,10 +135,7 @@ public:
     void signalGroup(int signal) const { ::kill(-pid_, signal); }
     void signalBatch(int signal) const { ::kill(pid_, signal); }
 
-    bool hasEnded()
-    {
-        return outcome_ || reap(WNOHANG);
-    }
+    bool hasEnded() { return outcome_ || reap(WNOHANG); }
 
     /// Waits for the end, killing the whole group after `limit`.
     const Outcome& wait(std::chrono::milliseconds limit = std::chrono::minutes(5))
@@ -191,8 +189,8 @@ public:
             char state = 0;
             long parent = 0, group = 0;
             if (close != std::string::npos &&
-                std::sscanf(stat.c_str() + close + 1, " %c %ld %ld", &state, &parent, &group) == 3 &&
-                group == pid_ && state != 'Z' && state != 'X')
+                std::sscanf(stat.c_str() + close + 1, " %c %ld %ld", &state, &parent, &group) == 3 && group == pid_ &&
+                state != 'Z' && state != 'X')
                 return false;
         }
         return true;
@@ -207,8 +205,8 @@ private:
             return false;
         Outcome outcome;
         outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        outcome.wallTime = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - started_);
+        outcome.wallTime =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
         outcome.output = readFile(capture_.file("stdout"));
         outcome.errors = readFile(capture_.file("stderr"));
         outcome_ = std::move(outcome);
@@ -254,7 +252,9 @@ inline std::vector<std::string> finalNamesIn(const std::string& folder)
 inline std::vector<std::string> temporaryNamesIn(const std::string& folder)
 {
     std::vector<std::string> names = namesIn(folder);
-    std::erase_if(names, [](const std::string& name) { return !isTemporaryName(name); });
+    std::erase_if(names, [](const std::string& name) {
+        return !isTemporaryName(name);
+    });
     return names;
 }
 
@@ -332,10 +332,10 @@ inline std::map<std::string, std::string> outputsIn(const std::string& folder)
 }
 
 /// Skips the test loudly when the real RAW samples are missing.
-#define QUILL_REQUIRE_RAW_FIXTURES()                                                               \
-    do {                                                                                           \
-        if (::quill::test::fixtureFolder().empty())                                                \
-            GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource();                           \
+#define QUILL_REQUIRE_RAW_FIXTURES()                                                                                   \
+    do {                                                                                                               \
+        if (::quill::test::fixtureFolder().empty())                                                                    \
+            GTEST_SKIP() << "RAW fixtures not found at " << quill::test::fixtureSource();                              \
     } while (false)
 
 }  // namespace quill::test

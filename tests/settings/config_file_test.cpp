@@ -62,9 +62,9 @@ Settings loaded(const std::string& bytes)
 }
 
 const std::vector<std::string> kAllInputFormats = {"dds", "gif", "ico", "psd", "raw", "tiff"};
-const std::vector<std::string> kAllOutputFormats = {
-    "bmp", "dds", "exr", "gif", "hdr", "ico", "j2k", "jng", "jp2", "jpg",
-    "jxr", "pbm", "pcx", "pfm", "pgm", "png", "ppm", "psd", "tga", "tiff", "wbmp", "webp", "xpm"};
+const std::vector<std::string> kAllOutputFormats = {"bmp", "dds", "exr", "gif",  "hdr",  "ico",  "j2k", "jng",
+                                                    "jp2", "jpg", "jxr", "pbm",  "pcx",  "pfm",  "pgm", "png",
+                                                    "ppm", "psd", "tga", "tiff", "wbmp", "webp", "xpm"};
 
 // ---------------------------------------------------------------- what a save writes
 
@@ -76,78 +76,196 @@ TEST(ConfigFileSave, DefaultSettingsWriteTheDocumentedFile)
 
     const std::string beginning = "\xEF\xBB\xBF\r\n[General]\r\nCFG = 19\r\n";
     EXPECT_EQ(written.substr(0, beginning.size()), beginning);
-    const std::string expected = std::string(kMark) + crlfLines({
-        "",
-        "[General]", "CFG = 19", "Language = en", "Update Range = 2", "Update Date = 1700000000",
-        "Save Window Position = 1", "; ",
-        "[Window]", "IsMaximized = 0", "Width = 510", "Height = 330", "X = 705", "Y = 375",
-        "Preview = 0", "Preview X = 620", "Preview Y = 100", "Preview Width = 480", "Preview Height = 420", "; ",
-        "[Interface]", "UI Theme = handdrawn", "UI Size = 2", "; ",
-        "[Input]", "Format = raw", "RAW Load As = 0", "RAW Header Size = 0", "RAW Image Width = 0",
-        "RAW Image Height = 0", "RAW Tone Mapping = 2", "; ",
-        "[Output]", "Format = tiff", "TIFF BPP = 0", "TIFF Compression = 0", "TIFF Color Mode = 0",
-        "; ",
-        "[Transform]", "Do Image Rotation = 0", "Image Rotation Type = 0", "Image Rotation = 0",
-        "Image Rotation Back Color = 000000", "Do Image Resize = 0", "Image Width = 0",
-        "Image Width Unit = 0", "Image Height = 0", "Image Height Unit = 0", "Keep Aspect Ratio = 1",
-        "Image Resize Type = 0", "Image Resize Algorithm = 3", "Do Image Flip Horizontal = 0",
-        "Do Image Flip Vertical = 0", "; ",
-        "[Adjustment]", "Do Image Color Correction = 0", "Image Brightness = 0",
-        "Image Contrast = 0", "Image Gamma = 1.000000", "Image Invert = 0", "Do Image Greyscale = 0",
-        "Do Image Threshold = 0", "Image Threshold = 0", "Do Image Dither = 0",
-        "Image Dither Algorithm = 0", "; ",
-        "[Frame]", "Do Frame = 0", "Solid Left = 0", "Solid Right = 0", "Solid Top = 0",
-        "Solid Bottom = 0", "Solid Left Color = 000000", "Solid Right Color = 000000",
-        "Solid Top Color = 000000", "Solid Bottom Color = 000000", "Solid Opacity = 255", "; ",
-        "[Watermark]", "Do Watermark = 0", "Text = (c) Varnetta Quillmere",
-        "Fonts = Arial,Tahoma,Verdana", "Font = Arial", "Font Size = 14", "Font Leading = 0",
-        "Font Colors = 000000,FFFFFF,FF0000,FF8000,FFFF00,008000,00FFFF,0000FF,8000FF",
-        "Font Color = FFFFFF", "Font Style = 0", "Font Effect = 0", "Text Antialiasing = 0",
-        "Text Alignment = 0", "Text Padding = 0", "Text Opacity = 255",
-        "Back Colors = 000000,FFFFFF,FF0000,FF8000,FFFF00,008000,00FFFF,0000FF,8000FF",
-        "Back Color = 000000", "Back Opacity = 1", "Text Boundary = 0", "Text Position = 8",
-        "Text X Offset = 10", "Text Y Offset = 10", "Text Rotation = 0", "Text Size = 0",
-        "Text Scale = 10", "Image = ", "Image Greyscale = 0", "Image Opacity = 255",
-        "Image Boundary = 0", "Image Position = 8", "Image X Offset = 10", "Image Y Offset = 10",
-        "Image Rotation = 0", "Image Size = 0", "Image Scale = 10", "; ",
-        "[Advanced]", "Filename Mask = %filename%.%ext%", "File Timestamp = 0",
-        "Custom Timestamp = 1700000001", "Out Folders History = 1", "Out Folders Number = 5",
-        "Keep Subfolders = 1", "Worker Threads = 0", "Existing Files = 0", "; ",
-        "[File]", "Recent Out Folders = ", "Recent Files = ", "; ",
-        "[Privacy]", "Clean Recent Files = 0", "; ",
-    });
+    const std::string expected =
+        std::string(kMark) + crlfLines({
+                                 "",
+                                 "[General]",
+                                 "CFG = 19",
+                                 "Language = en",
+                                 "Update Range = 2",
+                                 "Update Date = 1700000000",
+                                 "Save Window Position = 1",
+                                 "; ",
+                                 "[Window]",
+                                 "IsMaximized = 0",
+                                 "Width = 510",
+                                 "Height = 330",
+                                 "X = 705",
+                                 "Y = 375",
+                                 "Preview = 0",
+                                 "Preview X = 620",
+                                 "Preview Y = 100",
+                                 "Preview Width = 480",
+                                 "Preview Height = 420",
+                                 "; ",
+                                 "[Interface]",
+                                 "UI Theme = handdrawn",
+                                 "UI Size = 2",
+                                 "; ",
+                                 "[Input]",
+                                 "Format = raw",
+                                 "RAW Load As = 0",
+                                 "RAW Header Size = 0",
+                                 "RAW Image Width = 0",
+                                 "RAW Image Height = 0",
+                                 "RAW Tone Mapping = 2",
+                                 "; ",
+                                 "[Output]",
+                                 "Format = tiff",
+                                 "TIFF BPP = 0",
+                                 "TIFF Compression = 0",
+                                 "TIFF Color Mode = 0",
+                                 "; ",
+                                 "[Transform]",
+                                 "Do Image Rotation = 0",
+                                 "Image Rotation Type = 0",
+                                 "Image Rotation = 0",
+                                 "Image Rotation Back Color = 000000",
+                                 "Do Image Resize = 0",
+                                 "Image Width = 0",
+                                 "Image Width Unit = 0",
+                                 "Image Height = 0",
+                                 "Image Height Unit = 0",
+                                 "Keep Aspect Ratio = 1",
+                                 "Image Resize Type = 0",
+                                 "Image Resize Algorithm = 3",
+                                 "Do Image Flip Horizontal = 0",
+                                 "Do Image Flip Vertical = 0",
+                                 "; ",
+                                 "[Adjustment]",
+                                 "Do Image Color Correction = 0",
+                                 "Image Brightness = 0",
+                                 "Image Contrast = 0",
+                                 "Image Gamma = 1.000000",
+                                 "Image Invert = 0",
+                                 "Do Image Greyscale = 0",
+                                 "Do Image Threshold = 0",
+                                 "Image Threshold = 0",
+                                 "Do Image Dither = 0",
+                                 "Image Dither Algorithm = 0",
+                                 "; ",
+                                 "[Frame]",
+                                 "Do Frame = 0",
+                                 "Solid Left = 0",
+                                 "Solid Right = 0",
+                                 "Solid Top = 0",
+                                 "Solid Bottom = 0",
+                                 "Solid Left Color = 000000",
+                                 "Solid Right Color = 000000",
+                                 "Solid Top Color = 000000",
+                                 "Solid Bottom Color = 000000",
+                                 "Solid Opacity = 255",
+                                 "; ",
+                                 "[Watermark]",
+                                 "Do Watermark = 0",
+                                 "Text = (c) Varnetta Quillmere",
+                                 "Fonts = Arial,Tahoma,Verdana",
+                                 "Font = Arial",
+                                 "Font Size = 14",
+                                 "Font Leading = 0",
+                                 "Font Colors = 000000,FFFFFF,FF0000,FF8000,FFFF00,008000,00FFFF,0000FF,8000FF",
+                                 "Font Color = FFFFFF",
+                                 "Font Style = 0",
+                                 "Font Effect = 0",
+                                 "Text Antialiasing = 0",
+                                 "Text Alignment = 0",
+                                 "Text Padding = 0",
+                                 "Text Opacity = 255",
+                                 "Back Colors = 000000,FFFFFF,FF0000,FF8000,FFFF00,008000,00FFFF,0000FF,8000FF",
+                                 "Back Color = 000000",
+                                 "Back Opacity = 1",
+                                 "Text Boundary = 0",
+                                 "Text Position = 8",
+                                 "Text X Offset = 10",
+                                 "Text Y Offset = 10",
+                                 "Text Rotation = 0",
+                                 "Text Size = 0",
+                                 "Text Scale = 10",
+                                 "Image = ",
+                                 "Image Greyscale = 0",
+                                 "Image Opacity = 255",
+                                 "Image Boundary = 0",
+                                 "Image Position = 8",
+                                 "Image X Offset = 10",
+                                 "Image Y Offset = 10",
+                                 "Image Rotation = 0",
+                                 "Image Size = 0",
+                                 "Image Scale = 10",
+                                 "; ",
+                                 "[Advanced]",
+                                 "Filename Mask = %filename%.%ext%",
+                                 "File Timestamp = 0",
+                                 "Custom Timestamp = 1700000001",
+                                 "Out Folders History = 1",
+                                 "Out Folders Number = 5",
+                                 "Keep Subfolders = 1",
+                                 "Worker Threads = 0",
+                                 "Existing Files = 0",
+                                 "; ",
+                                 "[File]",
+                                 "Recent Out Folders = ",
+                                 "Recent Files = ",
+                                 "; ",
+                                 "[Privacy]",
+                                 "Clean Recent Files = 0",
+                                 "; ",
+                             });
     EXPECT_EQ(written, expected);
 }
 
 TEST(ConfigFileSave, FormatOptionsFollowTheFormatLists)
 {
     test::TempFolder folder;
-    ASSERT_TRUE(saveSettings(windowDefaults(), folder.file("config.ini"), kAllInputFormats,
-                             kAllOutputFormats));
+    ASSERT_TRUE(saveSettings(windowDefaults(), folder.file("config.ini"), kAllInputFormats, kAllOutputFormats));
     const std::string written = test::readFile(folder.file("config.ini"));
     EXPECT_EQ(sectionOf(written, "Input"),
-              crlfLines({"[Input]", "Format = raw", "DDS Load As = 0", "GIF Frame Loading = 0",
-                         "ICO Frame Loading = 0", "PSD Color Mode = 0", "RAW Load As = 0",
-                         "RAW Header Size = 0", "RAW Image Width = 0", "RAW Image Height = 0",
-                         "RAW Tone Mapping = 2", "TIFF Frame Loading = 0", "; "}));
-    EXPECT_EQ(sectionOf(written, "Output"),
-              crlfLines({"[Output]", "Format = tiff", "BMP BPP = 0", "BMP Compression = 0",
-                         "BMP Color Table = 0", "DDS BPP = 0", "EXR BPP = 0", "EXR Compression = 0",
-                         "GIF BPP = 0", "HDR BPP = 0", "ICO BPP = 0", "J2K BPP = 0", "JNG BPP = 0",
-                         "JP2 BPP = 0", "JPG BPP = 0", "JPG Quality = 95", "JPG Chroma = 0",
-                         "JPG Save As = 0", "JXR BPP = 0", "PBM BPP = 0", "PCX BPP = 0",
-                         "PFM BPP = 0", "PGM BPP = 0", "PNG BPP = 0", "PNG Compression = 0",
-                         "PNG Interlaced = 0", "PPM BPP = 0", "PSD BPP = 0", "TGA BPP = 0",
-                         "TGA Compression = 0", "TIFF BPP = 0", "TIFF Compression = 0",
-                         "TIFF Color Mode = 0", "WBMP BPP = 0", "WEBP BPP = 0",
-                         "WEBP Quality = 100", "XPM BPP = 0", "; "}));
+              crlfLines({"[Input]", "Format = raw", "DDS Load As = 0", "GIF Frame Loading = 0", "ICO Frame Loading = 0",
+                         "PSD Color Mode = 0", "RAW Load As = 0", "RAW Header Size = 0", "RAW Image Width = 0",
+                         "RAW Image Height = 0", "RAW Tone Mapping = 2", "TIFF Frame Loading = 0", "; "}));
+    EXPECT_EQ(sectionOf(written, "Output"), crlfLines({"[Output]",
+                                                       "Format = tiff",
+                                                       "BMP BPP = 0",
+                                                       "BMP Compression = 0",
+                                                       "BMP Color Table = 0",
+                                                       "DDS BPP = 0",
+                                                       "EXR BPP = 0",
+                                                       "EXR Compression = 0",
+                                                       "GIF BPP = 0",
+                                                       "HDR BPP = 0",
+                                                       "ICO BPP = 0",
+                                                       "J2K BPP = 0",
+                                                       "JNG BPP = 0",
+                                                       "JP2 BPP = 0",
+                                                       "JPG BPP = 0",
+                                                       "JPG Quality = 95",
+                                                       "JPG Chroma = 0",
+                                                       "JPG Save As = 0",
+                                                       "JXR BPP = 0",
+                                                       "PBM BPP = 0",
+                                                       "PCX BPP = 0",
+                                                       "PFM BPP = 0",
+                                                       "PGM BPP = 0",
+                                                       "PNG BPP = 0",
+                                                       "PNG Compression = 0",
+                                                       "PNG Interlaced = 0",
+                                                       "PPM BPP = 0",
+                                                       "PSD BPP = 0",
+                                                       "TGA BPP = 0",
+                                                       "TGA Compression = 0",
+                                                       "TIFF BPP = 0",
+                                                       "TIFF Compression = 0",
+                                                       "TIFF Color Mode = 0",
+                                                       "WBMP BPP = 0",
+                                                       "WEBP BPP = 0",
+                                                       "WEBP Quality = 100",
+                                                       "XPM BPP = 0",
+                                                       "; "}));
 
     ASSERT_TRUE(saveSettings(windowDefaults(), folder.file("config.ini"), {"tiff", "raw"}, {}));
     const std::string reordered = test::readFile(folder.file("config.ini"));
     EXPECT_EQ(sectionOf(reordered, "Input"),
-              crlfLines({"[Input]", "Format = raw", "TIFF Frame Loading = 0", "RAW Load As = 0",
-                         "RAW Header Size = 0", "RAW Image Width = 0", "RAW Image Height = 0",
-                         "RAW Tone Mapping = 2", "; "}));
+              crlfLines({"[Input]", "Format = raw", "TIFF Frame Loading = 0", "RAW Load As = 0", "RAW Header Size = 0",
+                         "RAW Image Width = 0", "RAW Image Height = 0", "RAW Tone Mapping = 2", "; "}));
     EXPECT_EQ(sectionOf(reordered, "Output"), crlfLines({"[Output]", "Format = tiff", "; "}));
 }
 
@@ -161,8 +279,7 @@ TEST(ConfigFileSave, WithoutSavedWindowPositionTheWindowGroupIsEmpty)
     settings.isMaximized = 1;
     ASSERT_TRUE(saveSettings(settings, folder.file("config.ini")));
     const std::string written = test::readFile(folder.file("config.ini"));
-    EXPECT_NE(written.find("Save Window Position = 0\r\n; \r\n[Window]\r\n; \r\n[Interface]\r\n"),
-              std::string::npos);
+    EXPECT_NE(written.find("Save Window Position = 0\r\n; \r\n[Window]\r\n; \r\n[Interface]\r\n"), std::string::npos);
 
     Settings back;
     ASSERT_TRUE(loadSettings(back, folder.file("config.ini")));
@@ -198,18 +315,12 @@ void setDistinctValue(Settings& settings, const SettingField& field, size_t inde
 {
     std::string text;
     switch (fieldType(field)) {
-    case FieldType::Int32:
-        text = std::to_string((index % 2 ? -1 : 1) * static_cast<int>(1000 + index));
-        break;
+    case FieldType::Int32: text = std::to_string((index % 2 ? -1 : 1) * static_cast<int>(1000 + index)); break;
     case FieldType::Byte:
         text = std::to_string(100 + index % 150);  // some above 127
         break;
-    case FieldType::Float:
-        text = "2.5";
-        break;
-    case FieldType::Text:
-        text = "value " + std::to_string(index) + "\tcaf\xC3\xA9\t\xE2\x82\xAC";
-        break;
+    case FieldType::Float: text = "2.5"; break;
+    case FieldType::Text: text = "value " + std::to_string(index) + "\tcaf\xC3\xA9\t\xE2\x82\xAC"; break;
     }
     setFieldFromText(settings, field, text);
 }
@@ -362,19 +473,17 @@ struct UpgradeCase {
 TEST(ConfigFileUpgrade, OlderLayoutsAreUpgradedByTheirCfg)
 {
     const UpgradeCase cases[] = {
-        {"mask gains its extension below 11",
-         "[General]\nCFG = 10\n[Advanced]\nFilename Mask = %filename%\n", "%filename%.%ext%", 0, 0, 0},
-        {"a mask with an extension stays",
-         "[General]\nCFG = 10\n[Advanced]\nFilename Mask = x_%ext%_%filename%\n",
+        {"mask gains its extension below 11", "[General]\nCFG = 10\n[Advanced]\nFilename Mask = %filename%\n",
+         "%filename%.%ext%", 0, 0, 0},
+        {"a mask with an extension stays", "[General]\nCFG = 10\n[Advanced]\nFilename Mask = x_%ext%_%filename%\n",
          "x_%ext%_%filename%", 0, 0, 0},
-        {"mask of layout 11 stays",
-         "[General]\nCFG = 11\n[Advanced]\nFilename Mask = %filename%\n", "%filename%", 0, 0, 0},
-        {"RAW Load As moves up by two below 14",
-         "[General]\nCFG = 13\n[Input]\nRAW Load As = 1\n", "%filename%.%ext%", 3, 0, 0},
-        {"RAW Load As 0 stays",
-         "[General]\nCFG = 13\n[Input]\nRAW Load As = 0\n", "%filename%.%ext%", 0, 0, 0},
-        {"RAW Load As of layout 14 stays",
-         "[General]\nCFG = 14\n[Input]\nRAW Load As = 1\n", "%filename%.%ext%", 1, 0, 0},
+        {"mask of layout 11 stays", "[General]\nCFG = 11\n[Advanced]\nFilename Mask = %filename%\n", "%filename%", 0, 0,
+         0},
+        {"RAW Load As moves up by two below 14", "[General]\nCFG = 13\n[Input]\nRAW Load As = 1\n", "%filename%.%ext%",
+         3, 0, 0},
+        {"RAW Load As 0 stays", "[General]\nCFG = 13\n[Input]\nRAW Load As = 0\n", "%filename%.%ext%", 0, 0, 0},
+        {"RAW Load As of layout 14 stays", "[General]\nCFG = 14\n[Input]\nRAW Load As = 1\n", "%filename%.%ext%", 1, 0,
+         0},
         {"colour models replace colour modes below 19",
          "[General]\nCFG = 18\n[Input]\nPSD Color Mode = 1\nPSD Color Model = 2\n"
          "[Output]\nTIFF Color Mode = 0\nTIFF Color Model = 1\n",
@@ -384,11 +493,11 @@ TEST(ConfigFileUpgrade, OlderLayoutsAreUpgradedByTheirCfg)
          "[Output]\nTIFF Color Mode = 1\n",
          "%filename%.%ext%", 0, 1, 1},
         {"colour models of layout 19 are ignored",
-         "[General]\nCFG = 19\n[Input]\nPSD Color Model = 2\n[Output]\nTIFF Color Model = 1\n",
-         "%filename%.%ext%", 0, 0, 0},
+         "[General]\nCFG = 19\n[Input]\nPSD Color Model = 2\n[Output]\nTIFF Color Model = 1\n", "%filename%.%ext%", 0,
+         0, 0},
         {"no CFG applies every upgrade",
-         "[Advanced]\nFilename Mask = %filename%\n[Input]\nRAW Load As = 2\nPSD Color Model = 2\n",
-         "%filename%.%ext%", 4, 2, 0},
+         "[Advanced]\nFilename Mask = %filename%\n[Input]\nRAW Load As = 2\nPSD Color Model = 2\n", "%filename%.%ext%",
+         4, 2, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -443,8 +552,8 @@ TEST(ConfigFileHostile, GroupsAfterBinaryJunkAndHugeLinesStillRead)
         if (c == '\r' || c == '\n')
             c = 'x';
     const std::string hugeText(1 << 20, 'w');
-    Settings settings = loaded(junk + "\r\n[Output]\r\nJPG Quality = 80\r\n[Watermark]\r\nText = " +
-                               hugeText + "\r\nFont = Ari\0al\r\n"s);
+    Settings settings = loaded(junk + "\r\n[Output]\r\nJPG Quality = 80\r\n[Watermark]\r\nText = " + hugeText +
+                               "\r\nFont = Ari\0al\r\n"s);
     EXPECT_EQ(settings.jpgQuality, 80);
     EXPECT_EQ(settings.wmText, hugeText);
     EXPECT_EQ(settings.wmFont, "Ari\0al"s);
@@ -490,11 +599,12 @@ TEST(ConfigFileFailedSave, AnUnwritableFolderKeepsTheOldFile)
     int result = runRestrictedChild(
         [] {
             // Root may write anywhere; become an ordinary user first.
-            if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 ||
-                                     ::setuid(65534) != 0))
+            if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
                 ::_exit(3);
         },
-        [&] { return saveSettings(settings, path); });
+        [&] {
+            return saveSettings(settings, path);
+        });
     ::chmod(data.c_str(), 0755);
     ASSERT_NE(result, 3) << "could not drop root rights";
     EXPECT_EQ(result, 0) << "the save should report failure";
@@ -518,7 +628,9 @@ TEST(ConfigFileFailedSave, AFullDiskKeepsTheOldFileWholeAndLeavesNoTemporary)
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
                 ::_exit(3);
         },
-        [&] { return saveSettings(settings, path); });
+        [&] {
+            return saveSettings(settings, path);
+        });
     ASSERT_NE(result, 3) << "could not limit the file size";
     EXPECT_EQ(result, 0) << "the save should report failure";
     EXPECT_EQ(test::readFile(path), old);

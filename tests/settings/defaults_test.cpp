@@ -31,13 +31,10 @@ struct DesktopCase {
 TEST(Defaults, CentreTheMainWindowOnDesktopsLargerThanIt)
 {
     const DesktopCase cases[] = {
-        {{1920, 1080}, 705, 375},
-        {{500, 1080}, 100, 375},
-        {{510, 330}, 100, 100},  // exactly the window's size: not larger
-        {{511, 331}, 0, 0},
-        {{513, 333}, 1, 1},      // integer division truncates
-        {{2560, 1440}, 1025, 555},
-        {{0, 0}, 100, 100},
+        {{1920, 1080}, 705, 375},  {{500, 1080}, 100, 375},
+        {{510, 330}, 100, 100},                         // exactly the window's size: not larger
+        {{511, 331}, 0, 0},        {{513, 333}, 1, 1},  // integer division truncates
+        {{2560, 1440}, 1025, 555}, {{0, 0}, 100, 100},
         {{-800, -600}, 100, 100},
     };
     for (const auto& c : cases) {
@@ -70,8 +67,7 @@ TEST(Defaults, CommandLineDiffersFromWindowOnlyInKeepAspectRatio)
     for (const SettingField& field : settingFields()) {
         if (field.key == "Keep Aspect Ratio" || field.defaultRule == DefaultRule::CurrentTime)
             continue;
-        EXPECT_EQ(fieldText(window, field), fieldText(commandLine, field))
-            << field.group << "/" << field.key;
+        EXPECT_EQ(fieldText(window, field), fieldText(commandLine, field)) << field.group << "/" << field.key;
     }
 }
 
@@ -98,17 +94,38 @@ TEST(Defaults, ScrambledRecordGetsTheDocumentedValues)
     scramble(settings);
     applyDefaults(settings, false);
     const std::pair<std::string_view, std::string_view> expected[] = {
-        {"CFG", "19"}, {"Language", "en"}, {"Update Range", "2"},
-        {"Save Window Position", "1"}, {"IsMaximized", "0"}, {"UI Theme", "handdrawn"},
-        {"UI Size", "2"}, {"RAW Tone Mapping", "2"}, {"JPG Quality", "95"},
-        {"WEBP Quality", "100"}, {"TIFF Compression", "0"}, {"Image Rotation Back Color", "000000"},
-        {"Image Resize Algorithm", "3"}, {"Image Gamma", "1.000000"}, {"Solid Opacity", "255"},
-        {"Do Watermark", "0"}, {"Fonts", "Arial,Tahoma,Verdana"}, {"Font", "Arial"},
-        {"Font Size", "14"}, {"Font Color", "FFFFFF"}, {"Back Opacity", "1"},
-        {"Text Position", "8"}, {"Text X Offset", "10"}, {"Text Scale", "10"},
-        {"Image Opacity", "255"}, {"Filename Mask", "%filename%.%ext%"},
-        {"Out Folders History", "1"}, {"Out Folders Number", "5"}, {"Keep Subfolders", "1"},
-        {"Worker Threads", "0"}, {"Existing Files", "0"}, {"Clean Recent Files", "0"},
+        {"CFG", "19"},
+        {"Language", "en"},
+        {"Update Range", "2"},
+        {"Save Window Position", "1"},
+        {"IsMaximized", "0"},
+        {"UI Theme", "handdrawn"},
+        {"UI Size", "2"},
+        {"RAW Tone Mapping", "2"},
+        {"JPG Quality", "95"},
+        {"WEBP Quality", "100"},
+        {"TIFF Compression", "0"},
+        {"Image Rotation Back Color", "000000"},
+        {"Image Resize Algorithm", "3"},
+        {"Image Gamma", "1.000000"},
+        {"Solid Opacity", "255"},
+        {"Do Watermark", "0"},
+        {"Fonts", "Arial,Tahoma,Verdana"},
+        {"Font", "Arial"},
+        {"Font Size", "14"},
+        {"Font Color", "FFFFFF"},
+        {"Back Opacity", "1"},
+        {"Text Position", "8"},
+        {"Text X Offset", "10"},
+        {"Text Scale", "10"},
+        {"Image Opacity", "255"},
+        {"Filename Mask", "%filename%.%ext%"},
+        {"Out Folders History", "1"},
+        {"Out Folders Number", "5"},
+        {"Keep Subfolders", "1"},
+        {"Worker Threads", "0"},
+        {"Existing Files", "0"},
+        {"Clean Recent Files", "0"},
     };
     for (const auto& [key, text] : expected) {
         const SettingField* field = nullptr;
@@ -184,9 +201,9 @@ TEST(SettingFields, EachGroupIsListedInOneRun)
     for (const SettingField& field : settingFields())
         if (order.empty() || order.back() != field.group)
             order.push_back(field.group);
-    const std::vector<std::string_view> expected = {"General", "Window", "Interface", "Input",
-                                                    "Output", "Transform", "Adjustment", "Frame",
-                                                    "Watermark", "Advanced", "File", "Privacy"};
+    const std::vector<std::string_view> expected = {"General",   "Window",    "Interface",  "Input",
+                                                    "Output",    "Transform", "Adjustment", "Frame",
+                                                    "Watermark", "Advanced",  "File",       "Privacy"};
     EXPECT_EQ(order, expected);
 }
 

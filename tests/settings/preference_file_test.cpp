@@ -162,9 +162,8 @@ TEST(PreferenceReader, CommentsAndHeadersFollowTheirMarks)
 
 TEST(PreferenceReader, GroupsAndKeysMatchIgnoringCaseAndTheFirstWins)
 {
-    auto reader = readerOf(
-        "[output]\njpg quality = 80\nJPG QUALITY = 70\n"
-        "[OUTPUT]\nJPG Quality = 60\nWEBP Quality = 50\n");
+    auto reader = readerOf("[output]\njpg quality = 80\nJPG QUALITY = 70\n"
+                           "[OUTPUT]\nJPG Quality = 60\nWEBP Quality = 50\n");
     ASSERT_TRUE(reader.selectGroup("Output"));
     EXPECT_EQ(reader.readInteger("JPG Quality", 95), 80);
     // The second header of the same name is never current.
@@ -360,15 +359,14 @@ TEST(PreferenceWriter, WritesMarkHeadersKeysAndCommentsWithCrLf)
     writer.selectGroup("Window");
     writer.writeComment("note");
     writer.selectGroup("Empty");
-    EXPECT_EQ(writer.bytes(),
-              "\xEF\xBB\xBF\r\n"
-              "[General]\r\n"
-              "CFG = 19\r\n"
-              "Language = en\r\n"
-              "Gamma = 1.000000\r\n"
-              "; \r\n"
-              "[Window]\r\n"
-              "; note\r\n");
+    EXPECT_EQ(writer.bytes(), "\xEF\xBB\xBF\r\n"
+                              "[General]\r\n"
+                              "CFG = 19\r\n"
+                              "Language = en\r\n"
+                              "Gamma = 1.000000\r\n"
+                              "; \r\n"
+                              "[Window]\r\n"
+                              "; note\r\n");
 }
 
 TEST(PreferenceWriter, SelectingAWrittenGroupAppendsToIt)

@@ -17,16 +17,26 @@ TEST(Vocabularies, WordsMatchInAnyCaseAndUnknownWordsGiveZero)
         int32_t expected;
     };
     const Case cases[] = {
-        {V::ResizeAlgorithm, "lanczos", 5},  {V::ResizeAlgorithm, " Lanczos ", 5},
-        {V::ResizeAlgorithm, "LANCZOS3", 0}, {V::SizeMode, "FIT", 0},
-        {V::SizeMode, "fixed", 0},           {V::FontEffect, "STRIKETHROUGH", 0},
-        {V::FontEffect, "strikethrought", 2}, {V::Compression, "ZIP", 1},
-        {V::Compression, "lzw", 6},          {V::Compression, "LOGLUV", 8},
-        {V::RawLoadAs, "48hs", 4},           {V::RawLoadAs, "48", 5},
-        {V::Position, "bottomright", 8},     {V::FileTimestamp, "custom", 2},
-        {V::WatermarkKind, "IMAGE", 2},      {V::ExistingFiles, "skip", 1},
-        {V::ExistingFiles, "Update", 2},     {V::ExistingFiles, "replace", 0},
-        {V::DdsLoadAs, "", 0},               {V::None, "AUTO", 0},
+        {V::ResizeAlgorithm, "lanczos", 5},
+        {V::ResizeAlgorithm, " Lanczos ", 5},
+        {V::ResizeAlgorithm, "LANCZOS3", 0},
+        {V::SizeMode, "FIT", 0},
+        {V::SizeMode, "fixed", 0},
+        {V::FontEffect, "STRIKETHROUGH", 0},
+        {V::FontEffect, "strikethrought", 2},
+        {V::Compression, "ZIP", 1},
+        {V::Compression, "lzw", 6},
+        {V::Compression, "LOGLUV", 8},
+        {V::RawLoadAs, "48hs", 4},
+        {V::RawLoadAs, "48", 5},
+        {V::Position, "bottomright", 8},
+        {V::FileTimestamp, "custom", 2},
+        {V::WatermarkKind, "IMAGE", 2},
+        {V::ExistingFiles, "skip", 1},
+        {V::ExistingFiles, "Update", 2},
+        {V::ExistingFiles, "replace", 0},
+        {V::DdsLoadAs, "", 0},
+        {V::None, "AUTO", 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(keywordToNumber(c.vocabulary, c.word), c.expected)

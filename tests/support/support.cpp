@@ -24,7 +24,6 @@ bool startTestGui()
     return application != nullptr;
 }
 
-
 TempFolder::TempFolder()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "quill-test-XXXXXX").string();
@@ -112,12 +111,16 @@ bool makeDng(const std::vector<std::string>& arguments)
     return runProgram(QUILL_MAKE_DNG, arguments, {}).exitCode == 0;
 }
 
-std::vector<std::string> dngArguments(const std::string& path, int width, int height,
-                                      const DngOptions& options)
+std::vector<std::string> dngArguments(const std::string& path, int width, int height, const DngOptions& options)
 {
-    std::vector<std::string> arguments = {path, "--width", std::to_string(width), "--height",
-                                          std::to_string(height), "--orientation",
-                                          std::to_string(options.orientation), "--seed",
+    std::vector<std::string> arguments = {path,
+                                          "--width",
+                                          std::to_string(width),
+                                          "--height",
+                                          std::to_string(height),
+                                          "--orientation",
+                                          std::to_string(options.orientation),
+                                          "--seed",
                                           std::to_string(options.seed)};
     if (options.preview)
         arguments.push_back("--preview");

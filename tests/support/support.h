@@ -65,12 +65,11 @@ struct DngOptions {
     int orientation = 1;      // TIFF orientation 1..8; 5..8 decode as height by width
     bool exif = false;        // Make, Model, date, exposure, aperture, ISO, focal length
     bool gps = false;
-    unsigned seed = 1;        // moves the discs; the same seed gives the same bytes
+    unsigned seed = 1;  // moves the discs; the same seed gives the same bytes
 };
 
 /// make_dng's arguments for a file at `path` with a sensor of width by height pixels.
-std::vector<std::string> dngArguments(const std::string& path, int width, int height,
-                                      const DngOptions& options = {});
+std::vector<std::string> dngArguments(const std::string& path, int width, int height, const DngOptions& options = {});
 
 /// Writes `name` (folders below `folder` must exist) with a sensor of width by height
 /// pixels (at least 22 each); returns its path, or an empty string when make_dng failed.

@@ -13,15 +13,18 @@
 namespace quill::test {
 namespace {
 
-LanguageTable builtTable() {
+LanguageTable builtTable()
+{
     LanguageTable table;
     buildLanguageTable(table);
     return table;
 }
 
-std::string changeCase(std::string_view text, int (*convert)(int)) {
+std::string changeCase(std::string_view text, int (*convert)(int))
+{
     std::string result(text);
-    for (char& c : result) c = static_cast<char>(convert(static_cast<unsigned char>(c)));
+    for (char& c : result)
+        c = static_cast<char>(convert(static_cast<unsigned char>(c)));
     return result;
 }
 
@@ -31,7 +34,8 @@ struct Lookup {
     std::string_view expected;
 };
 
-TEST(LanguageLookup, MatchesGroupAndKeyInAnyCaseAndReportsWhatIsMissing) {
+TEST(LanguageLookup, MatchesGroupAndKeyInAnyCaseAndReportsWhatIsMissing)
+{
     const Lookup cases[] = {
         {"msg", "warning", "Warning"},
         {"MSG", "WARNING", "Warning"},
@@ -49,36 +53,42 @@ TEST(LanguageLookup, MatchesGroupAndKeyInAnyCaseAndReportsWhatIsMissing) {
     };
     LanguageTable table = builtTable();
     for (const Lookup& lookup : cases)
-        EXPECT_EQ(lookupText(table, lookup.group, lookup.key), lookup.expected)
-            << lookup.group << "/" << lookup.key;
+        EXPECT_EQ(lookupText(table, lookup.group, lookup.key), lookup.expected) << lookup.group << "/" << lookup.key;
 }
 
-TEST(LanguageLookup, SwitchingGroupsBetweenLookupsFindsEachGroupsOwnText) {
+TEST(LanguageLookup, SwitchingGroupsBetweenLookupsFindsEachGroupsOwnText)
+{
     LanguageTable table = builtTable();
     // "Title" lives in several groups with different texts.
     const Lookup sequence[] = {
-        {"About", "Title", "About..."},      {"Uninstall", "Title", "Uninstall"},
-        {"About", "Title", "About..."},      {"Missing", "Title", kNoStringError},
-        {"About", "Title", "About..."},      {"Menu", "Convert", "Convert"},
-        {"Msg", "Error", "Error"},           {"Dialog", "Error", kNoStringError},
+        {"About", "Title", "About..."},
+        {"Uninstall", "Title", "Uninstall"},
+        {"About", "Title", "About..."},
+        {"Missing", "Title", kNoStringError},
+        {"About", "Title", "About..."},
+        {"Menu", "Convert", "Convert"},
+        {"Msg", "Error", "Error"},
+        {"Dialog", "Error", kNoStringError},
         {"Preferences", "Title", "Preferences..."},
     };
     for (const Lookup& lookup : sequence)
-        EXPECT_EQ(lookupText(table, lookup.group, lookup.key), lookup.expected)
-            << lookup.group << "/" << lookup.key;
+        EXPECT_EQ(lookupText(table, lookup.group, lookup.key), lookup.expected) << lookup.group << "/" << lookup.key;
 }
 
-TEST(LanguageLookup, AnUnbuiltTableFindsNothing) {
+TEST(LanguageLookup, AnUnbuiltTableFindsNothing)
+{
     LanguageTable table;
     EXPECT_EQ(lookupText(table, "Msg", "Error"), kNoStringError);
 }
 
-TEST(LanguageData, EveryBuiltInEntryIsFoundByItsKeyInAnyCase) {
+TEST(LanguageData, EveryBuiltInEntryIsFoundByItsKeyInAnyCase)
+{
     LanguageTable table = builtTable();
     std::string_view group;
     int entries = 0;
     for (const LanguageItem& item : builtInLanguageData()) {
-        if (item.key == kEndMarker) break;
+        if (item.key == kEndMarker)
+            break;
         if (item.key == kGroupMarker) {
             group = item.text;
             continue;
@@ -94,11 +104,11 @@ TEST(LanguageData, EveryBuiltInEntryIsFoundByItsKeyInAnyCase) {
     EXPECT_EQ(entries, static_cast<int>(table.keys.size()) - 1);
 }
 
-TEST(LanguageData, GroupsComeInOrderWithTheirNumberOfEntries) {
+TEST(LanguageData, GroupsComeInOrderWithTheirNumberOfEntries)
+{
     const std::vector<std::pair<std::string, int>> expected = {
-        {"MENU", 29},       {"GENERAL", 10}, {"MSG", 44},
-        {"DIALOG", 18},     {"PREFERENCES", 235}, {"ABOUT", 4},
-        {"CUSTOM-CONVERTER", 4}, {"PREVIEW", 11}, {"UNINSTALL", 3},
+        {"MENU", 29}, {"GENERAL", 10},         {"MSG", 44},     {"DIALOG", 18},   {"PREFERENCES", 235},
+        {"ABOUT", 4}, {"CUSTOM-CONVERTER", 4}, {"PREVIEW", 11}, {"UNINSTALL", 3},
     };
     const LanguageTable table = builtTable();
     std::vector<std::pair<std::string, int>> actual;
@@ -107,19 +117,26 @@ TEST(LanguageData, GroupsComeInOrderWithTheirNumberOfEntries) {
     EXPECT_EQ(actual, expected);
 }
 
-TEST(LanguageData, PreferencesTextsFollowTheirKeysExceptTheListedOnes) {
+TEST(LanguageData, PreferencesTextsFollowTheirKeysExceptTheListedOnes)
+{
     // 94 texts equal their key (with "Medium" twice), 63 are the key and a colon,
     // the other 78 say something of their own (7 of them tooltips).
     std::string_view group;
     int same = 0, label = 0, other = 0, medium = 0;
     for (const LanguageItem& item : builtInLanguageData()) {
-        if (item.key == kEndMarker) break;
-        if (item.key == kGroupMarker) group = item.text;
+        if (item.key == kEndMarker)
+            break;
+        if (item.key == kGroupMarker)
+            group = item.text;
         else if (group == "Preferences") {
-            if (item.text == item.key) ++same;
-            else if (item.text == std::string(item.key) + ":") ++label;
-            else ++other;
-            if (item.key == "Medium") ++medium;
+            if (item.text == item.key)
+                ++same;
+            else if (item.text == std::string(item.key) + ":")
+                ++label;
+            else
+                ++other;
+            if (item.key == "Medium")
+                ++medium;
         }
     }
     EXPECT_EQ(same, 94);
@@ -128,7 +145,8 @@ TEST(LanguageData, PreferencesTextsFollowTheirKeysExceptTheListedOnes) {
     EXPECT_EQ(medium, 2);
 }
 
-TEST(LanguageData, KeysAreUpperCaseSortedAndIndexedByFirstCharacter) {
+TEST(LanguageData, KeysAreUpperCaseSortedAndIndexedByFirstCharacter)
+{
     const LanguageTable table = builtTable();
     for (std::size_t g = 1; g < table.groups.size(); ++g) {
         const LanguageGroup& group = table.groups[g];
@@ -140,13 +158,15 @@ TEST(LanguageData, KeysAreUpperCaseSortedAndIndexedByFirstCharacter) {
                 EXPECT_LE(table.keys[i - 1], key) << group.name;
             }
             int& first = firsts[static_cast<unsigned char>(key.front())];
-            if (first == 0) first = i;
+            if (first == 0)
+                first = i;
         }
         EXPECT_EQ(group.firstByCharacter, firsts) << group.name;
     }
 }
 
-TEST(LanguageData, TextsAreExact) {
+TEST(LanguageData, TextsAreExact)
+{
     const Lookup cases[] = {
         {"Menu", "Select Input File", "Add Input File..."},
         {"Menu", "Custom Converter", "Find a File Converter..."},
@@ -197,11 +217,11 @@ TEST(LanguageData, TextsAreExact) {
     };
     LanguageTable table = builtTable();
     for (const Lookup& lookup : cases)
-        EXPECT_EQ(lookupText(table, lookup.group, lookup.key), lookup.expected)
-            << lookup.group << "/" << lookup.key;
+        EXPECT_EQ(lookupText(table, lookup.group, lookup.key), lookup.expected) << lookup.group << "/" << lookup.key;
 }
 
-TEST(LanguageBuild, ReadsMarkersInAnyCaseAndStopsAtTheEnd) {
+TEST(LanguageBuild, ReadsMarkersInAnyCaseAndStopsAtTheEnd)
+{
     const LanguageItem rows[] = {
         {"Orphan", "before any group"},
         {"_group_", "first"},
@@ -222,17 +242,21 @@ TEST(LanguageBuild, ReadsMarkersInAnyCaseAndStopsAtTheEnd) {
     EXPECT_LT(table.groups[2].last, table.groups[2].first);
 
     const Lookup cases[] = {
-        {"First", "A", "ay"},          {"first", "B", "bee"},
-        {"First", "dup", "first"},     {"First", "Orphan", kNoStringError},
-        {"Empty", "a", kNoStringError}, {"Last", "only", "one"},
-        {"Last", "Late", kNoStringError}, {"First", "Only", kNoStringError},
+        {"First", "A", "ay"},
+        {"first", "B", "bee"},
+        {"First", "dup", "first"},
+        {"First", "Orphan", kNoStringError},
+        {"Empty", "a", kNoStringError},
+        {"Last", "only", "one"},
+        {"Last", "Late", kNoStringError},
+        {"First", "Only", kNoStringError},
     };
     for (const Lookup& lookup : cases)
-        EXPECT_EQ(lookupText(table, lookup.group, lookup.key), lookup.expected)
-            << lookup.group << "/" << lookup.key;
+        EXPECT_EQ(lookupText(table, lookup.group, lookup.key), lookup.expected) << lookup.group << "/" << lookup.key;
 }
 
-TEST(LanguageBuild, RebuildingReplacesTheEarlierTable) {
+TEST(LanguageBuild, RebuildingReplacesTheEarlierTable)
+{
     const LanguageItem rows[] = {{"_GROUP_", "Msg"}, {"Error", "Oops"}, {"_END_", ""}};
     LanguageTable table;
     buildLanguageTable(table, rows);
@@ -251,7 +275,8 @@ struct Formatting {
     std::string_view expected;
 };
 
-TEST(LanguageFormat, ReplacesEachPlaceholderWithItsValue) {
+TEST(LanguageFormat, ReplacesEachPlaceholderWithItsValue)
+{
     const Formatting cases[] = {
         {"Files converted: %s1% of %s2%", {"3", "5", "", ""}, "Files converted: 3 of 5"},
         {"Files converted: %s1% of %s2%", {"", "5", "", ""}, "Files converted: %s1% of 5"},
@@ -265,16 +290,14 @@ TEST(LanguageFormat, ReplacesEachPlaceholderWithItsValue) {
         {"100% done %", {"x", "", "", ""}, "100% done %"},
     };
     for (const Formatting& c : cases) {
-        EXPECT_EQ(formatText(c.text, c.values[0], c.values[1], c.values[2], c.values[3]),
-                  c.expected)
-            << c.text;
+        EXPECT_EQ(formatText(c.text, c.values[0], c.values[1], c.values[2], c.values[3]), c.expected) << c.text;
     }
 }
 
-TEST(LanguageFormat, FormatsTheBuiltInMessages) {
+TEST(LanguageFormat, FormatsTheBuiltInMessages)
+{
     LanguageTable table = builtTable();
-    EXPECT_EQ(formatText(lookupText(table, "Msg", "Files converted"), "3", "5"),
-              "Files converted: 3 of 5");
+    EXPECT_EQ(formatText(lookupText(table, "Msg", "Files converted"), "3", "5"), "Files converted: 3 of 5");
     EXPECT_EQ(formatText(lookupText(table, "Msg", "Invalid output folder"), "/tmp/out"),
               "The following output folder is invalid or doesn't exist:\n/tmp/out\n\n"
               "Please, correct the output path and try again!");

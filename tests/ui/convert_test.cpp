@@ -23,7 +23,9 @@ protected:
     void SetUp() override
     {
         makeWindow([](WindowHooks& hooks) {
-            hooks.convert = [](MainWindow& main) { startBatch(main, {QUILL_BINARY}); };
+            hooks.convert = [](MainWindow& main) {
+                startBatch(main, {QUILL_BINARY});
+            };
         });
         std::filesystem::create_directories(folder.file("out"));
     }
@@ -101,8 +103,13 @@ TEST_F(ConvertTest, ChecksRunInOrderWithTheirWarnings)
     const std::string out = folder.file("out");
     const std::vector<Case> cases{
         {[] {}, "No input file(s) found", "Conversion stopped"},
-        {[&] { window->addPaths({rawFile("a.dng")}); }, "The output folder's field is empty", "Conversion stopped"},
-        {[&] { window->outputFolderBox()->setEditText(QString::fromStdString(folder.file("missing"))); },
+        {[&] {
+             window->addPaths({rawFile("a.dng")});
+         },
+         "The output folder's field is empty", "Conversion stopped"},
+        {[&] {
+             window->outputFolderBox()->setEditText(QString::fromStdString(folder.file("missing")));
+         },
          "The following output folder is invalid or doesn't exist:\n" + folder.file("missing"), "Conversion stopped"},
         {[&] {
              window->outputFolderBox()->setEditText(QString::fromStdString(out));
@@ -111,7 +118,10 @@ TEST_F(ConvertTest, ChecksRunInOrderWithTheirWarnings)
              records->settings.imageHeight = 0;
          },
          "Invalid resize width value!", "Conversion stopped"},
-        {[&] { records->settings.imageWidth = 100; }, "Invalid resize height value!", "Conversion stopped"},
+        {[&] {
+             records->settings.imageWidth = 100;
+         },
+         "Invalid resize height value!", "Conversion stopped"},
         {[&] {
              records->settings.doImageResize = 0;
              records->settings.doWatermark = 1;
@@ -124,7 +134,9 @@ TEST_F(ConvertTest, ChecksRunInOrderWithTheirWarnings)
              records->settings.wmImage = "";
          },
          "Selected watermark image is invalid/empty!", "Preparing..."},
-        {[&] { records->settings.wmImage = folder.file("nothing.png"); },
+        {[&] {
+             records->settings.wmImage = folder.file("nothing.png");
+         },
          "Unable to load selected file as a watermark image: " + folder.file("nothing.png"), "Preparing..."},
     };
     for (const Case& c : cases) {

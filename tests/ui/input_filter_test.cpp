@@ -35,8 +35,7 @@ TEST(InputFileFilter, ListsAllPatternsThenOneGroupPerDescriptionThenAllFiles)
     const std::string allSupported = lookupText(language, "Dialog", "All Supported Files");
     const std::string allFiles = lookupText(language, "Dialog", "All Files");
     EXPECT_EQ(filter.rfind(allSupported + "|*.raw;*.raw1;*.raw2;*.3fr;*.arw;", 0), 0u) << filter;
-    EXPECT_NE(filter.find(";*.r3d;*.rwl|Camera RAW Image|*.raw;*.raw1;*.raw2|"), std::string::npos)
-        << filter;
+    EXPECT_NE(filter.find(";*.r3d;*.rwl|Camera RAW Image|*.raw;*.raw1;*.raw2|"), std::string::npos) << filter;
     EXPECT_NE(filter.find("|Nikon Camera RAW Image|*.nef;*.nrw|"), std::string::npos) << filter;
     EXPECT_NE(filter.find("|Kodak Camera RAW Image|*.dc2;*.dcr;*.drf;*.dsc;*.k25;*.kc2;*.kdc;*.dcs|"),
               std::string::npos);

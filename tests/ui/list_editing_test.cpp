@@ -55,8 +55,8 @@ TEST_F(ListTest, DeleteSelectsTheRowThatTookThePlaceOfTheLastRemoved)
         std::vector<std::string> left;
         int selectedAfter;
     };
-    for (const Case& c : {Case{{1, 3}, {"a", "c", "e"}, 2}, Case{{4}, {"a", "b", "c", "d"}, 3},
-                          Case{{0, 1}, {"c", "d", "e"}, 0}}) {
+    for (const Case& c :
+         {Case{{1, 3}, {"a", "c", "e"}, 2}, Case{{4}, {"a", "b", "c", "d"}, 3}, Case{{0, 1}, {"c", "d", "e"}, 0}}) {
         window->runCommand(Command::New);
         addFiveRows();
         select(c.selected);
@@ -117,8 +117,9 @@ TEST_F(ListTest, DroppedFoldersAreImportedFirstThenTheFilesAndTheCountCoversBoth
     ASSERT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window.get(), &drop);
-    ASSERT_TRUE(waitUntil([&] { return !window->importRunning() && rows() == 6; }))
-        << window->statusText().toStdString();
+    ASSERT_TRUE(waitUntil([&] {
+        return !window->importRunning() && rows() == 6;
+    })) << window->statusText().toStdString();
     std::vector<std::string> paths;
     for (int row = 0; row < rows(); ++row)
         paths.push_back(window->listModel()->pathAt(row));

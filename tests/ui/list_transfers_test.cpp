@@ -93,8 +93,8 @@ TEST_F(TransferTest, FolderImportAsksBeforeStoppingAndNoGoesOnToTheEnd)
         bool yes;
         std::string status;
     };
-    for (const Case& c : {Case{"first", false, "Import complete, new files added: 3"},
-                          Case{"second", true, "Import stopped"}}) {
+    for (const Case& c :
+         {Case{"first", false, "Import complete, new files added: 3"}, Case{"second", true, "Import stopped"}}) {
         SCOPED_TRACE(c.folder);
         window->addPaths({folder.file(c.folder)});
         TransferWindow* progress = transferWindow();
@@ -107,12 +107,18 @@ TEST_F(TransferTest, FolderImportAsksBeforeStoppingAndNoGoesOnToTheEnd)
         std::string question;
         answerQuestion(c.yes, &question);
         progress->close();
-        ASSERT_TRUE(waitUntil([&] { return !question.empty() && noModalBox(); }));
+        ASSERT_TRUE(waitUntil([&] {
+            return !question.empty() && noModalBox();
+        }));
         EXPECT_EQ(question, "Warning: Do you want to break the import?");
-        ASSERT_TRUE(waitUntil([&] { return progress->ended(); }));
+        ASSERT_TRUE(waitUntil([&] {
+            return progress->ended();
+        }));
         EXPECT_EQ(progress->bar()->value(), c.yes ? 0 : 2);  // filled only at a normal end
         EXPECT_TRUE(commandsDisabled(*window, true));        // through the hold
-        ASSERT_TRUE(waitUntil([&] { return !window->importRunning(); }));
+        ASSERT_TRUE(waitUntil([&] {
+            return !window->importRunning();
+        }));
         EXPECT_EQ(window->statusText().toStdString(), c.status);
         EXPECT_TRUE(commandsDisabled(*window, false));
         EXPECT_EQ(paths(), first);  // a stop keeps the rows added before it
@@ -137,20 +143,28 @@ TEST_F(TransferTest, ListRowsReachTheWindowWhileTheReaderRunsAndAStopKeepsThem)
     };
     answerFileDialog(pipe);
     window->runCommand(Command::ImportList);
-    ASSERT_TRUE(waitUntil([&] { return transferOpen(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return transferOpen();
+    }));
     std::string question;
     for (const auto& [line, yes] : {std::pair{a, false}, std::pair{b, true}}) {
         ASSERT_TRUE(feed(line));
-        ASSERT_TRUE(waitUntil([&] { return rows() == (line == a ? 1 : 2); }));
+        ASSERT_TRUE(waitUntil([&] {
+            return rows() == (line == a ? 1 : 2);
+        }));
         EXPECT_FALSE(transferWindow()->ended());
         question.clear();
         answerQuestion(yes, &question);
         transferWindow()->close();
-        ASSERT_TRUE(waitUntil([&] { return !question.empty() && noModalBox(); }));
+        ASSERT_TRUE(waitUntil([&] {
+            return !question.empty() && noModalBox();
+        }));
     }
     // The reader wakes with the next line and finds itself stopped.
     ASSERT_TRUE(feed(c));
-    ASSERT_TRUE(waitUntil([&] { return !transferOpen(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return !transferOpen();
+    }));
     ::close(writer);
     EXPECT_EQ(window->statusText().toStdString(), "Import stopped");
     EXPECT_EQ(paths(), (std::vector<std::string>{a, b}));
@@ -170,13 +184,19 @@ TEST_F(TransferTest, ListImportSkipsMissingPathsQueuesFoldersAndNamesTheList)
     DialogSeen seen;
     answerFileDialog(list, &seen);
     window->runCommand(Command::ImportList);
-    ASSERT_TRUE(waitUntil([&] { return transferOpen(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return transferOpen();
+    }));
     TransferWindow* progress = transferWindow();
     EXPECT_EQ(progress->objectName().toStdString(), "listImportProgress");
     EXPECT_EQ(progress->bar()->maximum(), 6);  // five line feeds, plus one
-    ASSERT_TRUE(waitUntil([&] { return progress->ended(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return progress->ended();
+    }));
     EXPECT_EQ(progress->bar()->value(), 6);
-    ASSERT_TRUE(waitUntil([&] { return !transferOpen(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return !transferOpen();
+    }));
     EXPECT_EQ(seen.title, "Import Input Files From A List");
     EXPECT_EQ(seen.directory, folder.file("lists"));
     EXPECT_EQ(seen.selected, folder.file("lists/list.txt"));
@@ -205,10 +225,9 @@ TEST_F(TransferTest, ExportWritesEveryRowAddsTxtAndAsksOnlyBeforeReplacingAFileW
         bool yes;
         std::string content;
     };
-    for (const Case& c : {Case{"saved", "saved.txt", false, false, whole},
-                          Case{"empty.txt", "empty.txt", false, false, whole},
-                          Case{"full.txt", "full.txt", true, false, "earlier"},
-                          Case{"full", "full.txt", true, true, whole}}) {
+    for (const Case& c :
+         {Case{"saved", "saved.txt", false, false, whole}, Case{"empty.txt", "empty.txt", false, false, whole},
+          Case{"full.txt", "full.txt", true, false, "earlier"}, Case{"full", "full.txt", true, true, whole}}) {
         SCOPED_TRACE(c.typed);
         window->setStatusText("");
         DialogSeen seen;
@@ -217,8 +236,9 @@ TEST_F(TransferTest, ExportWritesEveryRowAddsTxtAndAsksOnlyBeforeReplacingAFileW
         if (c.asked)
             answerQuestion(c.yes, &question);
         window->runCommand(Command::ExportList);
-        ASSERT_TRUE(waitUntil([&] { return (!c.asked || !question.empty()) && noModalBox() && !transferOpen() &&
-                                           !window->isBusy(); }));
+        ASSERT_TRUE(waitUntil([&] {
+            return (!c.asked || !question.empty()) && noModalBox() && !transferOpen() && !window->isBusy();
+        }));
         EXPECT_EQ(seen.title, "Export Input Files");
         EXPECT_EQ(question.empty() ? "" : question,
                   c.asked ? "Warning: The file already exist. Do you want to overwrite it?" : "");
@@ -242,7 +262,9 @@ TEST_F(TransferTest, StoppedExportLeavesAWholeFileAndAnEmptyListOnlyWarns)
         return true;
     });
     window->runCommand(Command::ExportList);
-    ASSERT_TRUE(waitUntil([&] { return !warning.empty() && !window->isBusy(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return !warning.empty() && !window->isBusy();
+    }));
     EXPECT_EQ(warning, "No input file(s) found. Please, add valid file(s) and try again!");
 
     PauseOnShow pause;
@@ -252,12 +274,16 @@ TEST_F(TransferTest, StoppedExportLeavesAWholeFileAndAnEmptyListOnlyWarns)
     std::string question;
     answerQuestion(true, &question);  // overwrite
     window->runCommand(Command::ExportList);
-    ASSERT_TRUE(waitUntil([&] { return transferOpen() && noModalBox(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return transferOpen() && noModalBox();
+    }));
     EXPECT_EQ(transferWindow()->windowTitle().toStdString(), "Exporting");
     EXPECT_EQ(transferWindow()->bar()->maximum(), 2);
     answerQuestion(true, &question);  // stop
     transferWindow()->close();
-    ASSERT_TRUE(waitUntil([&] { return !transferOpen(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return !transferOpen();
+    }));
     EXPECT_EQ(question, "Warning: Do you want to break the export?");
     EXPECT_EQ(window->statusText().toStdString(), "Export stopped");
     EXPECT_EQ(readFile(folder.file("list.txt")), bom);

@@ -13,34 +13,62 @@ namespace {
 
 TEST_F(WindowTest, EverySecondaryWindowDisablesTheMainWindowUntilItCloses)
 {
-    makeWindow([](WindowHooks& hooks) { hooks.preferences = [](MainWindow& main) { openPreferences(main); }; });
+    makeWindow([](WindowHooks& hooks) {
+        hooks.preferences = [](MainWindow& main) {
+            openPreferences(main);
+        };
+    });
     struct Case {
         const char* name;
         std::function<void()> open;
         std::function<QWidget*()> find;
     };
     const std::vector<Case> cases{
-        {"preferences", [&] { window->runCommand(Command::Preferences); },
-         [&] { return window->findChild<PreferencesDialog*>(); }},
-        {"input chooser", [&] { window->runCommand(Command::AddInputFiles); },
-         [&] { return window->findChild<QDialog*>("inputChooser"); }},
-        {"list import chooser", [&] { window->runCommand(Command::ImportList); },
-         [&] { return window->findChild<QFileDialog*>("importListDialog"); }},
-        {"empty list warning", [&] { window->runCommand(Command::ExportList); },
-         [&] { return window->findChild<QMessageBox*>(); }},
+        {"preferences",
+         [&] {
+             window->runCommand(Command::Preferences);
+         },
+         [&] {
+             return window->findChild<PreferencesDialog*>();
+         }},
+        {"input chooser",
+         [&] {
+             window->runCommand(Command::AddInputFiles);
+         },
+         [&] {
+             return window->findChild<QDialog*>("inputChooser");
+         }},
+        {"list import chooser",
+         [&] {
+             window->runCommand(Command::ImportList);
+         },
+         [&] {
+             return window->findChild<QFileDialog*>("importListDialog");
+         }},
+        {"empty list warning",
+         [&] {
+             window->runCommand(Command::ExportList);
+         },
+         [&] {
+             return window->findChild<QMessageBox*>();
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.open();
         QWidget* secondary = nullptr;
-        ASSERT_TRUE(waitUntil([&] { return (secondary = c.find()) != nullptr && secondary->isVisible(); }));
+        ASSERT_TRUE(waitUntil([&] {
+            return (secondary = c.find()) != nullptr && secondary->isVisible();
+        }));
         EXPECT_TRUE(secondary->isEnabled());
         EXPECT_TRUE(commandsDisabled(*window, true));
         // Not even a direct call gets through.
         window->runCommand(Command::New);
         EXPECT_TRUE(window->isBusy());
         secondary->close();
-        ASSERT_TRUE(waitUntil([&] { return !window->isBusy(); }));
+        ASSERT_TRUE(waitUntil([&] {
+            return !window->isBusy();
+        }));
         EXPECT_TRUE(commandsDisabled(*window, false));
         QApplication::processEvents();
     }

@@ -61,12 +61,12 @@ TEST_F(WindowTest, ControlsFollowTheResizeRulesAtTwoSizes)
 TEST_F(WindowTest, MenusHoldEveryCommandInOrder)
 {
     const std::vector<std::vector<std::string>> expected{
-        {"New\tCtrl+N", "|", "Add Input Files...", "Select Output Folder...", "|", "Import Files...",
-         "Export Files...", "|", "Exit\tAlt+X"},
+        {"New\tCtrl+N", "|", "Add Input Files...", "Select Output Folder...", "|", "Import Files...", "Export Files...",
+         "|", "Exit\tAlt+X"},
         {"Copy\tCtrl+C", "Delete\tCtrl+Del", "|", "Select All\tCtrl+A"},
         {"Convert\tF5", "|", "Find a File Converter...", "|", "Preferences...", "|", "Preview\tF6"},
-        {"User Manual...\tF1", "|", "Send Feedback", "Visit the Program's Homepage",
-         "Check For a New Version", "|", "About..."},
+        {"User Manual...\tF1", "|", "Send Feedback", "Visit the Program's Homepage", "Check For a New Version", "|",
+         "About..."},
     };
     const QList<QAction*> menus = window->menuBar()->actions();
     ASSERT_EQ(menus.size(), 4);
@@ -89,16 +89,15 @@ TEST_F(WindowTest, ToolbarHoldsItsButtonsInOrderWithTooltips)
         }
     }
     EXPECT_EQ(tips, (std::vector<std::string>{"New", "Add Input Files...", "Select Output Folder...", "|",
-                                              "Preferences...", "|", "Convert", "|", "User Manual...",
-                                              "Send Feedback", "Visit the Program's Homepage",
-                                              "Check For a New Version"}));
+                                              "Preferences...", "|", "Convert", "|", "User Manual...", "Send Feedback",
+                                              "Visit the Program's Homepage", "Check For a New Version"}));
     EXPECT_EQ(window->mainToolBar()->iconSize(), QSize(32, 32));  // UI Size 2
 }
 
 TEST_F(WindowTest, EveryControlCarriesAnAccessibleName)
 {
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             window->listView(), window->outputFolderBox(), window->outputFormatBox(), window->convertButton()})
+    for (QWidget* control : std::initializer_list<QWidget*>{window->listView(), window->outputFolderBox(),
+                                                            window->outputFormatBox(), window->convertButton()})
         EXPECT_FALSE(control->accessibleName().isEmpty());
     for (QToolButton* button : window->centralWidget()->findChildren<QToolButton*>())
         EXPECT_FALSE(button->accessibleName().isEmpty());
@@ -148,10 +147,16 @@ TEST_F(WindowTest, LinksOpenWithTheDesktopHandler)
 TEST_F(WindowTest, OutputFormatOptionsOpenThePreferencesOnTheOutputPage)
 {
     int opened = 0;
-    makeWindow([&](WindowHooks& hooks) { hooks.preferences = [&](MainWindow&) { ++opened; }; });
+    makeWindow([&](WindowHooks& hooks) {
+        hooks.preferences = [&](MainWindow&) {
+            ++opened;
+        };
+    });
     window->outputFormatBox()->setFocus();
     QTest::mouseClick(window->centralWidget()->findChildren<QToolButton*>()[1], Qt::LeftButton);
-    EXPECT_TRUE(waitUntil([&] { return opened == 1; }));
+    EXPECT_TRUE(waitUntil([&] {
+        return opened == 1;
+    }));
     EXPECT_EQ(records->windowState.rememberedPage, 3);
 }
 
@@ -170,8 +175,12 @@ TEST_F(WindowTest, PressingAWindowCommandReturnsBeforeItsWindowOpens)
 {
     std::vector<Command> opened;
     makeWindow([&](WindowHooks& hooks) {
-        hooks.preferences = [&](MainWindow&) { opened.push_back(Command::Preferences); };
-        hooks.convert = [&](MainWindow&) { opened.push_back(Command::Convert); };
+        hooks.preferences = [&](MainWindow&) {
+            opened.push_back(Command::Preferences);
+        };
+        hooks.convert = [&](MainWindow&) {
+            opened.push_back(Command::Convert);
+        };
     });
     auto* formatButton = window->centralWidget()->findChildren<QToolButton*>()[1];
     QToolBar* bar = window->mainToolBar();
@@ -205,12 +214,16 @@ TEST_F(WindowTest, PressingAWindowCommandReturnsBeforeItsWindowOpens)
             });
         }
         if (press.command == Command::AddInputFiles) {
-            ASSERT_TRUE(waitUntil([&] { return window->findChild<QDialog*>("inputChooser") != nullptr; }));
+            ASSERT_TRUE(waitUntil([&] {
+                return window->findChild<QDialog*>("inputChooser") != nullptr;
+            }));
             window->findChild<QDialog*>("inputChooser")->close();
             QApplication::processEvents();
             continue;
         }
-        ASSERT_TRUE(waitUntil([&] { return !opened.empty(); }));
+        ASSERT_TRUE(waitUntil([&] {
+            return !opened.empty();
+        }));
         EXPECT_EQ(opened, std::vector<Command>{press.command});
     }
 }
@@ -271,8 +284,14 @@ TEST_F(WindowTest, InputChooserAddsChosenFilesAndCancelAddsNothing)
             return true;
         });
         files->click();
-        ASSERT_TRUE(waitUntil([&] { return window->findChild<QDialog*>("inputChooser") == nullptr; }));
-        waitUntil([&] { return rows() == (accept ? 1 : 0); }, 2000);
+        ASSERT_TRUE(waitUntil([&] {
+            return window->findChild<QDialog*>("inputChooser") == nullptr;
+        }));
+        waitUntil(
+            [&] {
+                return rows() == (accept ? 1 : 0);
+            },
+            2000);
         EXPECT_EQ(rows(), accept ? 1 : 0);
         EXPECT_TRUE(records->job.inputPath.empty());
     }

@@ -28,7 +28,11 @@ protected:
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(QString::fromStdString(workingFolder));
         process.start(QUILL_BINARY, arguments);
-        EXPECT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 60000));
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                return process.state() == QProcess::NotRunning;
+            },
+            60000));
         EXPECT_EQ(process.readAll().toStdString(), "");
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
@@ -46,8 +50,9 @@ protected:
         return folder.file("run");
     }();
     InstanceLock lock{titleString(), runtime};
-    OpenWithServer server{openWithSocketPath(lock.path()),
-                          [this](std::vector<std::string> paths) { receiveOpenedPaths(*window, std::move(paths)); }};
+    OpenWithServer server{openWithSocketPath(lock.path()), [this](std::vector<std::string> paths) {
+                              receiveOpenedPaths(*window, std::move(paths));
+                          }};
 };
 
 TEST_F(OpenWithTest, SecondStartHandsItsFileToTheRunningWindow)
@@ -58,7 +63,9 @@ TEST_F(OpenWithTest, SecondStartHandsItsFileToTheRunningWindow)
     writeFile(folder.file("card/IMG_0001.CR2"), "raw bytes");
     // A relative name is the second start's own folder's.
     EXPECT_EQ(secondStart({"IMG_0001.CR2"}, folder.file("card")), 0);
-    ASSERT_TRUE(waitUntil([&] { return rows() == 1; }));
+    ASSERT_TRUE(waitUntil([&] {
+        return rows() == 1;
+    }));
     EXPECT_EQ(rowPaths(), std::vector<std::string>{folder.file("card/IMG_0001.CR2")});
 }
 
@@ -69,7 +76,9 @@ TEST_F(OpenWithTest, HandedFolderIsImportedAndOptionsAreNoPaths)
     writeFile(folder.file("card/sub/b.dng"), "raw bytes");
     writeFile(folder.file("card/notes.txt"), "not a camera file");
     EXPECT_EQ(secondStart({"--jpg-quality=5", "-o", "ignored.nef", folder.file("card").c_str()}, folder.path()), 0);
-    ASSERT_TRUE(waitUntil([&] { return rows() == 2 && !window->importRunning(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return rows() == 2 && !window->importRunning();
+    }));
     std::vector<std::string> paths = rowPaths();
     std::sort(paths.begin(), paths.end());
     EXPECT_EQ(paths, (std::vector<std::string>{folder.file("card/a.nef"), folder.file("card/sub/b.dng")}));

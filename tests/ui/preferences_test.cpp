@@ -46,7 +46,9 @@ public:
     void SetUp() override
     {
         makeWindow([this](WindowHooks& hooks) {
-            hooks.preferences = [this](MainWindow& main) { dialog = openPreferences(main, choosers()); };
+            hooks.preferences = [this](MainWindow& main) {
+                dialog = openPreferences(main, choosers());
+            };
         });
     }
 
@@ -57,7 +59,9 @@ public:
             ++coloursAsked;
             return chosenColour;
         };
-        answers.font = [this](QWidget*, const QFont&) { return chosenFont; };
+        answers.font = [this](QWidget*, const QFont&) {
+            return chosenFont;
+        };
         answers.openFile = [this](QWidget*, const QString& title, const QString&, const QStringList& filters) {
             fileChooserTitle = title;
             fileFilters = filters;
@@ -272,7 +276,8 @@ TEST_F(PreferencesTest, FrameHoldsNinePagesAndEveryControlIsNamedAfterItsLabel)
         auto* button = qobject_cast<QPushButton*>(focus);
         reached.push_back((button != nullptr ? button->text() : focus->accessibleName()).toStdString());
     }
-    EXPECT_EQ(reached, (std::vector<std::string>{"Language", "Check for Updates", "Save Window's Coords", "Defaults", "OK"}));
+    EXPECT_EQ(reached,
+              (std::vector<std::string>{"Language", "Check for Updates", "Save Window's Coords", "Defaults", "OK"}));
 
     const PreferenceRow& quality = row("Output/jpg:Image Quality");
     EXPECT_EQ(quality.spin->accessibleName(), "Image Quality");
@@ -307,7 +312,8 @@ TEST_F(PreferencesTest, OkKeepsCodesTheListsDoNotOffer)
     const FieldTexts before = fieldTexts(records->settings);
     open();
     dialog->okButton()->click();
-    for (const char* key : {"Watermark/Text Size", "Output/TIFF BPP", "Transform/Image Width Unit", "Input/RAW Tone Mapping"})
+    for (const char* key :
+         {"Watermark/Text Size", "Output/TIFF BPP", "Transform/Image Width Unit", "Input/RAW Tone Mapping"})
         EXPECT_EQ(fieldTexts(records->settings)[key], before.at(key)) << key;
 }
 
@@ -330,8 +336,14 @@ TEST_F(PreferencesTest, ControlsEnableAndShowTheirDependentRows)
         {RowId::RawLoadAs, 5, {RowId::RawTone}, true},
         {RowId::Rotation, 1, {RowId::RotationType, RowId::RotationAngle, RowId::RotationBack}, true},
         {RowId::Rotation, 0, {RowId::RotationType, RowId::RotationAngle, RowId::RotationBack}, false},
-        {RowId::Resize, 1, {RowId::Width, RowId::Height, RowId::KeepAspect, RowId::ResizeType, RowId::ResizeAlgorithm}, true},
-        {RowId::Resize, 0, {RowId::Width, RowId::Height, RowId::KeepAspect, RowId::ResizeType, RowId::ResizeAlgorithm}, false},
+        {RowId::Resize,
+         1,
+         {RowId::Width, RowId::Height, RowId::KeepAspect, RowId::ResizeType, RowId::ResizeAlgorithm},
+         true},
+        {RowId::Resize,
+         0,
+         {RowId::Width, RowId::Height, RowId::KeepAspect, RowId::ResizeType, RowId::ResizeAlgorithm},
+         false},
         {RowId::Threshold, 1, {RowId::ThresholdLevel}, true},
         {RowId::Threshold, 0, {RowId::ThresholdLevel}, false},
         {RowId::Dither, 1, {RowId::DitherAlgorithm}, true},
@@ -491,7 +503,8 @@ TEST_F(PreferencesTest, LabelsShowWholeAtLargerFontsAndNothingMovesAtTheDefault)
             EXPECT_GT(control->x(), 10 + widest) << control->accessibleName().toStdString();
             EXPECT_LE(control->geometry().right(), area->width()) << control->accessibleName().toStdString();
             if (auto* list = qobject_cast<const QComboBox*>(control); list && !list->isEditable()) {
-                EXPECT_GE(list->width(), std::min(list->sizeHint().width(), 240)) << list->accessibleName().toStdString();
+                EXPECT_GE(list->width(), std::min(list->sizeHint().width(), 240))
+                    << list->accessibleName().toStdString();
             }
         }
         for (QPushButton* button : {dialog->defaultsButton(), dialog->okButton(), dialog->cancelButton()})
@@ -509,8 +522,10 @@ TEST_F(PreferencesTest, LoadModesAndWorkerThreadsSayWhatTheyMean)
 {
     open();
     QComboBox* loadAs = row(RowId::RawLoadAs).list;
-    const std::vector<std::string> starts{"Auto: the camera's embedded preview", "RGB 8-bit: headerless",
-                                          "RGB 16-bit: headerless", "RGB 24-bit: the full camera image",
+    const std::vector<std::string> starts{"Auto: the camera's embedded preview",
+                                          "RGB 8-bit: headerless",
+                                          "RGB 16-bit: headerless",
+                                          "RGB 24-bit: the full camera image",
                                           "RGB 48-bit (HS): the camera image at half size",
                                           "RGB 48-bit: the full camera image, 16 bits"};
     ASSERT_EQ(loadAs->count(), static_cast<int>(starts.size()));
@@ -533,32 +548,90 @@ TEST_F(PreferencesTest, OkStoresTheShownValuesWithTheirSpecialCases)
         std::string expected;
     };
     const std::vector<Stored> cases{
-        {[](PreferencesTest& t) { t.row("Output/tiff:Bits Per Pixel").list->setCurrentText("24"); },
-         [](const Settings& s) { return std::to_string(s.tiffBpp); }, "24"},
-        {[](PreferencesTest& t) { t.row("Output/tiff:Bits Per Pixel").list->setCurrentIndex(0); },
-         [](const Settings& s) { return std::to_string(s.tiffBpp); }, "0"},
-        {[](PreferencesTest& t) { t.typeInto(t.row(RowId::Gamma).spin, "1.5"); },
-         [](const Settings& s) { return std::to_string(s.imageGamma) + " " + std::to_string(s.doImageColorCorrection); },
+        {[](PreferencesTest& t) {
+             t.row("Output/tiff:Bits Per Pixel").list->setCurrentText("24");
+         },
+         [](const Settings& s) {
+             return std::to_string(s.tiffBpp);
+         },
+         "24"},
+        {[](PreferencesTest& t) {
+             t.row("Output/tiff:Bits Per Pixel").list->setCurrentIndex(0);
+         },
+         [](const Settings& s) {
+             return std::to_string(s.tiffBpp);
+         },
+         "0"},
+        {[](PreferencesTest& t) {
+             t.typeInto(t.row(RowId::Gamma).spin, "1.5");
+         },
+         [](const Settings& s) {
+             return std::to_string(s.imageGamma) + " " + std::to_string(s.doImageColorCorrection);
+         },
          std::to_string(1.5f) + " 1"},
-        {[](PreferencesTest& t) { t.row(RowId::Invert).check->setChecked(false); },
-         [](const Settings& s) { return std::to_string(s.doImageColorCorrection); }, "0"},
-        {[](PreferencesTest& t) { t.row(RowId::Text).field->setText("  two\tlines\r\n "); },
-         [](const Settings& s) { return s.wmText; }, "twolines"},
-        {[](PreferencesTest& t) { t.row(RowId::Mask).field->setText("\t%filename%.%ext% "); },
-         [](const Settings& s) { return s.filenameMask; }, "%filename%.%ext%"},
-        {[](PreferencesTest& t) { t.row(RowId::RotationBack).field->setText("12345"); },
-         [](const Settings& s) { return s.imageRotationBackColor; }, "000000"},
-        {[](PreferencesTest& t) { t.row(RowId::RotationBack).field->setText("abcdef"); },
-         [](const Settings& s) { return s.imageRotationBackColor; }, "ABCDEF"},
-        {[](PreferencesTest& t) { t.typeInto(t.row(RowId::RawWidth).field, ""); },
-         [](const Settings& s) { return std::to_string(s.rawImageWidth); }, "0"},
-        {[](PreferencesTest& t) { t.row(RowId::CustomTimestamp).date->setDateTime(QDateTime(QDate(2030, 1, 2), QTime(3, 4), Qt::UTC)); },
-         [](const Settings& s) { return std::to_string(s.customTimestamp); },
+        {[](PreferencesTest& t) {
+             t.row(RowId::Invert).check->setChecked(false);
+         },
+         [](const Settings& s) {
+             return std::to_string(s.doImageColorCorrection);
+         },
+         "0"},
+        {[](PreferencesTest& t) {
+             t.row(RowId::Text).field->setText("  two\tlines\r\n ");
+         },
+         [](const Settings& s) {
+             return s.wmText;
+         },
+         "twolines"},
+        {[](PreferencesTest& t) {
+             t.row(RowId::Mask).field->setText("\t%filename%.%ext% ");
+         },
+         [](const Settings& s) {
+             return s.filenameMask;
+         },
+         "%filename%.%ext%"},
+        {[](PreferencesTest& t) {
+             t.row(RowId::RotationBack).field->setText("12345");
+         },
+         [](const Settings& s) {
+             return s.imageRotationBackColor;
+         },
+         "000000"},
+        {[](PreferencesTest& t) {
+             t.row(RowId::RotationBack).field->setText("abcdef");
+         },
+         [](const Settings& s) {
+             return s.imageRotationBackColor;
+         },
+         "ABCDEF"},
+        {[](PreferencesTest& t) {
+             t.typeInto(t.row(RowId::RawWidth).field, "");
+         },
+         [](const Settings& s) {
+             return std::to_string(s.rawImageWidth);
+         },
+         "0"},
+        {[](PreferencesTest& t) {
+             t.row(RowId::CustomTimestamp).date->setDateTime(QDateTime(QDate(2030, 1, 2), QTime(3, 4), Qt::UTC));
+         },
+         [](const Settings& s) {
+             return std::to_string(s.customTimestamp);
+         },
          std::to_string(QDateTime(QDate(2030, 1, 2), QTime(3, 4), Qt::UTC).toSecsSinceEpoch())},
-        {[](PreferencesTest& t) { t.row(RowId::CustomTimestamp).date->setDateTime(QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC)); },
-         [](const Settings& s) { return std::to_string(s.customTimestamp); }, "2147483647"},
-        {[](PreferencesTest& t) { t.row(RowId::FontColor).list->setCurrentIndex(2); },
-         [](const Settings& s) { return s.wmFontColor; }, "FF0000"},
+        {[](PreferencesTest& t) {
+             t.row(RowId::CustomTimestamp).date->setDateTime(QDateTime(QDate(2100, 1, 1), QTime(0, 0), Qt::UTC));
+         },
+         [](const Settings& s) {
+             return std::to_string(s.customTimestamp);
+         },
+         "2147483647"},
+        {[](PreferencesTest& t) {
+             t.row(RowId::FontColor).list->setCurrentIndex(2);
+         },
+         [](const Settings& s) {
+             return s.wmFontColor;
+         },
+         "FF0000"},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(i);
@@ -627,9 +700,15 @@ TEST_F(PreferencesTest, DefaultsAsksAndOnlyYesStoresAndSaves)
 TEST_F(PreferencesTest, CancelEscapeAndCloseStoreNothingButKeepAChosenHistoryColour)
 {
     const std::vector<std::function<void(PreferencesDialog*)>> closings{
-        [](PreferencesDialog* d) { d->cancelButton()->click(); },
-        [](PreferencesDialog* d) { QTest::keyClick(d, Qt::Key_Escape); },
-        [](PreferencesDialog* d) { d->close(); },
+        [](PreferencesDialog* d) {
+            d->cancelButton()->click();
+        },
+        [](PreferencesDialog* d) {
+            QTest::keyClick(d, Qt::Key_Escape);
+        },
+        [](PreferencesDialog* d) {
+            d->close();
+        },
     };
     for (size_t i = 0; i < closings.size(); ++i) {
         SCOPED_TRACE(i);
@@ -658,9 +737,12 @@ TEST_F(PreferencesTest, ColourRowsAndListsNameTheirColours)
         const char* hex;
         const char* name;
     };
-    for (const Naming& naming : std::vector<Naming>{
-             {"123ABC", "Color #123ABC"}, {"FF0000", "Red"}, {"804000", "Brown"}, {"C0C0C0", "Silver"},
-             {"8000FF", "Violet"}, {"000001", "Color #000001"}})
+    for (const Naming& naming : std::vector<Naming>{{"123ABC", "Color #123ABC"},
+                                                    {"FF0000", "Red"},
+                                                    {"804000", "Brown"},
+                                                    {"C0C0C0", "Silver"},
+                                                    {"8000FF", "Violet"},
+                                                    {"000001", "Color #000001"}})
         EXPECT_EQ(colourItemName(colourValueFromHex(naming.hex), *records), naming.name);
 
     open();

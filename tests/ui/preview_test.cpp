@@ -21,7 +21,9 @@ protected:
     PreviewWindow* openPreviewOf(const std::vector<std::string>& files, int selectedRow)
     {
         window->addPaths(files);
-        waitUntil([&] { return rows() == static_cast<int>(files.size()); });
+        waitUntil([&] {
+            return rows() == static_cast<int>(files.size());
+        });
         select(selectedRow);
         togglePreview(*window, QUILL_BINARY);
         PreviewWindow* preview = openPreview(*window);
@@ -37,7 +39,11 @@ protected:
 
     static bool settled(PreviewWindow* preview)
     {
-        return waitUntil([&] { return !preview->rendering() && !preview->info()->text().isEmpty(); }, 30000);
+        return waitUntil(
+            [&] {
+                return !preview->rendering() && !preview->info()->text().isEmpty();
+            },
+            30000);
     }
 };
 
@@ -55,7 +61,8 @@ double meanDifference(const QImage& a, const QImage& b)
 
 QImage qImageOf(FIBITMAP* image)
 {
-    const int width = static_cast<int>(FreeImage_GetWidth(image)), height = static_cast<int>(FreeImage_GetHeight(image));
+    const int width = static_cast<int>(FreeImage_GetWidth(image)),
+              height = static_cast<int>(FreeImage_GetHeight(image));
     QImage result(width, height, QImage::Format_ARGB32);
     for (int y = 0; y < height; ++y)
         std::memcpy(result.scanLine(y), FreeImage_GetScanLine(image, height - 1 - y), size_t(width) * 4);
@@ -122,7 +129,9 @@ TEST_F(PreviewTest, ANewSelectionWhileRenderingShowsTheNewFileNeverTheStaleOne)
     PreviewWindow* preview = openPreviewOf({big, small}, 0);
     preview->fullQualityBox()->setChecked(true);
     preview->scheduleRender();
-    ASSERT_TRUE(waitUntil([&] { return preview->rendering(); }));
+    ASSERT_TRUE(waitUntil([&] {
+        return preview->rendering();
+    }));
     select(1);
     ASSERT_TRUE(settled(preview));
     EXPECT_EQ(preview->shownInput(), small);
@@ -135,9 +144,12 @@ TEST_F(PreviewTest, ADamagedFileShowsItsReasonAndTheNextFileStillPreviews)
     writeFile(folder.file("cut.dng"), whole.substr(0, whole.size() / 2));
     records->settings.rawLoadAs = int32_t(RawLoadAs::Rgb24);
     PreviewWindow* preview = openPreviewOf({folder.file("cut.dng"), good}, 0);
-    ASSERT_TRUE(waitUntil([&] { return !preview->rendering() && !preview->picture()->text().isEmpty() &&
-                                       preview->picture()->text() != records->text("Preview", "No File"); },
-                          30000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !preview->rendering() && !preview->picture()->text().isEmpty() &&
+                   preview->picture()->text() != records->text("Preview", "No File");
+        },
+        30000));
     const QString shown = preview->picture()->text();
     EXPECT_TRUE(shown.contains("damaged data") || shown.contains("not decodable")) << shown.toStdString();
     EXPECT_TRUE(preview->shownInput().empty());
@@ -159,10 +171,18 @@ TEST_F(PreviewTest, UnsavedPreferencesReachThePreviewAndCancelRestoresTheStoredO
     ASSERT_FALSE(isGrey());
     PreferencesDialog* dialog = openPreferences(*window);
     dialog->row("Adjustment:Image Greyscale")->check->setChecked(true);
-    ASSERT_TRUE(waitUntil([&] { return !preview->rendering() && !preview->shownImage().isNull() && isGrey(); }, 30000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !preview->rendering() && !preview->shownImage().isNull() && isGrey();
+        },
+        30000));
     EXPECT_EQ(records->settings.doImageGreyscale, 0);  // nothing stored yet
     dialog->reject();
-    ASSERT_TRUE(waitUntil([&] { return !preview->rendering() && !preview->shownImage().isNull() && !isGrey(); }, 30000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !preview->rendering() && !preview->shownImage().isNull() && !isGrey();
+        },
+        30000));
 }
 
 }  // namespace

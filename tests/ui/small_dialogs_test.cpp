@@ -20,12 +20,9 @@ namespace {
 TEST(ConverterSearch, TypedTextIsCleanedByTheRule)
 {
     const std::pair<QString, std::string> rows[] = {
-        {"CR2", "cr2"},
-        {"Camera raw file", "camerarawf"},  // the first twelve characters, the blanks dropped
-        {".,;!?", ""},
-        {QString::fromUtf8("Ärger.tif"), "rgertif"},
-        {"  tiff", "tiff"},
-        {"abcdefghijklmnop", "abcdefghijkl"},
+        {"CR2", "cr2"},     {"Camera raw file", "camerarawf"},  // the first twelve characters, the blanks dropped
+        {".,;!?", ""},      {QString::fromUtf8("Ärger.tif"), "rgertif"},
+        {"  tiff", "tiff"}, {"abcdefghijklmnop", "abcdefghijkl"},
     };
     for (const auto& [typed, term] : rows)
         EXPECT_EQ(converterSearchTerm(typed), term) << typed.toStdString();
@@ -38,7 +35,9 @@ protected:
     {
         makeWindow([this](WindowHooks& hooks) {
             hooks = windowHooks();
-            hooks.openUrl = [this](const QUrl& url) { openedUrls.push_back(url); };
+            hooks.openUrl = [this](const QUrl& url) {
+                openedUrls.push_back(url);
+            };
         });
     }
 
@@ -77,7 +76,9 @@ TEST_F(SmallDialogTest, ConverterSearchesTheMakersSiteAndCloses)
     auto* to = dialog->findChild<QLineEdit*>("toField");
     ASSERT_TRUE(from != nullptr && to != nullptr);
     EXPECT_TRUE(from->text().isEmpty() && to->text().isEmpty());
-    EXPECT_TRUE(waitUntil([&] { return from->hasFocus(); }));
+    EXPECT_TRUE(waitUntil([&] {
+        return from->hasFocus();
+    }));
     QTest::keyClicks(from, "Canon CR2");
     to->setText("TIFF");
     QTest::keyClick(from, Qt::Key_Return);

@@ -24,7 +24,8 @@ std::string quantisationTables(const std::string& jpeg)
     std::string tables;
     for (size_t at = 2; at + 4 <= jpeg.size() && static_cast<unsigned char>(jpeg[at]) == 0xFF;) {
         const auto marker = static_cast<unsigned char>(jpeg[at + 1]);
-        const size_t length = (static_cast<unsigned char>(jpeg[at + 2]) << 8) | static_cast<unsigned char>(jpeg[at + 3]);
+        const size_t length =
+            (static_cast<unsigned char>(jpeg[at + 2]) << 8) | static_cast<unsigned char>(jpeg[at + 3]);
         if (marker == 0xDB)
             tables += jpeg.substr(at + 4, length - 2);
         if (marker == 0xDA)
@@ -122,7 +123,9 @@ TEST(UninstallWindow, NextOpensThePageOnlyWhenTickedAndEveryWayOutEnds)
             else
                 dialog->findChild<QPushButton*>("nextButton")->click();
         });
-        runUninstallWindow([&](const QUrl& url) { opened.push_back(url); });
+        runUninstallWindow([&](const QUrl& url) {
+            opened.push_back(url);
+        });
         EXPECT_EQ(size, QSize(300, 100));
         EXPECT_TRUE(ticked);
         const QPoint screen = QGuiApplication::primaryScreen()->availableGeometry().center();

@@ -29,15 +29,15 @@ TEST(ThemeConfig, LookupFollowsTheRule)
     const LookupRow rows[] = {
         {"[Theme]\r\nName=Night\r\n", "Theme", "Name", "Night"},
         {"[THEME]\r\nname = \t Night Sky \t\r\n", "theme", "NAME", "Night Sky"},
-        {"[Icons]\r\nNewFolder=folder\r\nNew=new\r\n", "Icons", "New", "folder"},  // a longer key listed first
+        {"[Icons]\r\nNewFolder=folder\r\nNew=new\r\n", "Icons", "New", "folder"},   // a longer key listed first
         {"[Icons]\r\nNew=new\r\n[Buttons]\r\nCopy=copy\r\n", "Icons", "Copy", ""},  // bounded by the next "["
         {"[Buttons]\r\nNew=big\r\n[Icons]\r\nNew=small\r\n", "Icons", "New", "small"},
-        {"[Icons]\r\nxNew=x\r\n", "Icons", "New", ""},                             // the key starts a line
-        {"[Icons]\r\nNew\r\n", "Icons", "New", ""},                                // no "="
-        {"[Icons]\r\nNew=a=b\r\n", "Icons", "New", "a"},                           // the second field
-        {"[Icons]\r\nNew=new", "Icons", "New", "new"},                             // last line without an end
+        {"[Icons]\r\nxNew=x\r\n", "Icons", "New", ""},    // the key starts a line
+        {"[Icons]\r\nNew\r\n", "Icons", "New", ""},       // no "="
+        {"[Icons]\r\nNew=a=b\r\n", "Icons", "New", "a"},  // the second field
+        {"[Icons]\r\nNew=new", "Icons", "New", "new"},    // last line without an end
         {"[Icons]\r\nNew=new\r\n", "Theme", "Name", ""},
-        {"[Icons]\nNew=new\n", "Icons", "New", ""},                                // lines end with "\r\n"
+        {"[Icons]\nNew=new\n", "Icons", "New", ""},  // lines end with "\r\n"
     };
     for (const LookupRow& row : rows)
         EXPECT_EQ(configValue(row.text, row.section, row.key), row.value) << row.text;
@@ -46,7 +46,7 @@ TEST(ThemeConfig, LookupFollowsTheRule)
 TEST(ThemeConfig, NamingRuleAddsTheSizeUnlessTheValueNamesAPng)
 {
     const std::tuple<const char*, const char*, const char*> rows[] = {
-        {"new", "16", "new_16.png"},  {"new", "64", "new_64.png"}, {"New.PNG", "48", "New.PNG"},
+        {"new", "16", "new_16.png"},      {"new", "64", "new_64.png"}, {"New.PNG", "48", "New.PNG"},
         {"a.Png.old", "16", "a.Png.old"}, {"", "32", "_32.png"},
     };
     for (const auto& [value, size, file] : rows)
@@ -216,12 +216,12 @@ TEST_F(ThemeWindowTest, ThemeChosenInPreferencesReplacesTheImages)
 {
     TempFolder packs;
     writeZip(packs.file("handdrawn.zip"), {{"theme.cfg", themeConfig({"[Theme]", "Name=Hand-drawn"})}});
-    writeZip(packs.file("night.zip"),
-             {{"theme.cfg", themeConfig({"[Theme]", "Name=Night", "[Buttons]", "Convert=go.png", "[Icons]",
-                                         "New=new"})},
-              {"go.png", pngOf(Qt::green)},
-              {"new_16.png", pngOf(Qt::red)},
-              {"new_32.png", pngOf(Qt::blue)}});
+    writeZip(
+        packs.file("night.zip"),
+        {{"theme.cfg", themeConfig({"[Theme]", "Name=Night", "[Buttons]", "Convert=go.png", "[Icons]", "New=new"})},
+         {"go.png", pngOf(Qt::green)},
+         {"new_16.png", pngOf(Qt::red)},
+         {"new_32.png", pngOf(Qt::blue)}});
     records->images.folders = {packs.path()};
     PreferencesDialog* dialog = openPreferences(*window);
     ASSERT_NE(dialog, nullptr);

@@ -67,7 +67,7 @@ inline ::testing::AssertionResult commandsDisabled(MainWindow& window, bool disa
             return ::testing::AssertionFailure() << "command " << static_cast<int>(command);
     QWidget* newButton = window.mainToolBar()->widgetForAction(window.action(Command::New));
     for (QWidget* widget : std::initializer_list<QWidget*>{window.menuBar(), newButton, window.listView(),
-                                                            window.outputFormatBox(), window.outputFolderBox()}) {
+                                                           window.outputFormatBox(), window.outputFolderBox()}) {
         const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
         if (widget->isEnabled() == disabled || accessible == nullptr || accessible->state().disabled != disabled)
             return ::testing::AssertionFailure() << widget->metaObject()->className();
@@ -85,7 +85,9 @@ protected:
         records = std::make_unique<WindowRecords>();
         loadWindowRecords(*records, folder.file("config.ini"));
         WindowHooks hooks;
-        hooks.openUrl = [this](const QUrl& url) { openedUrls.push_back(url); };
+        hooks.openUrl = [this](const QUrl& url) {
+            openedUrls.push_back(url);
+        };
         if (adjust)
             adjust(hooks);
         window = std::make_unique<MainWindow>(*records, hooks);

@@ -42,7 +42,9 @@ public:
         socklen_t length = sizeof address;
         getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
         port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { serve(); });
+        thread_ = std::thread([this] {
+            serve();
+        });
         setenv("QUILLMERE_UPDATE_URL", ("http://127.0.0.1:" + std::to_string(port_)).c_str(), 1);
     }
 
@@ -89,7 +91,9 @@ private:
                 }
                 std::unique_lock lock(mutex_);
                 request_ = got;
-                wake_.wait(lock, [this] { return !hold_; });
+                wake_.wait(lock, [this] {
+                    return !hold_;
+                });
                 lock.unlock();
                 send(client, reply_.data(), reply_.size(), MSG_NOSIGNAL);
             }
@@ -195,9 +199,14 @@ TEST_F(UpdateCheckTest, RequestIsSentAsWritten)
     Box seen;
     answerBox(seen, QMessageBox::Ok);
     checkForUpdates(*window);
-    ASSERT_TRUE(waitUntil([&] { return !seen.title.isEmpty(); }, 30000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !seen.title.isEmpty();
+        },
+        30000));
     EXPECT_EQ(server.request(), "GET /files/quillmere.dat HTTP/1.0\r\nHost: 127.0.0.1\r\nAccept: */*\r\n"
-                                "User-Agent: " + titleString() + "\r\nConnection: close\r\n\r\n");
+                                "User-Agent: " +
+                                    titleString() + "\r\nConnection: close\r\n\r\n");
 }
 
 struct AnswerRow {
@@ -217,15 +226,20 @@ TEST_F(UpdateCheckTest, EachAnswerShowsItsBox)
         {"garbage", false, QMessageBox::Critical, "Error", "Internet connection problems"},
         {"", true, QMessageBox::Critical, "Error", "Internet connection problems"},
         // The version at the start of a reply longer than one receive block.
-        {std::to_string(kVersionNumber + 1) + std::string(5000, ' ') + "x", false, QMessageBox::Question,
-         "New Update", "New Update Text"},
+        {std::to_string(kVersionNumber + 1) + std::string(5000, ' ') + "x", false, QMessageBox::Question, "New Update",
+         "New Update Text"},
     };
     for (const AnswerRow& row : rows) {
         UpdateServer server(reply(row.body), false, row.closeAtOnce);
         Box seen;
         answerBox(seen, QMessageBox::No);
         checkForUpdates(*window);
-        ASSERT_TRUE(waitUntil([&] { return !seen.title.isEmpty(); }, 30000)) << row.body;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return !seen.title.isEmpty();
+            },
+            30000))
+            << row.body;
         EXPECT_EQ(seen.icon, row.icon) << row.body;
         EXPECT_EQ(seen.title, records->text("Msg", row.titleKey)) << row.body;
         EXPECT_EQ(seen.text, records->text("Msg", row.textKey)) << row.body;
@@ -239,7 +253,11 @@ TEST_F(UpdateCheckTest, YesOnANewVersionOpensTheHomePage)
     Box seen;
     answerBox(seen, QMessageBox::Yes);
     checkForUpdates(*window);
-    ASSERT_TRUE(waitUntil([&] { return !openedUrls.empty(); }, 30000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !openedUrls.empty();
+        },
+        30000));
     EXPECT_EQ(openedUrls.front().toString().toStdString(), kMakerWebAddress);
 }
 
@@ -247,29 +265,51 @@ TEST_F(UpdateCheckTest, SlowServerLeavesTheWindowResponsiveAndOneCheckRuns)
 {
     UpdateServer server(reply("999"), true);
     checkForUpdates(*window);  // returns while the server still holds its answer
-    ASSERT_TRUE(waitUntil([&] { return !server.request().empty(); }, 30000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !server.request().empty();
+        },
+        30000));
     bool timerRan = false;
-    QTimer::singleShot(0, [&] { timerRan = true; });
-    EXPECT_TRUE(waitUntil([&] { return timerRan; }));
+    QTimer::singleShot(0, [&] {
+        timerRan = true;
+    });
+    EXPECT_TRUE(waitUntil([&] {
+        return timerRan;
+    }));
     EXPECT_FALSE(window->action(Command::CheckForUpdates)->isEnabled());
     checkForUpdates(*window);
     Box seen;
     answerBox(seen, QMessageBox::No);
     server.release();
-    ASSERT_TRUE(waitUntil([&] { return !seen.title.isEmpty(); }, 30000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !seen.title.isEmpty();
+        },
+        30000));
     EXPECT_EQ(server.connections(), 1);
     // Enabled again once the answer's box is closed.
-    EXPECT_TRUE(waitUntil([&] { return window->action(Command::CheckForUpdates)->isEnabled(); }));
+    EXPECT_TRUE(waitUntil([&] {
+        return window->action(Command::CheckForUpdates)->isEnabled();
+    }));
 }
 
 TEST_F(UpdateCheckTest, ClosingTheWindowDuringACheckShowsNothing)
 {
     UpdateServer server(reply("999"), true);
     checkForUpdates(*window);
-    ASSERT_TRUE(waitUntil([&] { return !server.request().empty(); }, 30000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !server.request().empty();
+        },
+        30000));
     window->close();
     server.release();
-    ASSERT_TRUE(waitUntil([&] { return server.answered(); }, 30000));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return server.answered();
+        },
+        30000));
     QApplication::processEvents();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     window.reset();  // destroyed with nothing pending
@@ -288,7 +328,11 @@ TEST_F(UpdateCheckTest, AutomaticCheckAsksWhenDueAndSetsTheDateOnEitherAnswer)
         const size_t boxes = answer == QMessageBox::Yes ? 2 : 1;  // Yes checks: its answer follows
         answerBoxes(seen, std::vector<QMessageBox::StandardButton>(boxes, answer));
         automaticUpdateCheck(*window);
-        ASSERT_TRUE(waitUntil([&] { return seen.size() == boxes; }, 30000));
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return seen.size() == boxes;
+            },
+            30000));
         EXPECT_EQ(seen[0].title, records->text("Msg", "Check for Updates"));
         EXPECT_EQ(seen[0].text, records->text("Msg", "Ask check for updates"));
         EXPECT_GE(settings.updateDate, before);
@@ -318,8 +362,12 @@ TEST_F(UpdateCheckTest, AutomaticCheckStaysQuietWhenNotDue)
         settings.updateDate = date;
         automaticUpdateCheck(*window);
         bool ran = false;
-        QTimer::singleShot(0, [&] { ran = true; });
-        ASSERT_TRUE(waitUntil([&] { return ran; }));
+        QTimer::singleShot(0, [&] {
+            ran = true;
+        });
+        ASSERT_TRUE(waitUntil([&] {
+            return ran;
+        }));
         EXPECT_EQ(settings.updateDate, date);
     }
     EXPECT_FALSE(boxOpened);

@@ -158,8 +158,8 @@ TEST(InstanceLock, OnlyOneHolderAtATime)
 TEST(ProgressText, TimeText)
 {
     const std::pair<int64_t, std::string> cases[] = {
-        {-5, "00:00:00"}, {999, "00:00:00"}, {1000, "00:00:01"}, {61'000, "00:01:01"},
-        {3'600'000, "01:00:00"}, {93'784'000, "1d:02:03:04"},
+        {-5, "00:00:00"},     {999, "00:00:00"},       {1000, "00:00:01"},
+        {61'000, "00:01:01"}, {3'600'000, "01:00:00"}, {93'784'000, "1d:02:03:04"},
     };
     for (const auto& [ms, text] : cases)
         EXPECT_EQ(timeText(ms), text) << ms;

@@ -41,9 +41,11 @@ const std::map<QString, QString>& fillColours()
 
 const std::map<QString, QString>& strokeColours()
 {
-    static const std::map<QString, QString> colours{
-        {"#33302b", "#ffffff"}, {"#2a6f97", "#6fd3ff"}, {"#2e8b57", "#6dffa8"},
-        {"#c0392b", "#ff6b5e"}, {"#9bd3ae", "#6dffa8"}};
+    static const std::map<QString, QString> colours{{"#33302b", "#ffffff"},
+                                                    {"#2a6f97", "#6fd3ff"},
+                                                    {"#2e8b57", "#6dffa8"},
+                                                    {"#c0392b", "#ff6b5e"},
+                                                    {"#9bd3ae", "#6dffa8"}};
     return colours;
 }
 
@@ -148,7 +150,8 @@ int main(int argc, char** argv)
     archive* zip = archive_write_new();
     archive_write_set_format_zip(zip);
     archive_write_zip_set_compression_deflate(zip);
-    bool ok = archive_write_open_filename(zip, partial.c_str()) == ARCHIVE_OK && addEntry(zip, "theme.cfg", configBytes);
+    bool ok =
+        archive_write_open_filename(zip, partial.c_str()) == ARCHIVE_OK && addEntry(zip, "theme.cfg", configBytes);
     const QDir folder(argv[2]);
     for (const QString& file : folder.entryList({"*.svg"}, QDir::Files, QDir::Name)) {
         if (file == "banner.svg")

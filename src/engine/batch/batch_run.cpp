@@ -43,12 +43,12 @@ constexpr int kFlushCheckMs = 5;
 // One queued file between its dispatch and its commit.
 struct FileInFlight {
     size_t entry = 0;
-    int process = -1;          // index of the render process, -1 once answered
+    int process = -1;  // index of the render process, -1 once answered
     Clock::time_point started;
-    int32_t counter = 0;       // the token values it was rendered with
+    int32_t counter = 0;  // the token values it was rendered with
     int32_t randomNumber = 0;
-    int decodeThreads = 0;     // OpenMP threads its decode was given
-    bool drawnAgain = false;   // its turn came, but it is rendered again for its counters
+    int decodeThreads = 0;    // OpenMP threads its decode was given
+    bool drawnAgain = false;  // its turn came, but it is rendered again for its counters
     // Never given to a render process: its output is there to keep, or the
     // run only names files. Drawn after all if its turn shows otherwise.
     bool unrendered = false;
@@ -67,8 +67,7 @@ void startFlush(FileInFlight& file)
 
 bool flushPending(const FileInFlight& file)
 {
-    return file.flushed.valid() &&
-           file.flushed.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    return file.flushed.valid() && file.flushed.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
 }
 
 void finishFlush(FileInFlight& file)
@@ -99,7 +98,7 @@ void readAhead(const std::string& path)
 
 struct BatchRun::State {
     Settings settings;
-    ConversionJob job;          // run fields; counter and random number of the next success
+    ConversionJob job;  // run fields; counter and random number of the next success
     FormatTables formats;
     Queue queue;
     RunObserver observer;
@@ -108,7 +107,7 @@ struct BatchRun::State {
     ProgressRecord& progress;
     RunTotals totals;
     std::atomic<bool> aborting{false};
-    UniqueFd wakeFd;            // written by abort() to end a wait at once
+    UniqueFd wakeFd;  // written by abort() to end a wait at once
     std::thread thread;
 
     State(const Settings& s, const ConversionJob& j, const PreparedRun& prepared, const FormatTables& f, Queue q,
@@ -210,8 +209,9 @@ private:
 
     size_t renderingInFlight() const
     {
-        return static_cast<size_t>(std::count_if(inFlight_.begin(), inFlight_.end(),
-                                                 [](const FileInFlight& file) { return !file.unrendered; }));
+        return static_cast<size_t>(std::count_if(inFlight_.begin(), inFlight_.end(), [](const FileInFlight& file) {
+            return !file.unrendered;
+        }));
     }
 
     // Started with the first file that needs one, so a run that only keeps
@@ -287,8 +287,9 @@ private:
 
     bool processIsFree(size_t index) const
     {
-        return std::none_of(inFlight_.begin(), inFlight_.end(),
-                            [index](const FileInFlight& file) { return file.process == static_cast<int>(index); });
+        return std::none_of(inFlight_.begin(), inFlight_.end(), [index](const FileInFlight& file) {
+            return file.process == static_cast<int>(index);
+        });
     }
 
     int freeProcess() const
@@ -309,8 +310,8 @@ private:
     RenderRequest requestFor(const FileInFlight& file) const
     {
         const QueuedFile& entry = run_.queue[file.entry];
-        return {entry.path, entry.relativeSubfolder, destinationFolder(entry), file.counter, file.randomNumber,
-                file.decodeThreads};
+        return {entry.path,   entry.relativeSubfolder, destinationFolder(entry),
+                file.counter, file.randomNumber,       file.decodeThreads};
     }
 
     void send(FileInFlight& file, int processIndex)
@@ -320,8 +321,8 @@ private:
         file.started = Clock::now();
         file.reply.reset();
         if (local_) {
-            file.reply = renderFile(requestFor(file), run_.settings, run_.job, run_.formats,
-                                    run_.font ? &*run_.font : nullptr);
+            file.reply =
+                renderFile(requestFor(file), run_.settings, run_.job, run_.formats, run_.font ? &*run_.font : nullptr);
             file.process = -1;
             startFlush(file);
             return;
@@ -463,8 +464,9 @@ private:
                 continue;
             fds.push_back({processes_[file.process].fromChild.get(), POLLIN, 0});
             owners.push_back(file.process);
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                file.started + run_.options.fileTimeLimit - now).count();
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(file.started + run_.options.fileTimeLimit - now)
+                    .count();
             left = std::max<int64_t>(left, 0);
             timeoutMs = timeoutMs < 0 ? static_cast<int>(left) : std::min(timeoutMs, static_cast<int>(left));
         }
@@ -558,8 +560,8 @@ private:
             }
         }
         FileResult result = unrendered ? std::move(*unrendered)
-                                       : commitFile(file.entry, run_.queue[file.entry], *file.reply, job,
-                                                    run_.settings, claims_, rule_);
+                                       : commitFile(file.entry, run_.queue[file.entry], *file.reply, job, run_.settings,
+                                                    claims_, rule_);
         if (result.converted || result.skipped || namesOnly_) {
             if (result.converted) {
                 ++run_.totals.converted;
@@ -640,20 +642,20 @@ private:
     std::deque<FileInFlight> inFlight_;
     std::deque<int32_t> upcomingRandom_;  // front: the random number of the next success
     size_t next_ = 0;
-    size_t readAheadUpTo_ = 0;               // queued files already read ahead
+    size_t readAheadUpTo_ = 0;  // queued files already read ahead
     std::vector<std::future<void>> readAheads_;
-    OutputClaims claims_;                    // the queued inputs and this run's outputs so far
-    bool namesOnly_ = false;                 // a dry run
+    OutputClaims claims_;     // the queued inputs and this run's outputs so far
+    bool namesOnly_ = false;  // a dry run
     ExistingFiles rule_ = ExistingFiles::Replace;
     bool rendererTried_ = false;
     std::optional<std::string> nextForeseen_;  // the next file's name, between its decision and its dispatch
-    std::set<std::string> swept_;            // folders cleared of stale temporary files
+    std::set<std::string> swept_;              // folders cleared of stale temporary files
     int64_t lastDuration_ = 0;
     int cores_ = 1;
-    int threadsPerFile_ = 1;     // each render process's default
+    int threadsPerFile_ = 1;       // each render process's default
     bool ownThreadCount_ = false;  // the user's OMP_NUM_THREADS holds for every file
     int32_t unhealthyExits_ = 0;
-    int64_t memoryShare_ = 0;    // bytes each render process may decode into
+    int64_t memoryShare_ = 0;  // bytes each render process may decode into
 };
 
 }  // namespace
@@ -676,7 +678,9 @@ BatchRun::~BatchRun()
 bool BatchRun::start()
 {
     try {
-        state_->thread = std::thread([this] { runHere(); });
+        state_->thread = std::thread([this] {
+            runHere();
+        });
         return true;
     } catch (const std::system_error&) {
         return false;
@@ -710,8 +714,14 @@ void BatchRun::join()
         state_->thread.join();
 }
 
-ProgressRecord& BatchRun::progress() { return state_->progress; }
+ProgressRecord& BatchRun::progress()
+{
+    return state_->progress;
+}
 
-RunTotals BatchRun::totals() const { return state_->totals; }
+RunTotals BatchRun::totals() const
+{
+    return state_->totals;
+}
 
 }  // namespace quill

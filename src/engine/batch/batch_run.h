@@ -26,11 +26,11 @@ struct RunTotals {
     int32_t queued = 0;
     int32_t started = 0;
     int32_t converted = 0;
-    int32_t skipped = 0;        // outputs kept as they were
-    bool stopped = false;       // stop() or abort() ended the run early
+    int32_t skipped = 0;               // outputs kept as they were
+    bool stopped = false;              // stop() or abort() ended the run early
     int32_t unhealthyRenderExits = 0;  // render processes that ended with an error of their own
-    int32_t nextCounter = 0;      // %n% and %rnd% of the next success, for the
-    int32_t nextRandomNumber = 0; // front end to carry on into its next run
+    int32_t nextCounter = 0;           // %n% and %rnd% of the next success, for the
+    int32_t nextRandomNumber = 0;      // front end to carry on into its next run
 };
 
 /// Called on the run's own thread, one call at a time, files in queue order.
@@ -42,9 +42,9 @@ struct RunObserver {
 };
 
 struct RunOptions {
-    std::string executable;  // started as the render processes; empty: render in this process
+    std::string executable;                   // started as the render processes; empty: render in this process
     std::chrono::seconds fileTimeLimit{600};  // a file that takes longer fails
-    ProgressRecord* progress = nullptr;  // a record the front end polls; none: the run's own
+    ProgressRecord* progress = nullptr;       // a record the front end polls; none: the run's own
     /// Names every file as the run would and writes nothing: no render
     /// process starts, no folder is made. A name that holds values of the
     /// decoded image is given as the output folder and the template.

@@ -57,7 +57,9 @@ std::string OutputClaims::unclaimedName(const std::string& named) const
 
 std::string OutputClaims::foreseenName(const std::string& named) const
 {
-    auto taken = [this](const std::string& name) { return written_.count(name) != 0 || foreseen_.count(name) != 0; };
+    auto taken = [this](const std::string& name) {
+        return written_.count(name) != 0 || foreseen_.count(name) != 0;
+    };
     std::string candidate = named;
     for (int number = 2; taken(candidate); ++number)
         candidate = numberedName(named, number);
@@ -142,7 +144,8 @@ std::optional<FileResult> commitUnrendered(size_t queueIndex, const QueuedFile& 
     result.frameNumber = job.frameNumber;
     if (namesOnly && foreseenPath.empty()) {
         std::string folder = withTrailingSlash(job.outputFolder);
-        result.outputPath = (settings.keepSubfolders ? folder + entry.relativeSubfolder : folder) + settings.filenameMask;
+        result.outputPath =
+            (settings.keepSubfolders ? folder + entry.relativeSubfolder : folder) + settings.filenameMask;
         return result;
     }
     // Any image values do: the name does not show them. The path foreseen

@@ -21,20 +21,20 @@ namespace quill {
 
 /// What became of one queued file.
 struct FileResult {
-    size_t queueIndex = 0;      // position in the run's queue, from 0
+    size_t queueIndex = 0;  // position in the run's queue, from 0
     std::string inputPath;
     std::string relativeSubfolder;
     bool converted = false;
-    bool skipped = false;       // its output was there already and is kept
-    std::string outputPath;     // the name written or kept; empty when neither
-    std::string reason;         // why it failed, in plain words; empty when converted
-    int32_t counter = 0;        // the %n% and %rnd% values it was named with
+    bool skipped = false;    // its output was there already and is kept
+    std::string outputPath;  // the name written or kept; empty when neither
+    std::string reason;      // why it failed, in plain words; empty when converted
+    int32_t counter = 0;     // the %n% and %rnd% values it was named with
     int32_t randomNumber = 0;
-    int32_t finalWidth = 0;     // after rotation and resize
+    int32_t finalWidth = 0;  // after rotation and resize
     int32_t finalHeight = 0;
-    int32_t frameNumber = 0;    // the frame written (%frame%)
-    int32_t sourceDepth = 0;    // bits per pixel as decoded
-    int32_t targetDepth = 0;    // bits per pixel written
+    int32_t frameNumber = 0;  // the frame written (%frame%)
+    int32_t sourceDepth = 0;  // bits per pixel as decoded
+    int32_t targetDepth = 0;  // bits per pixel written
 };
 
 /// The debug log's lines for one file: "Processing: ", "File Format: ", then

@@ -17,7 +17,8 @@ bool isLater(const timespec& one, const timespec& other)
 
 ExistingFiles existingFilesRule(const Settings& settings)
 {
-    const bool known = is(settings.existingFiles, ExistingFiles::Skip) || is(settings.existingFiles, ExistingFiles::Update);
+    const bool known =
+        is(settings.existingFiles, ExistingFiles::Skip) || is(settings.existingFiles, ExistingFiles::Update);
     if (!known || nameTemplateUsesRandomNumber(settings.filenameMask))
         return ExistingFiles::Replace;
     return codeOf<ExistingFiles>(settings.existingFiles);

@@ -36,7 +36,10 @@ int64_t decodeMemoryEstimate(const std::string& path, const Settings& settings)
     return pixels * 24 + (32 << 20);
 }
 
-int mostJobs(int cores) { return kMostJobsPerCore * std::max(1, cores); }
+int mostJobs(int cores)
+{
+    return kMostJobsPerCore * std::max(1, cores);
+}
 
 int effectiveJobCount(int requested, const Queue& queue, const Settings& settings)
 {
@@ -44,8 +47,7 @@ int effectiveJobCount(int requested, const Queue& queue, const Settings& setting
                              availableMemory());
 }
 
-int effectiveJobCount(int requested, const Queue& queue, const Settings& settings, int cores,
-                      int64_t freeMemory)
+int effectiveJobCount(int requested, const Queue& queue, const Settings& settings, int cores, int64_t freeMemory)
 {
     // Hundreds of render processes would each hold a decoder's memory and take
     // longer to start than the files take to convert.

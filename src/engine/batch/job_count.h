@@ -25,8 +25,7 @@ int effectiveJobCount(int requested, const Queue& queue, const Settings& setting
 
 /// The same for a machine of `cores` cores with `freeMemory` bytes free
 /// (0: unknown, the cores alone decide).
-int effectiveJobCount(int requested, const Queue& queue, const Settings& settings, int cores,
-                      int64_t freeMemory);
+int effectiveJobCount(int requested, const Queue& queue, const Settings& settings, int cores, int64_t freeMemory);
 
 /// What one decode of the file may need at its peak, in bytes (an estimate
 /// from the camera file's pixel size, or from its length).

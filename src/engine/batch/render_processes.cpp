@@ -35,8 +35,8 @@ std::vector<std::string> renderEnvironment(int requestFd, int replyFd, int threa
 
 }  // namespace
 
-bool startRenderProcess(RenderProcess& process, const std::string& executable, const Message& run,
-                        int threadsPerFile, int64_t memoryShare)
+bool startRenderProcess(RenderProcess& process, const std::string& executable, const Message& run, int threadsPerFile,
+                        int64_t memoryShare)
 {
     auto environment = [&](int childReads, int childWrites) {
         return renderEnvironment(childReads, childWrites, threadsPerFile, memoryShare);
@@ -50,6 +50,9 @@ bool startRenderProcess(RenderProcess& process, const std::string& executable, c
     return true;
 }
 
-bool stopRenderProcess(RenderProcess& process, bool kill) { return stopChildProcess(process, kill); }
+bool stopRenderProcess(RenderProcess& process, bool kill)
+{
+    return stopChildProcess(process, kill);
+}
 
 }  // namespace quill

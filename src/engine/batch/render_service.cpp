@@ -158,8 +158,8 @@ PreviewReply previewOne(const RunState& run, const Message& message)
     job.relativeSubfolder = request.relativeSubfolder;
     job.counter = request.counter;
     job.randomNumber = request.randomNumber;
-    return previewReplyFor(renderPreview(job, run.settings, run.formats, run.font ? &*run.font : nullptr,
-                                         request.options));
+    return previewReplyFor(
+        renderPreview(job, run.settings, run.formats, run.font ? &*run.font : nullptr, request.options));
 }
 
 }  // namespace
@@ -194,7 +194,10 @@ RenderReply renderFile(const RenderRequest& request, const Settings& settings, c
     return reply;
 }
 
-void setRenderFaultHook(FaultHook hook) { faultHook = hook; }
+void setRenderFaultHook(FaultHook hook)
+{
+    faultHook = hook;
+}
 
 int64_t renderMemoryShare(int64_t availableMemory, int jobs)
 {
@@ -259,8 +262,7 @@ Message runMessage(const Settings& settings, const ConversionJob& job, const Wat
     return message;
 }
 
-bool parseRunMessage(const Message& message, Settings& settings, ConversionJob& job,
-                     std::optional<WatermarkFont>& font)
+bool parseRunMessage(const Message& message, Settings& settings, ConversionJob& job, std::optional<WatermarkFont>& font)
 {
     auto fields = settingFields();
     if (message.size() != 1 + fields.size() + 7 + 4 || message[0] != "run")
@@ -280,8 +282,9 @@ bool parseRunMessage(const Message& message, Settings& settings, ConversionJob& 
         font.reset();
         return true;
     }
-    font = WatermarkFont{message[at + 1], numberFrom(message[at + 2]), flags[0] == '1', flags[1] == '1',
-                         flags[2] == '1', flags[3] == '1'};
+    font =
+        WatermarkFont{message[at + 1], numberFrom(message[at + 2]), flags[0] == '1', flags[1] == '1', flags[2] == '1',
+                      flags[3] == '1'};
     return true;
 }
 
@@ -311,8 +314,8 @@ bool parseRequest(const Message& message, RenderRequest& request)
 {
     if (message.size() != 7 || message[0] != "file")
         return false;
-    request = {message[1], message[2], message[3], numberFrom(message[4]), numberFrom(message[5]),
-               numberFrom(message[6])};
+    request = {
+        message[1], message[2], message[3], numberFrom(message[4]), numberFrom(message[5]), numberFrom(message[6])};
     return true;
 }
 
@@ -333,15 +336,15 @@ bool parseReply(const Message& message, RenderReply& reply)
 Message previewRequestMessage(const PreviewRequest& request)
 {
     const PreviewOptions& options = request.options;
-    return {"preview",
-            request.inputPath,
-            request.relativeSubfolder,
-            std::to_string(request.counter),
-            std::to_string(request.randomNumber),
-            std::to_string(options.boxWidth),
-            std::to_string(options.boxHeight),
-            std::string{options.fullQuality ? '1' : '0', options.asLoaded ? '1' : '0',
-                        options.actualPixels ? '1' : '0'}};
+    return {
+        "preview",
+        request.inputPath,
+        request.relativeSubfolder,
+        std::to_string(request.counter),
+        std::to_string(request.randomNumber),
+        std::to_string(options.boxWidth),
+        std::to_string(options.boxHeight),
+        std::string{options.fullQuality ? '1' : '0', options.asLoaded ? '1' : '0', options.actualPixels ? '1' : '0'}};
 }
 
 bool parsePreviewRequest(const Message& message, PreviewRequest& request)

@@ -61,7 +61,7 @@ struct RenderRequest {
     std::string destinationFolder;  // where the temporary file goes
     int32_t counter = 0;
     int32_t randomNumber = 0;
-    int32_t decodeThreads = 0;      // OpenMP threads for this decode; 0 keeps the process's own
+    int32_t decodeThreads = 0;  // OpenMP threads for this decode; 0 keeps the process's own
 };
 Message requestMessage(const RenderRequest& request);
 bool parseRequest(const Message& message, RenderRequest& request);

@@ -187,8 +187,7 @@ PreviewClaim previewClaim(LibRaw& raw)
     case LIBRAW_THUMBNAIL_BITMAP:
     case LIBRAW_THUMBNAIL_BITMAP16:
         return {declared.area() * 3 * 2, declared.area()};  // LibRaw's image of it, then FreeImage's
-    default:
-        return {};
+    default: return {};
     }
 }
 

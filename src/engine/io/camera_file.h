@@ -12,7 +12,11 @@ namespace quill {
 
 /// What LibRaw reads from a camera file's header without decoding it.
 struct CameraFileFacts {
-    enum class Preview { none, jpeg, bitmap };
+    enum class Preview {
+        none,
+        jpeg,
+        bitmap
+    };
     bool readable = false;
     int orientation = 1;              // EXIF value 1..8 for the stored pixels
     Preview preview = Preview::none;  // the embedded preview FreeImage would return
@@ -22,7 +26,12 @@ struct CameraFileFacts {
 CameraFileFacts inspectCameraFile(const MappedFile& input, bool withPreview);
 
 /// The four things FreeImage's RAW loader can make of a camera file.
-enum class CameraDecode { preview, display, halfSize, full };
+enum class CameraDecode {
+    preview,
+    display,
+    halfSize,
+    full
+};
 
 /// What a decode of the file would meet, known from its header alone.
 struct DecodeForecast {
@@ -34,9 +43,10 @@ struct DecodeForecast {
     Claim claim = Claim::none;
     int64_t bytes = 0;         // memory the decode takes at its peak, as far as the header tells
     bool fromPreview = false;  // the decode returns the embedded preview, which is whole
-    bool dataCutOff = false;   // the data LibRaw would read (raw data, or the preview it returns) reaches past the file's end
+    bool dataCutOff =
+        false;  // the data LibRaw would read (raw data, or the preview it returns) reaches past the file's end
     bool sizeUnjustified = false;  // the header claims an image larger than the camera's own
-    RawDataPlace rawData;      // where LibRaw reads the raw data
+    RawDataPlace rawData;          // where LibRaw reads the raw data
 };
 
 /// Opens the file's header with LibRaw (and reads the embedded preview's size

@@ -38,7 +38,9 @@ void onFreeImageMessage(FREE_IMAGE_FORMAT format, const char* message)
 void silenceFreeImage()
 {
     static std::once_flag once;
-    std::call_once(once, [] { FreeImage_SetOutputMessage(onFreeImageMessage); });
+    std::call_once(once, [] {
+        FreeImage_SetOutputMessage(onFreeImageMessage);
+    });
 }
 
 void routeFreeImageMessages(ImageLibraryMessageSink sink)

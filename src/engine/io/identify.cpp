@@ -28,8 +28,8 @@ struct ByteRun {
 
 struct Signature {
     const char* name;
-    ByteRun first;            // always at offset 0; its first byte picks the group
-    ByteRun second{0, {}};    // empty when the signature has one run
+    ByteRun first;          // always at offset 0; its first byte picks the group
+    ByteRun second{0, {}};  // empty when the signature has one run
 };
 
 // Grouped by first byte. Inside a group the order matters: the last row that

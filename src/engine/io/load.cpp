@@ -76,8 +76,7 @@ Bitmap loadNoting(FREE_IMAGE_FORMAT format, const MappedFile& input, int flags, 
     return image;
 }
 
-Bitmap loadCameraRaw(const MappedFile& input, int32_t rawLoadAs, const DecodeForecast& forecast,
-                     FailureReason& reason)
+Bitmap loadCameraRaw(const MappedFile& input, int32_t rawLoadAs, const DecodeForecast& forecast, FailureReason& reason)
 {
     const int flags = rawLoadFlags(rawLoadAs);
     const bool readable = forecast.claim == DecodeForecast::Claim::readable;
@@ -108,7 +107,8 @@ Bitmap loadJpeg(const MappedFile& input, FailureReason& reason)
 {
     if (freeImageTypeOf(input) == FIF_JPEG) {
         Bitmap header = loadFromMemory(FIF_JPEG, input, FIF_LOAD_NOPIXELS);
-        const int64_t pixels = header ? int64_t(FreeImage_GetWidth(header.get())) * FreeImage_GetHeight(header.get()) : 0;
+        const int64_t pixels =
+            header ? int64_t(FreeImage_GetWidth(header.get())) * FreeImage_GetHeight(header.get()) : 0;
         if (!fitsDecodeMemoryShare(pixels * 4)) {  // up to four channels before conversion to RGB
             reason = FailureReason::memoryShareExceeded;
             return {};

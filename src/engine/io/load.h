@@ -27,11 +27,9 @@ Bitmap loadInput(const std::string& path, const Settings& settings);
 
 /// Imports the file as headerless pixel data: mode 1 = 8 bits, mode 2 = 16 bits 5-6-5.
 /// A buffer beyond the decode memory share is refused, and `reason` (when given) says so.
-Bitmap importRawPixels(const MappedFile& input, int mode, const Settings& settings,
-                       FailureReason* reason = nullptr);
+Bitmap importRawPixels(const MappedFile& input, int mode, const Settings& settings, FailureReason* reason = nullptr);
 
 /// The same, opening the file at `path`.
-Bitmap importRawPixels(const std::string& path, int mode, const Settings& settings,
-                       FailureReason* reason = nullptr);
+Bitmap importRawPixels(const std::string& path, int mode, const Settings& settings, FailureReason* reason = nullptr);
 
 }  // namespace quill

@@ -20,23 +20,40 @@
 #include <set>
 #include <string_view>
 
-
 namespace quill {
 namespace {
 
 // TIFF field types (the same codes in FreeImage's FREE_IMAGE_MDTYPE and Exiv2's TypeId).
 enum FieldType : uint16_t {
-    Byte = 1, Ascii = 2, Short = 3, Long = 4, Rational = 5, SByte = 6,
-    Undefined = 7, SShort = 8, SLong = 9, SRational = 10, Float = 11, Double = 12,
+    Byte = 1,
+    Ascii = 2,
+    Short = 3,
+    Long = 4,
+    Rational = 5,
+    SByte = 6,
+    Undefined = 7,
+    SShort = 8,
+    SLong = 9,
+    SRational = 10,
+    Float = 11,
+    Double = 12,
 };
 
 size_t sizeOfType(int type)
 {
     switch (type) {
-    case Byte: case Ascii: case SByte: case Undefined: return 1;
-    case Short: case SShort: return 2;
-    case Long: case SLong: case Float: return 4;
-    case Rational: case SRational: case Double: return 8;
+    case Byte:
+    case Ascii:
+    case SByte:
+    case Undefined: return 1;
+    case Short:
+    case SShort: return 2;
+    case Long:
+    case SLong:
+    case Float: return 4;
+    case Rational:
+    case SRational:
+    case Double: return 8;
     default: return 0;
     }
 }
@@ -84,7 +101,12 @@ bool contains(const auto& list, uint16_t tag)
     return std::find(std::begin(list), std::end(list), tag) != std::end(list);
 }
 
-enum class Directory { Main, Exif, Gps, None };
+enum class Directory {
+    Main,
+    Exif,
+    Gps,
+    None
+};
 
 // True for the tags the EXIF standard keeps in the EXIF directory.
 bool isExifDirectoryTag(uint16_t tag)
@@ -144,14 +166,24 @@ Exiv2::ByteOrder hostByteOrder()
 bool dropXmpKey(const std::string& key)
 {
     static const std::set<std::string> layoutKeys = {
-        "Xmp.tiff.ImageWidth", "Xmp.tiff.ImageLength", "Xmp.tiff.BitsPerSample",
-        "Xmp.tiff.Compression", "Xmp.tiff.PhotometricInterpretation",
-        "Xmp.tiff.SamplesPerPixel", "Xmp.tiff.PlanarConfiguration",
-        "Xmp.tiff.YCbCrSubSampling", "Xmp.tiff.YCbCrPositioning",
-        "Xmp.tiff.XResolution", "Xmp.tiff.YResolution", "Xmp.tiff.ResolutionUnit",
-        "Xmp.exif.PixelXDimension", "Xmp.exif.PixelYDimension",
-        "Xmp.exif.ComponentsConfiguration", "Xmp.exif.CompressedBitsPerPixel",
-        "Xmp.exif.SubjectArea", "Xmp.exif.SubjectLocation",
+        "Xmp.tiff.ImageWidth",
+        "Xmp.tiff.ImageLength",
+        "Xmp.tiff.BitsPerSample",
+        "Xmp.tiff.Compression",
+        "Xmp.tiff.PhotometricInterpretation",
+        "Xmp.tiff.SamplesPerPixel",
+        "Xmp.tiff.PlanarConfiguration",
+        "Xmp.tiff.YCbCrSubSampling",
+        "Xmp.tiff.YCbCrPositioning",
+        "Xmp.tiff.XResolution",
+        "Xmp.tiff.YResolution",
+        "Xmp.tiff.ResolutionUnit",
+        "Xmp.exif.PixelXDimension",
+        "Xmp.exif.PixelYDimension",
+        "Xmp.exif.ComponentsConfiguration",
+        "Xmp.exif.CompressedBitsPerPixel",
+        "Xmp.exif.SubjectArea",
+        "Xmp.exif.SubjectLocation",
     };
     // Raw-development settings would be applied a second time to rendered pixels.
     for (std::string_view prefix : {"Xmp.crs.", "Xmp.crd.", "Xmp.crss.", "Xmp.exif.CFAPattern"})
@@ -247,8 +279,7 @@ void readWithExiv2(const MappedFile& source, SourceMetadata& metadata)
         if (!image->iptcData().empty()) {
             Exiv2::DataBuf block = Exiv2::Photoshop::setIptcIrb(nullptr, 0, image->iptcData());
             if (block.pData_ && block.size_ > 0)
-                metadata.iptc.assign(reinterpret_cast<const char*>(block.pData_),
-                                     static_cast<size_t>(block.size_));
+                metadata.iptc.assign(reinterpret_cast<const char*>(block.pData_), static_cast<size_t>(block.size_));
         }
         if (!image->xmpData().empty())
             metadata.xmp = encodeXmp(image->xmpData());
@@ -309,8 +340,9 @@ public:
     // tag, values longer than four bytes after it, each on an even offset.
     std::vector<uint8_t> layOut(std::vector<MetadataTag> tags, uint64_t offset) const
     {
-        std::sort(tags.begin(), tags.end(),
-                  [](const MetadataTag& a, const MetadataTag& b) { return a.tag < b.tag; });
+        std::sort(tags.begin(), tags.end(), [](const MetadataTag& a, const MetadataTag& b) {
+            return a.tag < b.tag;
+        });
         std::vector<uint8_t> directory, values;
         put16(directory, uint16_t(tags.size()));
         uint64_t valuesStart = offset + 2 + 12 * tags.size() + 4;
@@ -359,13 +391,18 @@ std::vector<MetadataTag> withRequiredExifTags(std::vector<MetadataTag> exif, uin
     if (exif.empty())
         return exif;
     auto has = [&exif](uint16_t number) {
-        return std::any_of(exif.begin(), exif.end(), [number](const MetadataTag& tag) { return tag.tag == number; });
+        return std::any_of(exif.begin(), exif.end(), [number](const MetadataTag& tag) {
+            return tag.tag == number;
+        });
     };
     if (!has(0x9000))  // ExifVersion
         exif.push_back({0x9000, Undefined, 4, {'0', '2', '3', '0'}});
     if (!has(0xa000))  // FlashpixVersion
         exif.push_back({0xa000, Undefined, 4, {'0', '1', '0', '0'}});
-    exif.erase(std::remove_if(exif.begin(), exif.end(), [](const MetadataTag& tag) { return tag.tag == 0xa001; }),
+    exif.erase(std::remove_if(exif.begin(), exif.end(),
+                              [](const MetadataTag& tag) {
+                                  return tag.tag == 0xa001;
+                              }),
                exif.end());
     MetadataTag space{0xa001, Short, 1, std::vector<uint8_t>(2)};
     std::memcpy(space.value.data(), &colourSpace, 2);
@@ -380,7 +417,9 @@ std::vector<MetadataTag> withRequiredGpsTags(std::vector<MetadataTag> gps)
     if (gps.empty())
         return gps;
     auto has = [&gps](uint16_t number) {
-        return std::any_of(gps.begin(), gps.end(), [number](const MetadataTag& tag) { return tag.tag == number; });
+        return std::any_of(gps.begin(), gps.end(), [number](const MetadataTag& tag) {
+            return tag.tag == number;
+        });
     };
     if (!has(0x0000))  // GPSVersionID
         gps.push_back({0x0000, Byte, 4, {2, 3, 0, 0}});
@@ -444,9 +483,8 @@ Resolution sourceResolution(FIBITMAP* image)
 
     auto readAxis = [&](const char* key, int32_t& dotsPerMetre, double& dotsPerInch) {
         FITAG* tag = nullptr;
-        if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, image, key, &tag) || !tag ||
-            !FreeImage_GetTagValue(tag) || FreeImage_GetTagType(tag) != FIDT_RATIONAL ||
-            FreeImage_GetTagCount(tag) < 1)
+        if (!FreeImage_GetMetadata(FIMD_EXIF_MAIN, image, key, &tag) || !tag || !FreeImage_GetTagValue(tag) ||
+            FreeImage_GetTagType(tag) != FIDT_RATIONAL || FreeImage_GetTagCount(tag) < 1)
             return;
         auto fraction = static_cast<const uint32_t*>(FreeImage_GetTagValue(tag));
         // The whole rational: 720000/10000 is 72 dots, not 720000.
@@ -495,8 +533,8 @@ SourceMetadata readSourceMetadata(const std::string& sourcePath, FIBITMAP* decod
     return readSourceMetadata(source, decoded);
 }
 
-MetadataDirectories layOutMetadataDirectories(const SourceMetadata& metadata, uint16_t colourSpace,
-                                              uint32_t offset, bool bigEndian)
+MetadataDirectories layOutMetadataDirectories(const SourceMetadata& metadata, uint16_t colourSpace, uint32_t offset,
+                                              bool bigEndian)
 {
     MetadataDirectories laidOut;
     DirectoryWriter writer(bigEndian);

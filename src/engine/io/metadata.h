@@ -40,9 +40,9 @@ struct SourceMetadata {
     std::vector<MetadataTag> main;  // first directory: Make, Model, DateTime, Artist, ...
     std::vector<MetadataTag> exif;  // exposure, aperture, ISO, lens, capture dates, ...
     std::vector<MetadataTag> gps;
-    std::string iptc;               // IPTC-NAA record in a Photoshop resource block (8BIM 0x0404)
-    std::string xmp;                // XMP packet
-    double dotsPerInchX = 0.0;      // the source file's own resolution; 0 when it states none
+    std::string iptc;           // IPTC-NAA record in a Photoshop resource block (8BIM 0x0404)
+    std::string xmp;            // XMP packet
+    double dotsPerInchX = 0.0;  // the source file's own resolution; 0 when it states none
     double dotsPerInchY = 0.0;
     bool declaresAdobeRgb = false;  // the camera rendered its preview in Adobe RGB
 };
@@ -82,8 +82,8 @@ struct MetadataDirectories {
 /// output's `colourSpace`) and the GPS directory, each value with its exact
 /// type and bytes: libtiff would pass every rational through a float and
 /// write 1/1600 s as 2153076/3444921677.
-MetadataDirectories layOutMetadataDirectories(const SourceMetadata& metadata, uint16_t colourSpace,
-                                              uint32_t offset, bool bigEndian);
+MetadataDirectories layOutMetadataDirectories(const SourceMetadata& metadata, uint16_t colourSpace, uint32_t offset,
+                                              bool bigEndian);
 
 /// Sets the descriptive tags on the directory libtiff is about to write: the
 /// texts, the resolution, the pointers to the laid-out directories, IPTC (as

@@ -150,8 +150,7 @@ UniqueFd createTemporaryFile(const std::string& folder, std::string& path, std::
             return file;
         }
         if (errno != EEXIST) {
-            error = "cannot create a file in \"" + (folder.empty() ? "." : folder) +
-                    "\": " + std::strerror(errno);
+            error = "cannot create a file in \"" + (folder.empty() ? "." : folder) + "\": " + std::strerror(errno);
             return {};
         }
     }
@@ -284,8 +283,9 @@ void removeStaleTemporaries(const std::string& folder)
 
 void removeTemporariesOf(const std::string& folder, pid_t owner)
 {
-    removeTemporariesWhere(withTrailingSlash(folder),
-                           [owner](const TemporaryOwner& named) { return named.pid == owner; });
+    removeTemporariesWhere(withTrailingSlash(folder), [owner](const TemporaryOwner& named) {
+        return named.pid == owner;
+    });
 }
 
 bool adoptTemporary(TemporaryOutput& temporary, std::string& error)

@@ -18,16 +18,16 @@ namespace quill {
 
 /// One input file after every image step: what the save needs.
 struct RenderedImage {
-    Bitmap image;              // at the target depth, metadata and resolution restored
-    int32_t finalWidth = 0;    // after rotation and resize
+    Bitmap image;            // at the target depth, metadata and resolution restored
+    int32_t finalWidth = 0;  // after rotation and resize
     int32_t finalHeight = 0;
-    int32_t sourceDepth = 0;   // bits per pixel right after loading
-    int32_t targetDepth = 0;   // bits per pixel written
-    Resolution resolution;     // the source's, kept through every step
-    SourceMetadata metadata;   // the source's descriptive records
+    int32_t sourceDepth = 0;                         // bits per pixel right after loading
+    int32_t targetDepth = 0;                         // bits per pixel written
+    Resolution resolution;                           // the source's, kept through every step
+    SourceMetadata metadata;                         // the source's descriptive records
     ColourEncoding encoding = ColourEncoding::sRgb;  // what the pixel values mean
     std::vector<uint8_t> embeddedProfile;            // the source's own, for ColourEncoding::embedded
-    std::string error;         // why there is no image
+    std::string error;                               // why there is no image
 };
 
 /// A file being written beside its final name; removed on destruction unless
@@ -55,9 +55,8 @@ private:
 /// temporary file in the folder of `finalPath`: a TIFF through the TIFF
 /// writer, with the source's metadata and the profile of its encoding; any
 /// other format through FreeImage. On failure nothing is left on disk.
-[[nodiscard]] bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier,
-                                     int32_t saveFlags, const std::string& finalPath,
-                                     TemporaryOutput& temporary, std::string& error);
+[[nodiscard]] bool saveRenderedImage(const RenderedImage& rendered, int32_t formatIdentifier, int32_t saveFlags,
+                                     const std::string& finalPath, TemporaryOutput& temporary, std::string& error);
 
 /// Removes from `folder` (not below it) the temporary files whose process
 /// has ended: a conversion killed while writing leaves one. Only files named
@@ -82,7 +81,6 @@ void removeTemporariesOf(const std::string& folder, pid_t owner);
 /// Flushes the temporary file to disk and renames it over `finalPath`,
 /// replacing any file of that name in one step. A file that cannot be flushed
 /// is not renamed.
-[[nodiscard]] bool commitOutput(TemporaryOutput& temporary, const std::string& finalPath,
-                                std::string& error);
+[[nodiscard]] bool commitOutput(TemporaryOutput& temporary, const std::string& finalPath, std::string& error);
 
 }  // namespace quill

@@ -71,9 +71,7 @@ Layout layoutOf(FIBITMAP* image, int32_t flags)
             layout.extraAlpha = true;
         }
         break;
-    case FIT_RGB16:
-        layout = {3, 16, PHOTOMETRIC_RGB};
-        break;
+    case FIT_RGB16: layout = {3, 16, PHOTOMETRIC_RGB}; break;
     case FIT_RGBA16:
         layout = {4, 16, PHOTOMETRIC_RGB};
         layout.cmyk = cmykAsked;
@@ -94,8 +92,8 @@ Layout layoutOf(FIBITMAP* image, int32_t flags)
         break;
     default:
         layout = {1, uint16_t(bpp), PHOTOMETRIC_MINISBLACK};
-        layout.sampleFormat = type == FIT_INT16 || type == FIT_INT32 ? SAMPLEFORMAT_INT
-                              : type == FIT_COMPLEX                  ? SAMPLEFORMAT_COMPLEXIEEEFP
+        layout.sampleFormat = type == FIT_INT16 || type == FIT_INT32    ? SAMPLEFORMAT_INT
+                              : type == FIT_COMPLEX                     ? SAMPLEFORMAT_COMPLEXIEEEFP
                               : type == FIT_FLOAT || type == FIT_DOUBLE ? SAMPLEFORMAT_IEEEFP
                                                                         : SAMPLEFORMAT_UINT;
         break;
@@ -107,7 +105,9 @@ Layout layoutOf(FIBITMAP* image, int32_t flags)
 uint16_t compressionFor(int32_t flags, const Layout& layout)
 {
     const unsigned bitsPerPixel = unsigned(layout.bitsPerSample) * layout.samplesPerPixel;
-    auto has = [flags](int32_t flag) { return (flags & flag) == flag; };
+    auto has = [flags](int32_t flag) {
+        return (flags & flag) == flag;
+    };
     if (layout.logLuv)
         return COMPRESSION_SGILOG;
     if (has(TIFF_PACKBITS))
@@ -125,9 +125,8 @@ uint16_t compressionFor(int32_t flags, const Layout& layout)
     if (has(TIFF_LZW))
         return COMPRESSION_LZW;
     if (has(TIFF_JPEG))
-        return (bitsPerPixel == 8 && layout.photometric != PHOTOMETRIC_PALETTE) || bitsPerPixel == 24
-                   ? COMPRESSION_JPEG
-                   : COMPRESSION_LZW;
+        return (bitsPerPixel == 8 && layout.photometric != PHOTOMETRIC_PALETTE) || bitsPerPixel == 24 ? COMPRESSION_JPEG
+                                                                                                      : COMPRESSION_LZW;
     return bitsPerPixel == 1 ? COMPRESSION_CCITTFAX4 : COMPRESSION_LZW;  // FreeImage's default
 }
 

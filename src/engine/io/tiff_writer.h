@@ -21,7 +21,7 @@ struct TiffContents {
     const SourceMetadata* metadata = nullptr;  // none: no descriptive tags
     Resolution resolution;
     ColourEncoding encoding = ColourEncoding::sRgb;
-    std::vector<uint8_t> embeddedProfile;      // for ColourEncoding::embedded
+    std::vector<uint8_t> embeddedProfile;  // for ColourEncoding::embedded
 };
 
 /// The rows a strip holds for rows of `rowBytes` bytes: about 64 KB a strip.

@@ -132,8 +132,8 @@ bool tiffCutShort(const MappedFile& input, uint64_t length, const RawDataPlace& 
         return false;  // the decoder's data lies in no directory
     silenceImageLibraries();
     TiffSource source{input.data(), input.size()};
-    TiffFile tiff(TIFFClientOpen("input", "r", &source, readSource, refuseWrite, seekSource, closeSource,
-                                 sizeOfSource, mapSource, unmapSource));
+    TiffFile tiff(TIFFClientOpen("input", "r", &source, readSource, refuseWrite, seekSource, closeSource, sizeOfSource,
+                                 mapSource, unmapSource));
     if (!tiff)
         return false;  // nothing to tell: a first directory past the end is checked before
     int budget = kLargestDirectoryCount;

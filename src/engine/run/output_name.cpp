@@ -20,7 +20,11 @@ namespace {
 
 constexpr std::string_view defaultTemplate = "%filename%.%ext%";
 
-enum class LetterCase { upper, lower, title };
+enum class LetterCase {
+    upper,
+    lower,
+    title
+};
 
 // Names are bytes: only text that is valid UTF-8 goes through Unicode case
 // mapping, anything else changes the case of ASCII letters alone.
@@ -44,12 +48,8 @@ std::string withCase(std::string_view text, LetterCase letterCase)
     const QString unicode = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     QString result;
     switch (letterCase) {
-    case LetterCase::upper:
-        result = unicode.toUpper();
-        break;
-    case LetterCase::lower:
-        result = unicode.toLower();
-        break;
+    case LetterCase::upper: result = unicode.toUpper(); break;
+    case LetterCase::lower: result = unicode.toLower(); break;
     case LetterCase::title: {
         // The first character may be a surrogate pair.
         const qsizetype first = unicode.size() > 1 && unicode.at(0).isHighSurrogate() ? 2 : 1;
@@ -86,8 +86,7 @@ std::string expandToken(std::string_view text, std::string_view token, std::stri
 {
     std::string result;
     size_t from = 0;
-    for (size_t at = findFolded(text, token, 0); at != std::string_view::npos;
-         at = findFolded(text, token, from)) {
+    for (size_t at = findFolded(text, token, 0); at != std::string_view::npos; at = findFolded(text, token, from)) {
         result.append(text.substr(from, at - from));
         result.append(value);
         from = at + token.size();

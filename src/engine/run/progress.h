@@ -14,11 +14,11 @@ namespace quill {
 
 struct ProgressRecord {
     std::mutex mutex;
-    int32_t fileIndex = 0;        // 1-based number of the file being worked on
+    int32_t fileIndex = 0;  // 1-based number of the file being worked on
     std::string currentFile;
-    int64_t lastDuration = 0;     // milliseconds the previous file took
-    int32_t converted = 0;        // written once, when the worker ends
-    int32_t finished = 0;         // files done so far, converted or failed
+    int64_t lastDuration = 0;  // milliseconds the previous file took
+    int32_t converted = 0;     // written once, when the worker ends
+    int32_t finished = 0;      // files done so far, converted or failed
     std::atomic<bool> running{false};
     std::atomic<bool> paused{false};  // a front end holds the next file back while it asks
 

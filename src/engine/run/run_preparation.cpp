@@ -47,7 +47,10 @@ bool isNonEmptyFile(const std::string& path)
     return isRegularFile(path) && std::filesystem::file_size(path, error) > 0 && !error;
 }
 
-bool withinPercentRange(int32_t value) { return value >= -100 && value <= 100; }
+bool withinPercentRange(int32_t value)
+{
+    return value >= -100 && value <= 100;
+}
 
 /// Walks the checks in order, noting the first failure; later checks are
 /// skipped once one has failed.
@@ -99,8 +102,7 @@ bool resolveOutput(Checker& checker, const ConversionJob& job, bool fromPath, Pr
     return true;
 }
 
-bool resolveFormats(Checker& checker, const ConversionJob& job, const FormatTables& formats,
-                    PreparedRun& run)
+bool resolveFormats(Checker& checker, const ConversionJob& job, const FormatTables& formats, PreparedRun& run)
 {
     run.inputFormat = job.inputFormat;
     run.outputExtension = job.outputExtension;
@@ -187,7 +189,7 @@ bool checkPathRun(Checker& checker, const ConversionJob& job, const FormatTables
 
 /// A queue run's eight checks: the list, the output folder, the size, the watermark.
 bool checkQueueRun(Checker& checker, const ConversionJob& job, const FormatTables& formats, const Queue* queue,
-                 PreparedRun& run)
+                   PreparedRun& run)
 {
     if (!queue || queue->empty())
         return checker.fail(RunCheck::EmptyInputList);

@@ -53,17 +53,17 @@ struct PreparedRun {
     std::string inputFormat;      // "raw"
     std::string outputExtension;  // "tiff"
     int32_t formatIdentifier = 0;
-    int32_t targetDepth = 0;      // 0: decided per file
+    int32_t targetDepth = 0;  // 0: decided per file
     bool automaticDepth = false;
     int32_t saveFlags = 0;
-    int jobs = 0;                 // files in flight; 0 until the queue is known
+    int jobs = 0;                       // files in flight; 0 until the queue is known
     std::optional<WatermarkFont> font;  // a text watermark's font
 };
 
 struct Preparation {
-    std::optional<PreparedRun> run;      // set when every check passed
-    std::optional<CheckFailure> failure; // else the first failed check
-    PreparedRun resolved;                // what the checks resolved until they ended
+    std::optional<PreparedRun> run;       // set when every check passed
+    std::optional<CheckFailure> failure;  // else the first failed check
+    PreparedRun resolved;                 // what the checks resolved until they ended
 };
 
 /// The front end's request: the job's output folder and output extension,

@@ -35,16 +35,15 @@ std::time_t timeFromLocalSeconds(int32_t localSeconds)
 {
     // The stored value counts local wall-clock seconds; read its fields as such.
     std::time_t wallClock = localSeconds;
-    std::tm fields {};
+    std::tm fields{};
     ::gmtime_r(&wallClock, &fields);
     fields.tm_isdst = -1;
     return std::mktime(&fields);
 }
 
-bool applyOutputTimestamp(const std::string& outputPath, const std::string& inputPath,
-                          const Settings& settings)
+bool applyOutputTimestamp(const std::string& outputPath, const std::string& inputPath, const Settings& settings)
 {
-    timespec times[2] {};
+    timespec times[2]{};
     times[0].tv_nsec = UTIME_OMIT;  // the access time stays
     if (is(settings.fileTimestamp, FileTimestamp::Original)) {
         struct stat input {};

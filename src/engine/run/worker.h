@@ -20,7 +20,6 @@ std::time_t timeFromLocalSeconds(int32_t localSeconds);
 
 /// Applies `File Timestamp` to a written output: 1 copies the input's
 /// modification time, 2 sets `Custom Timestamp`, anything else leaves it.
-bool applyOutputTimestamp(const std::string& outputPath, const std::string& inputPath,
-                          const Settings& settings);
+bool applyOutputTimestamp(const std::string& outputPath, const std::string& inputPath, const Settings& settings);
 
 }  // namespace quill

@@ -13,6 +13,9 @@ Bitmap applyDither(Bitmap image, const Settings& settings);
 
 /// FreeImage's threshold and dither cut 4- to 32-bit images; other depths go
 /// through 24 bits first.
-inline bool needsTwentyFourBits(unsigned bitsPerPixel) { return bitsPerPixel > 32 || bitsPerPixel < 4; }
+inline bool needsTwentyFourBits(unsigned bitsPerPixel)
+{
+    return bitsPerPixel > 32 || bitsPerPixel < 4;
+}
 
 }  // namespace quill

@@ -32,8 +32,8 @@ void shareSide(int first, int second, int side, int& firstOut, int& secondOut)
         secondOut = static_cast<int>(b);
         return;
     }
-    firstOut = static_cast<int>(std::llround(static_cast<double>(side) * static_cast<double>(a) /
-                                             static_cast<double>(a + b)));
+    firstOut =
+        static_cast<int>(std::llround(static_cast<double>(side) * static_cast<double>(a) / static_cast<double>(a + b)));
     secondOut = side - firstOut;
 }
 
@@ -51,8 +51,7 @@ struct BandColours {
 
 // Draws the part of the frame that falls on a canvas whose top left lies at
 // `origin` in the image.
-void drawBands(QImage& canvas, QPoint origin, QSize imageSize, const FrameBands& bands,
-               const BandColours& colours)
+void drawBands(QImage& canvas, QPoint origin, QSize imageSize, const FrameBands& bands, const BandColours& colours)
 {
     const double W = imageSize.width(), H = imageSize.height();
     const double L = bands.left, R = bands.right, T = bands.top, B = bands.bottom;

@@ -33,14 +33,12 @@ Bitmap layerFromCanvas(const QImage& canvas, int opacity)
     if (canvas.isNull())
         return nullptr;
     // FreeImage keeps straight (not premultiplied) alpha.
-    const QImage straight = canvas.format() == QImage::Format_ARGB32
-                                ? canvas
-                                : canvas.convertToFormat(QImage::Format_ARGB32);
+    const QImage straight =
+        canvas.format() == QImage::Format_ARGB32 ? canvas : canvas.convertToFormat(QImage::Format_ARGB32);
     if (straight.isNull())
         return nullptr;
     const int width = straight.width(), height = straight.height();
-    Bitmap layer(FreeImage_Allocate(width, height, 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK,
-                                    FI_RGBA_BLUE_MASK));
+    Bitmap layer(FreeImage_Allocate(width, height, 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
     if (!layer)
         return nullptr;
     const unsigned fade = static_cast<unsigned>(clampOpacity(opacity));

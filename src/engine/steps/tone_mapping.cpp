@@ -21,7 +21,8 @@ Bitmap applyToneMapping(Bitmap image, const Settings& settings)
 {
     // Only the two 48-bit decodes are tone mapped; an image that reached the
     // pipeline by the JPEG or pixel fallback is ordinary already and keeps its look.
-    if (!image || !(is(settings.rawLoadAs, RawLoadAs::Rgb48HalfSize) || is(settings.rawLoadAs, RawLoadAs::Rgb48)) || !isHighDynamicRange(image.get()))
+    if (!image || !(is(settings.rawLoadAs, RawLoadAs::Rgb48HalfSize) || is(settings.rawLoadAs, RawLoadAs::Rgb48)) ||
+        !isHighDynamicRange(image.get()))
         return image;
     switch (codeOf<ToneMapping>(settings.rawToneMapping)) {
     case ToneMapping::Linear: return Bitmap(FreeImage_ConvertTo24Bits(image.get()));

@@ -92,10 +92,8 @@ int lineLeft(const Settings& settings, const TextBlock& block, int canvasWidth, 
     switch (codeOf<TextAlignment>(settings.wmTextAlignment)) {
     case TextAlignment::Center:
         return static_cast<int>(std::lround((canvasWidth - lineWidth) / 2.0));  // half away from zero
-    case TextAlignment::Right:
-        return canvasWidth - lineWidth - padding;
-    default:
-        return padding;
+    case TextAlignment::Right: return canvasWidth - lineWidth - padding;
+    default: return padding;
     }
 }
 
@@ -117,8 +115,7 @@ void drawPlainText(QImage& canvas, const Settings& settings, const TextBlock& bl
     for (qsizetype i = 0; i < block.lines.size(); ++i) {
         const int width = static_cast<int>(std::ceil(block.lineWidths[i]));
         const double top = settings.wmTextPadding + static_cast<double>(i) * block.lineStep;
-        painter.drawText(QPointF(lineLeft(settings, block, canvas.width(), width), top + block.ascent),
-                         block.lines[i]);
+        painter.drawText(QPointF(lineLeft(settings, block, canvas.width(), width), top + block.ascent), block.lines[i]);
     }
 }
 
@@ -144,8 +141,8 @@ QImage drawSmoothText(int width, int height, const Settings& settings, const Tex
             const int lineWidth = static_cast<int>(std::lround(block.lineWidths[i]));
             const double top = settings.wmTextPadding + static_cast<double>(i) * block.lineStep;
             QPainterPath outline;
-            outline.addText(QPointF(lineLeft(settings, block, width, lineWidth), top + block.ascent),
-                            block.font, block.lines[i]);
+            outline.addText(QPointF(lineLeft(settings, block, width, lineWidth), top + block.ascent), block.font,
+                            block.lines[i]);
             painter.fillPath(outline, colour);
         }
     }
@@ -283,8 +280,8 @@ Placement placementFor(const Settings& settings)
 {
     Placement placement;
     if (is(settings.doWatermark, WatermarkType::Text)) {
-        placement = {settings.wmTextRotation, settings.wmTextPosition, settings.wmTextXOffset,
-                     settings.wmTextYOffset, is(settings.wmTextBoundary, Boundary::Frame)};
+        placement = {settings.wmTextRotation, settings.wmTextPosition, settings.wmTextXOffset, settings.wmTextYOffset,
+                     is(settings.wmTextBoundary, Boundary::Frame)};
     } else {
         placement = {settings.wmImageRotation, settings.wmImagePosition, settings.wmImageXOffset,
                      settings.wmImageYOffset, is(settings.wmImageBoundary, Boundary::Frame)};
@@ -301,12 +298,9 @@ Placement placementFor(const Settings& settings)
 long long anchoredStart(int anchor, long long room, long long extent, long long offset)
 {
     switch (anchor) {
-    case 0:
-        return offset;
-    case 1:
-        return (room - extent) / 2;  // truncates toward zero
-    default:
-        return room - extent - offset;
+    case 0: return offset;
+    case 1: return (room - extent) / 2;  // truncates toward zero
+    default: return room - extent - offset;
     }
 }
 
@@ -354,10 +348,8 @@ Bitmap laidOver(Bitmap image, Bitmap layer, const Placement& placement, const Se
     // say) is refused: no watermark then.
     switch (overlayAt(image.get(), layer.get(), static_cast<int>(x), static_cast<int>(y))) {
     case Overlay::laid:
-    case Overlay::refused:
-        return image;
-    case Overlay::failed:
-        break;
+    case Overlay::refused: return image;
+    case Overlay::failed: break;
     }
     return nullptr;  // a failed composite leaves no image
 }

@@ -30,8 +30,8 @@ struct PatternDestroy {
 using Pattern = std::unique_ptr<FcPattern, PatternDestroy>;
 
 // The generic families whose substitution makes up the fallback tail.
-constexpr const char* genericFamilies[] = {"sans-serif", "serif", "monospace", "cursive",
-                                           "fantasy",    "system-ui", "emoji", "math"};
+constexpr const char* genericFamilies[] = {"sans-serif", "serif",     "monospace", "cursive",
+                                           "fantasy",    "system-ui", "emoji",     "math"};
 
 // How many leading entries of a generic list must line up to count as its tail.
 constexpr size_t tailProbe = 4;
@@ -80,8 +80,7 @@ Pattern substitutedRequest(const std::string& family)
     return pattern;
 }
 
-bool continuesWith(const std::vector<std::string>& families, size_t from,
-                   const std::vector<std::string>& tail)
+bool continuesWith(const std::vector<std::string>& families, size_t from, const std::vector<std::string>& tail)
 {
     const size_t count = std::min({tailProbe, tail.size(), families.size() - from});
     if (count == 0)

@@ -106,9 +106,12 @@ TEST(BatchRunApi, AbortEndsTheFilesInHandAtOnceAndLeavesNoTemporaryFileOrProcess
             stalledStarted = true;
     };
     std::vector<FileResult> results;
-    observer.fileDone = [&](const FileResult& result) { results.push_back(result); };
+    observer.fileDone = [&](const FileResult& result) {
+        results.push_back(result);
+    };
     // The time limit is far away: only the abort can end the stalled file.
-    BatchRun run(settings, job, tiffRun(out, 2), formats, queue, observer, {QUILL_FAULTY_BINARY, std::chrono::seconds(600)});
+    BatchRun run(settings, job, tiffRun(out, 2), formats, queue, observer,
+                 {QUILL_FAULTY_BINARY, std::chrono::seconds(600)});
     ASSERT_TRUE(run.start());
     while (!stalledStarted)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -147,8 +150,7 @@ TEST(BatchRunApi, TheObserverLearnsWhyAFileFailed)
         observer.fileDone = [&](const FileResult& result) {
             results[fs::path(result.inputPath).filename().string()] = result;
         };
-        BatchRun run(settings, job, tiffRun(out, 2), formats, queue, observer,
-                     {executable, std::chrono::seconds(120)});
+        BatchRun run(settings, job, tiffRun(out, 2), formats, queue, observer, {executable, std::chrono::seconds(120)});
         run.runHere();
         ASSERT_EQ(results.size(), 3u);
         EXPECT_TRUE(results["good.dng"].converted);

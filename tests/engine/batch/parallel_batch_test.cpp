@@ -56,7 +56,8 @@ TEST(EffectiveJobCount, AnExplicitCountWinsAndAutomaticFitsCoresFilesAndMemory)
     TempFolder folder;
     std::vector<std::string> paths;
     for (int i = 0; i < 3; ++i)
-        paths.push_back(generateDng(folder, "f" + std::to_string(i) + ".dng", 600, 400, {.seed = static_cast<unsigned>(i)}));
+        paths.push_back(
+            generateDng(folder, "f" + std::to_string(i) + ".dng", 600, 400, {.seed = static_cast<unsigned>(i)}));
     paths.push_back(generateDng(folder, "largest.dng", 1600, 1200));
     for (const std::string& path : paths)
         ASSERT_FALSE(path.empty());
@@ -67,7 +68,9 @@ TEST(EffectiveJobCount, AnExplicitCountWinsAndAutomaticFitsCoresFilesAndMemory)
     const int64_t largest = decodeMemoryEstimate(paths.back(), settings);
     ASSERT_GT(largest, decodeMemoryEstimate(paths[0], settings));
     // N decodes of the largest file must fit in half the free memory.
-    auto freeFor = [largest](int decodes) { return 2 * decodes * largest; };
+    auto freeFor = [largest](int decodes) {
+        return 2 * decodes * largest;
+    };
 
     struct Case {
         const char* what;
@@ -156,7 +159,9 @@ TEST(ParallelConversion, WithoutARenderProcessTheFilesConvertHere)
         Queue inputs = queued(paths);
         std::vector<FileResult> results;
         RunObserver observer;
-        observer.fileDone = [&results](const FileResult& result) { results.push_back(result); };
+        observer.fileDone = [&results](const FileResult& result) {
+            results.push_back(result);
+        };
         PreparedRun prepared;
         prepared.outputFolder = job.outputFolder;
         prepared.outputExtension = "tiff";
@@ -164,8 +169,7 @@ TEST(ParallelConversion, WithoutARenderProcessTheFilesConvertHere)
         prepared.automaticDepth = true;
         prepared.saveFlags = job.saveFlags;
         prepared.jobs = 2;
-        BatchRun batch(settings, job, prepared, formats, inputs, observer,
-                       {executable, std::chrono::seconds(60)});
+        BatchRun batch(settings, job, prepared, formats, inputs, observer, {executable, std::chrono::seconds(60)});
         batch.runHere();
         EXPECT_EQ(batch.totals().converted, 2);
         EXPECT_EQ(results.size(), 2u);

@@ -23,8 +23,8 @@ namespace {
 // ---------------------------------------------------------------------------
 // Settings values that the file's reading rules would not keep as they are
 
-const std::vector<int32_t> kIntegers = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
-                                        -7, 0, 123456789};
+const std::vector<int32_t> kIntegers = {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(), -7, 0,
+                                        123456789};
 const std::vector<uint8_t> kBytes = {0, 1, 127, 128, 255};
 const std::vector<float> kFloats = {0.3f,
                                     std::numeric_limits<float>::quiet_NaN(),

@@ -71,8 +71,8 @@ std::vector<uint8_t> toSrgb(const std::vector<uint8_t>& profileBytes, const void
     if (!source)
         return {};
     // 16-bit results, unoptimised: the test checks the profile, not Little CMS's 8-bit tables.
-    Transform transform(cmsCreateTransform(source.get(), format, srgb.get(), TYPE_RGB_16,
-                                           INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOCACHE | cmsFLAGS_NOOPTIMIZE));
+    Transform transform(cmsCreateTransform(source.get(), format, srgb.get(), TYPE_RGB_16, INTENT_RELATIVE_COLORIMETRIC,
+                                           cmsFLAGS_NOCACHE | cmsFLAGS_NOOPTIMIZE));
     std::vector<uint16_t> wide(count * 3);
     cmsDoTransform(transform.get(), pixels, wide.data(), cmsUInt32Number(count));
     std::vector<uint8_t> out(count * 3);
@@ -114,18 +114,27 @@ TEST(ColourProfile, EachEncodingTransformsToTheSrgbOfWhatItsPixelsStandFor)
         double (*toLinear)(double);
     };
     const Case cases[] = {
-        {"linear 48-bit", ColourEncoding::linear, true, [](double v) { return v; }},
-        {"linear 24-bit", ColourEncoding::linear, false, [](double v) { return v; }},
+        {"linear 48-bit", ColourEncoding::linear, true,
+         [](double v) {
+             return v;
+         }},
+        {"linear 24-bit", ColourEncoding::linear, false,
+         [](double v) {
+             return v;
+         }},
         {"display decode", ColourEncoding::display709, false, bt709Decode},
         {"sRGB", ColourEncoding::sRgb, false,
-         [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); }},
+         [](double v) {
+             return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+         }},
     };
     TempFolder folder;
     const std::vector<Sample> list = samples();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const unsigned width = unsigned(list.size());
-        Bitmap image(c.sixteenBits ? FreeImage_AllocateT(FIT_RGB16, int(width), 1) : FreeImage_Allocate(int(width), 1, 24));
+        Bitmap image(c.sixteenBits ? FreeImage_AllocateT(FIT_RGB16, int(width), 1)
+                                   : FreeImage_Allocate(int(width), 1, 24));
         std::vector<uint16_t> words;
         std::vector<uint8_t> bytes;
         for (unsigned x = 0; x < width; ++x) {
@@ -204,9 +213,11 @@ TEST(ColourProfile, SameEncodingGivesTheSameBytesAndColourSpaceAgrees)
     const std::vector<uint8_t> none;
     EXPECT_EQ(iccProfileFor(ColourEncoding::linear, false, none), iccProfileFor(ColourEncoding::linear, false, none));
     EXPECT_NE(iccProfileFor(ColourEncoding::linear, false, none), iccProfileFor(ColourEncoding::sRgb, false, none));
-    const std::pair<ColourEncoding, uint16_t> spaces[] = {
-        {ColourEncoding::sRgb, 1}, {ColourEncoding::linear, 0xFFFF}, {ColourEncoding::display709, 0xFFFF},
-        {ColourEncoding::adobeRgb, 0xFFFF}, {ColourEncoding::embedded, 0xFFFF}};
+    const std::pair<ColourEncoding, uint16_t> spaces[] = {{ColourEncoding::sRgb, 1},
+                                                          {ColourEncoding::linear, 0xFFFF},
+                                                          {ColourEncoding::display709, 0xFFFF},
+                                                          {ColourEncoding::adobeRgb, 0xFFFF},
+                                                          {ColourEncoding::embedded, 0xFFFF}};
     for (auto [encoding, space] : spaces)
         EXPECT_EQ(exifColourSpaceFor(encoding), space);
 }
@@ -223,8 +234,8 @@ TEST(ColourProfile, AdobeRgbPreviewGetsAdobeRgbPrimaries)
         for (int c = 0; c < 3; ++c)
             linear[c] = std::pow(pixel[c] / 255.0, 563.0 / 256.0);
         for (int row = 0; row < 3; ++row) {
-            const double value = toSrgb709[row][0] * linear[0] + toSrgb709[row][1] * linear[1] +
-                                 toSrgb709[row][2] * linear[2];
+            const double value =
+                toSrgb709[row][0] * linear[0] + toSrgb709[row][1] * linear[1] + toSrgb709[row][2] * linear[2];
             EXPECT_NEAR(srgb[size_t(row)], step(srgbEncode(value)), 1) << int(pixel[0]) << " channel " << row;
         }
     }
@@ -246,8 +257,8 @@ TEST(ColourProfile, EncodingFollowsTheLoadAndTheToneMapping)
         {rgb24.get(), false, false, false, ColourEncoding::display709},  // display decode, or no preview
         {rgb24.get(), false, true, false, ColourEncoding::sRgb},
         {rgb24.get(), false, true, true, ColourEncoding::adobeRgb},
-        {rgb24.get(), true, false, false, ColourEncoding::sRgb},         // a JPEG read as such
-        {pixels565.get(), false, false, false, ColourEncoding::sRgb},    // headerless pixel data
+        {rgb24.get(), true, false, false, ColourEncoding::sRgb},       // a JPEG read as such
+        {pixels565.get(), false, false, false, ColourEncoding::sRgb},  // headerless pixel data
     };
     for (const Case& c : cases)
         EXPECT_EQ(encodingOfLoad(c.image, c.ordinary, c.preview, c.adobe, embedded), c.expected);
@@ -258,15 +269,16 @@ TEST(ColourProfile, EncodingFollowsTheLoadAndTheToneMapping)
     EXPECT_EQ(embedded, adobe);
     EXPECT_EQ(iccProfileFor(ColourEncoding::embedded, false, embedded), adobe);
 
-    const std::pair<int32_t, ColourEncoding> mapped[] = {
-        {0, ColourEncoding::linear}, {1, ColourEncoding::linear}, {2, ColourEncoding::sRgb},
-        {3, ColourEncoding::sRgb}, {4, ColourEncoding::sRgb}};
+    const std::pair<int32_t, ColourEncoding> mapped[] = {{0, ColourEncoding::linear},
+                                                         {1, ColourEncoding::linear},
+                                                         {2, ColourEncoding::sRgb},
+                                                         {3, ColourEncoding::sRgb},
+                                                         {4, ColourEncoding::sRgb}};
     for (auto [toneMapping, expected] : mapped) {
         EXPECT_EQ(encodingAfterToneMapping(ColourEncoding::linear, true, toneMapping), expected) << toneMapping;
         EXPECT_EQ(encodingAfterToneMapping(ColourEncoding::linear, false, toneMapping), ColourEncoding::linear);
     }
 }
-
 
 double srgbDecode(double v)
 {
@@ -285,11 +297,19 @@ TEST(ColourProfile, RealCameraFileInEveryModeCarriesTheProfileOfItsNumbers)
         const char* colourSpace;
     };
     const Case cases[] = {
-        {0, 2, srgbDecode, "1"},                            // embedded preview
-        {3, 2, bt709Decode, "65535"},                       // decode for display
-        {4, 2, srgbDecode, "1"},                            // half size, Drago's operator
-        {4, 0, [](double v) { return v; }, "65535"},        // linear 48 bits (the full decode's too)
-        {4, 1, [](double v) { return v; }, "65535"},        // linear cut to 24 bits
+        {0, 2, srgbDecode, "1"},       // embedded preview
+        {3, 2, bt709Decode, "65535"},  // decode for display
+        {4, 2, srgbDecode, "1"},       // half size, Drago's operator
+        {4, 0,
+         [](double v) {
+             return v;
+         },
+         "65535"},  // linear 48 bits (the full decode's too)
+        {4, 1,
+         [](double v) {
+             return v;
+         },
+         "65535"},  // linear cut to 24 bits
         {4, 3, srgbDecode, "1"},
     };
     for (const Case& c : cases) {
@@ -326,8 +346,8 @@ TEST(ColourProfile, RealCameraFileInEveryModeCarriesTheProfileOfItsNumbers)
             }
         }
         const size_t count = stored.size() / 3;
-        const std::vector<uint8_t> srgb = wide ? toSrgb(profile, words.data(), count, TYPE_RGB_16)
-                                               : toSrgb(profile, bytes.data(), count, TYPE_RGB_8);
+        const std::vector<uint8_t> srgb =
+            wide ? toSrgb(profile, words.data(), count, TYPE_RGB_16) : toSrgb(profile, bytes.data(), count, TYPE_RGB_8);
         ASSERT_EQ(srgb.size(), stored.size());
         int off = 0;
         for (size_t i = 0; i < stored.size(); ++i)
@@ -372,8 +392,9 @@ TEST(ColourProfile, DisplayDecodeFollowsTheBt709CurveOfTheLinearDecode)
     size_t close = 0;
     for (const Pair& p : pairs) {
         const double linearValue = std::min(1.0, p.linear * factor);
-        close += std::abs(p.shown * 255 - 255 * (linearValue < 0.018 ? 4.5 * linearValue
-                                                                     : 1.099 * std::pow(linearValue, 0.45) - 0.099)) <= 2;
+        close +=
+            std::abs(p.shown * 255 - 255 * (linearValue < 0.018 ? 4.5 * linearValue
+                                                                : 1.099 * std::pow(linearValue, 0.45) - 0.099)) <= 2;
     }
     EXPECT_GT(double(close) / double(pairs.size()), 0.98) << "factor " << factor;
     // The sRGB curve does not fit the same numbers.

@@ -45,9 +45,15 @@ TEST(IdentifyFileType, NamesEachSignatureFromTheFirstBytes)
         {"7z\xBC\xAF\x27\x1C"s, "7Z"},
         {"8BPS"s, "PSD"},
         {"AGD3"s, "FH8"},
-        {"AT&TFORM\x00\x00\x10\x00" "DJVU"s, "DJVU"},
-        {"AT&TFORM\x00\x00\x10\x00" "DJVM"s, "DJVU"},          // multi-page: "DJV" suffices
-        {"AT&TFORM\x00\x00\x10\x00" "AIFF"s, kUnrecognized},  // needs "DJV" at byte 12
+        {"AT&TFORM\x00\x00\x10\x00"
+         "DJVU"s,
+         "DJVU"},
+        {"AT&TFORM\x00\x00\x10\x00"
+         "DJVM"s,
+         "DJVU"},  // multi-page: "DJV" suffices
+        {"AT&TFORM\x00\x00\x10\x00"
+         "AIFF"s,
+         kUnrecognized},  // needs "DJV" at byte 12
         {"BLENDER"s, "BLEND"},
         {"BM\x36\x00"s, "BMP"},
         {"BPG\xFB"s, "BPG"},
@@ -80,11 +86,21 @@ TEST(IdentifyFileType, NamesEachSignatureFromTheFirstBytes)
         {"PK\x03\x04"s, "ZIP"},
         {"PK\x05\x06"s, "ZIP (E)"},
         {"PK\x07\x08"s, "ZIP (S)"},
-        {"RIFF\x24\x00\x00\x00" "ACON"s, "ANI"},
-        {"RIFF\x24\x00\x00\x00" "AVI "s, "AVI"},
-        {"RIFF\x24\x00\x00\x00" "WAVE"s, "WAV"},
-        {"RIFF\x24\x00\x00\x00" "WEBP"s, "WEBP"},
-        {"RIFF\x24\x00\x00\x00" "XXXX"s, kUnrecognized},
+        {"RIFF\x24\x00\x00\x00"
+         "ACON"s,
+         "ANI"},
+        {"RIFF\x24\x00\x00\x00"
+         "AVI "s,
+         "AVI"},
+        {"RIFF\x24\x00\x00\x00"
+         "WAVE"s,
+         "WAV"},
+        {"RIFF\x24\x00\x00\x00"
+         "WEBP"s,
+         "WEBP"},
+        {"RIFF\x24\x00\x00\x00"
+         "XXXX"s,
+         kUnrecognized},
         {"Rar!\x1A\x07\x00"s, "RAR (1.5+)"},
         {"Rar!\x1A\x07\x01\x00"s, "RAR (5.0+)"},
         {"SDPX"s, "DPX (BE)"},
@@ -106,12 +122,18 @@ TEST(IdentifyFileType, NamesEachSignatureFromTheFirstBytes)
         {"\xCF\x84\x01"s, "LEP"},
         {"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"s, "DOC/XLS/PPT"},
         {"\xD7\xCD\xC6\x9A"s, "WMF"},
-        {"\xFD" "7zXZ\x00"s, "XZ"},
+        {"\xFD"
+         "7zXZ\x00"s,
+         "XZ"},
         {"\xFF\xD8\xFF\xDB"s, "JPG"},
         {"\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01"s, "JPEG/JFIF"},
         {"\xFF\xD8\xFF\xEE"s, "JPEG"},
-        {"\xFF\xD8\xFF\xE1\x12\x34" "Exif\x00\x00"s, "JPEG/EXIF"},
-        {"\xFF\xD8\xFF\xE1\x12\x34" "Exif\x00\x01"s, kUnrecognized},
+        {"\xFF\xD8\xFF\xE1\x12\x34"
+         "Exif\x00\x00"s,
+         "JPEG/EXIF"},
+        {"\xFF\xD8\xFF\xE1\x12\x34"
+         "Exif\x00\x01"s,
+         kUnrecognized},
         {"\xFF\xF2"s, "MP3"},
         {"\xFF\xF3"s, "MP3"},
         {"\xFF\xFB"s, "MP3"},
@@ -119,17 +141,22 @@ TEST(IdentifyFileType, NamesEachSignatureFromTheFirstBytes)
         {"\x11\x22\x33\x44"s, kUnrecognized},
     };
     for (const SignatureCase& c : cases)
-        EXPECT_EQ(identifyFileTypeOf(padded(c.bytes)), c.expected) << "case " << c.expected
-                                                                   << " from " << c.bytes;
+        EXPECT_EQ(identifyFileTypeOf(padded(c.bytes)), c.expected) << "case " << c.expected << " from " << c.bytes;
 }
 
 TEST(IdentifyFileType, LastMatchingRowOfTheGroupWins)
 {
     // A CR2 header also matches TIFF (LE); the later, longer row decides.
-    EXPECT_EQ(identifyFileTypeOf(padded("II*\x00\x10\x00\x00\x00" "CR\x02\x00"s)), "CR2");
-    EXPECT_EQ(identifyFileTypeOf(padded("II*\x00\x10\x00\x00\x00" "XR\x02\x00"s)), "TIFF (LE)");
+    EXPECT_EQ(identifyFileTypeOf(padded("II*\x00\x10\x00\x00\x00"
+                                        "CR\x02\x00"s)),
+              "CR2");
+    EXPECT_EQ(identifyFileTypeOf(padded("II*\x00\x10\x00\x00\x00"
+                                        "XR\x02\x00"s)),
+              "TIFF (LE)");
     // A little-endian TIFF camera file that is not a CR2 stays TIFF (LE).
-    EXPECT_EQ(identifyFileTypeOf(padded("II*\x00\x08\x00\x00\x00" "CR"s)), "TIFF (LE)");
+    EXPECT_EQ(identifyFileTypeOf(padded("II*\x00\x08\x00\x00\x00"
+                                        "CR"s)),
+              "TIFF (LE)");
 }
 
 TEST(IdentifyFileType, SignaturesLongerThanTheBytesDoNotMatch)
@@ -139,10 +166,18 @@ TEST(IdentifyFileType, SignaturesLongerThanTheBytesDoNotMatch)
         {"I"s, kUnrecognized},
         {"II*"s, kUnrecognized},
         {"II*\x00"s, "TIFF (LE)"},
-        {"II*\x00\x10\x00\x00\x00" "C"s, "TIFF (LE)"},  // too short for CR2
-        {"II*\x00\x10\x00\x00\x00" "CR"s, "CR2"},
-        {"RIFF\x24\x00\x00\x00" "WEB"s, kUnrecognized},
-        {"\xFF\xD8\xFF\xE1\x12\x34" "Exif\x00"s, kUnrecognized},
+        {"II*\x00\x10\x00\x00\x00"
+         "C"s,
+         "TIFF (LE)"},  // too short for CR2
+        {"II*\x00\x10\x00\x00\x00"
+         "CR"s,
+         "CR2"},
+        {"RIFF\x24\x00\x00\x00"
+         "WEB"s,
+         kUnrecognized},
+        {"\xFF\xD8\xFF\xE1\x12\x34"
+         "Exif\x00"s,
+         kUnrecognized},
         {"B"s, kUnrecognized},
         {"BM"s, "BMP"},
     };
@@ -162,8 +197,15 @@ TEST(IdentifyFileType, ReadsOnlyTheFirstBytesOfAFile)
         {"empty.nef", ""s, kUnrecognized},
         {"short.cr2", "II*"s, kUnrecognized},
         {"tiny.tif", "II*\x00"s, "TIFF (LE)"},
-        {"exact.cr2", "II*\x00\x10\x00\x00\x00" "CR"s, "CR2"},
-        {"big.cr2", "II*\x00\x10\x00\x00\x00" "CR\x02\x00"s + std::string(100000, '\xAB'), "CR2"},
+        {"exact.cr2",
+         "II*\x00\x10\x00\x00\x00"
+         "CR"s,
+         "CR2"},
+        {"big.cr2",
+         "II*\x00\x10\x00\x00\x00"
+         "CR\x02\x00"s +
+             std::string(100000, '\xAB'),
+         "CR2"},
         {"renamed.nef", "\x89PNG\r\n\x1A\n"s + std::string(64, '\0'), "PNG"},
     };
     for (const FileCase& c : cases) {
@@ -189,7 +231,8 @@ TEST(IdentifyFileType, UnreadableFileIsUnrecognized)
 {
     test::TempFolder folder;
     std::string locked = folder.file("locked.cr2");
-    test::writeFile(locked, "II*\x00\x10\x00\x00\x00" "CR"s);
+    test::writeFile(locked, "II*\x00\x10\x00\x00\x00"
+                            "CR"s);
     std::filesystem::permissions(locked, std::filesystem::perms::none);
     if (std::ifstream(locked).is_open())
         GTEST_SKIP() << "running with rights that read any file";
@@ -206,7 +249,7 @@ TEST(IdentifyFileType, RealCameraFiles)
         const char* expected;
     };
     const FixtureCase cases[] = {
-        {"DSC8695.dng", "TIFF (LE)"},     // DNG is little-endian TIFF
+        {"DSC8695.dng", "TIFF (LE)"},  // DNG is little-endian TIFF
         {"DC0014L.KDC", "TIFF (BE)"},
         {"CRW_0305.CRW", kUnrecognized},  // CIFF: "II" but no TIFF magic
         {"IMAGE01.QTK", kUnrecognized},
@@ -230,7 +273,10 @@ TEST(ContentKind, OnlyContentNoSignatureAndNoTextNamesIsPossiblePixelData)
         {"Panasonic", "IIU\0\x18\0\0\0"s, ContentKind::camera},
         {"PNG", "\x89PNG\r\n\x1A\n\0\0\0\x0D"s, ContentKind::other},
         {"ASCII text", "Shopping list:\n\tmilk\r\n", ContentKind::other},
-        {"UTF-8 text", "Gr\xC3\xBC\xC3\x9F" "e aus K\xC3\xB6ln\n", ContentKind::other},
+        {"UTF-8 text",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e aus K\xC3\xB6ln\n",
+         ContentKind::other},
         {"Latin-1 bytes", "caf\xE9 au lait, cr\xE8me", ContentKind::unknown},
         {"pixels with control bytes", "\x10\x22\x05\x80\x91\x03\x7F"s, ContentKind::unknown},
         {"nothing", "", ContentKind::unknown},

@@ -64,7 +64,8 @@ TEST(LoadFailure, ClaimedButUndecodableContentFailsWithItsReasonInEveryDecodingM
         {"notes.dng", "These are my notes, not a picture.\n", FailureReason::notDecodable},
         {"picture.dng", std::string("\x89PNG\r\n\x1A\n", 8) + pixelLikeBytes(600), FailureReason::notDecodable},
         {"cut.crw", fixtures.empty() ? "" : firstHalfOf(fixtures + "CRW_0305.CRW"), FailureReason::damagedData},
-        {"gopro.dng", fixtures.empty() ? "" : test::readFile(fixtures + "bad/GOPR8513.GPR"), FailureReason::notDecodable},
+        {"gopro.dng", fixtures.empty() ? "" : test::readFile(fixtures + "bad/GOPR8513.GPR"),
+         FailureReason::notDecodable},
         {"leica.dng", fixtures.empty() ? "" : test::readFile(fixtures + "bad/fixture-Leica-M10.dng"),
          FailureReason::damagedData},
         {"cut.qtk", fixtures.empty() ? "" : firstPartOf(fixtures + "IMAGE01.QTK", 80), FailureReason::damagedData},
@@ -159,7 +160,7 @@ TEST(MemoryShare, DecodesBeyondTheShareOrTheFileAreRefusedBeforeTheirPixelsExist
         {normal, 0, 256 * kMiB, FailureReason::none},
         {normal, 5, 256 * kMiB, FailureReason::none},
         {normal, 5, 1 * kMiB, FailureReason::memoryShareExceeded},  // a full decode of 600 x 400 needs more
-        {pixels, 1, 40 * kMiB, FailureReason::none},                 // the 16 MB import and its bitmap
+        {pixels, 1, 40 * kMiB, FailureReason::none},                // the 16 MB import and its bitmap
         {pixels, 1, 24 * kMiB, FailureReason::memoryShareExceeded},
         // Missing lines stay black, up to as many as the data fills; beyond that the file does not justify the size.
         {pixels, 1, 0, FailureReason::none, 4000, 8000},

@@ -26,7 +26,11 @@ using test::Rgb;
 // right, blue bottom left, white bottom right, stored with any orientation and
 // any kind of embedded preview, so every load mode can be checked for turning.
 
-enum class Preview { none, bitmap, jpeg };
+enum class Preview {
+    none,
+    bitmap,
+    jpeg
+};
 
 Rgb sceneColour(int x, int y, int width, int height)
 {
@@ -291,9 +295,9 @@ struct Sample {
 };
 
 const Sample samples[] = {
-    {"CRW_0305.CRW", 640, 480, 2312, 1720},  {"DC0014L.KDC", 96, 64, 768, 512},
-    {"P003913.KDC", 80, 60, 1301, 976},      {"IMAGE01.QTK", 320, 240, 320, 240},
-    {"QT150_10.QTK", 640, 480, 640, 480},    {"colorchart.dng", 1734, 1156, 1734, 1156},
+    {"CRW_0305.CRW", 640, 480, 2312, 1720}, {"DC0014L.KDC", 96, 64, 768, 512},
+    {"P003913.KDC", 80, 60, 1301, 976},     {"IMAGE01.QTK", 320, 240, 320, 240},
+    {"QT150_10.QTK", 640, 480, 640, 480},   {"colorchart.dng", 1734, 1156, 1734, 1156},
     {"DSC8695.dng", 600, 400, 600, 400},
 };
 
@@ -405,7 +409,9 @@ TEST(LoadSamples, FreeImageMessagesReachTheSinkInsteadOfTheConsole)
     const std::string path = folder.file("truncated.cr2");
     test::writeFile(path, std::string("II*\0\x08\0\0\0", 8) + std::string(40, '\x01'));
     std::vector<std::string> messages;
-    routeFreeImageMessages([&](const std::string& message) { messages.push_back(message); });
+    routeFreeImageMessages([&](const std::string& message) {
+        messages.push_back(message);
+    });
     std::string printed;
     {
         ConsoleCapture console;
@@ -476,7 +482,7 @@ TEST(PixelImport, MissingLinesAreBlackAndTheDataStartsAtTheTop)
     const std::string path = folder.file("short.raw");
     std::string data(15000, '\0');
     for (size_t i = 0; i < data.size(); i += 2) {
-        data[i] = '\xE0';  // little-endian 5-6-5 pure red: 0xF800
+        data[i] = '\xE0';                         // little-endian 5-6-5 pure red: 0xF800
         data[i + 1] = i < 200 ? '\xF8' : '\x07';  // the first line red, then green
     }
     test::writeFile(path, data);
@@ -528,8 +534,7 @@ TEST(ToneMapping, BringsFortyEightBitDecodesDownByTheChosenOperator)
         unsigned expectedDepth;
     };
     const Case cases[] = {
-        {5, 0, 48}, {5, 1, 24}, {5, 2, 24}, {5, 3, 24}, {5, 4, 24}, {5, 9, 48},
-        {4, 2, 24}, {3, 4, 48}, {0, 2, 48},
+        {5, 0, 48}, {5, 1, 24}, {5, 2, 24}, {5, 3, 24}, {5, 4, 24}, {5, 9, 48}, {4, 2, 24}, {3, 4, 48}, {0, 2, 48},
     };
     for (const Case& c : cases) {
         Settings settings;

@@ -118,21 +118,21 @@ SourceMetadata sampleMetadata()
     metadata.main = {textTag(271, "Varnetta"), textTag(272, "Synthetic 14"), textTag(315, "A. Photographer"),
                      textTag(33432, "(c) 2021 A. Photographer")};
     metadata.exif = {
-        tagOf<uint32_t>(0x829a, 5, {1, 1600}),          // ExposureTime
-        tagOf<int32_t>(0x9204, 10, {-2, 3}),            // ExposureBiasValue
-        tagOf<uint16_t>(0x8827, 3, {400}),              // ISOSpeedRatings
-        tagOf<uint16_t>(0xa407, 3, {1}),                // GainControl: a SHORT, whatever libtiff thinks
-        textTag(0x9003, "2021:06:15 14:30:00"),         // DateTimeOriginal
-        textTag(0xa434, "Varnetta 35mm f/1.4"),         // LensModel
+        tagOf<uint32_t>(0x829a, 5, {1, 1600}),                       // ExposureTime
+        tagOf<int32_t>(0x9204, 10, {-2, 3}),                         // ExposureBiasValue
+        tagOf<uint16_t>(0x8827, 3, {400}),                           // ISOSpeedRatings
+        tagOf<uint16_t>(0xa407, 3, {1}),                             // GainControl: a SHORT, whatever libtiff thinks
+        textTag(0x9003, "2021:06:15 14:30:00"),                      // DateTimeOriginal
+        textTag(0xa434, "Varnetta 35mm f/1.4"),                      // LensModel
         tagOf<uint32_t>(0xa432, 5, {35, 1, 35, 1, 14, 10, 14, 10}),  // LensSpecification
     };
     metadata.gps = {
-        tagOf<uint8_t>(0, 1, {2, 3, 0, 0}),             // GPSVersionID
+        tagOf<uint8_t>(0, 1, {2, 3, 0, 0}),  // GPSVersionID
         textTag(1, "N"),
         tagOf<uint32_t>(2, 5, {52, 1, 31, 1, 123456, 10000}),
         textTag(3, "E"),
         tagOf<uint32_t>(4, 5, {13, 1, 24, 1, 1, 3}),
-        tagOf<uint32_t>(6, 5, {3456, 100}),              // GPSAltitude
+        tagOf<uint32_t>(6, 5, {3456, 100}),  // GPSAltitude
     };
     Exiv2::IptcData iptc;
     iptc["Iptc.Application2.Caption"] = "A quiet lake";
@@ -239,10 +239,10 @@ TEST(ReadSourceMetadata, KeepsThePictureAndDropsTheLayoutOfADng)
         mainTags.push_back(tag.tag);
     std::sort(mainTags.begin(), mainTags.end());
     EXPECT_EQ(mainTags, (std::vector<uint16_t>{271, 272, 305, 306}));  // Make, Model, Software, DateTime
-    EXPECT_TRUE(holds(metadata.exif, 0x829a));   // ExposureTime
-    EXPECT_TRUE(holds(metadata.exif, 0xa434));   // LensModel
-    EXPECT_FALSE(holds(metadata.exif, 0xa302));  // CFAPattern
-    EXPECT_FALSE(holds(metadata.exif, 0x927c));  // MakerNote
+    EXPECT_TRUE(holds(metadata.exif, 0x829a));                         // ExposureTime
+    EXPECT_TRUE(holds(metadata.exif, 0xa434));                         // LensModel
+    EXPECT_FALSE(holds(metadata.exif, 0xa302));                        // CFAPattern
+    EXPECT_FALSE(holds(metadata.exif, 0x927c));                        // MakerNote
     EXPECT_FALSE(metadata.xmp.empty());
     EXPECT_EQ(metadata.xmp.find("crs:"), std::string::npos);
     EXPECT_NE(metadata.xmp.find("image/tiff"), std::string::npos);
@@ -266,7 +266,6 @@ TEST(ReadSourceMetadata, FallsBackToTheDecodersTagsForFilesExiv2CannotRead)
     EXPECT_TRUE(nothing.main.empty() && nothing.exif.empty() && nothing.gps.empty());
     EXPECT_TRUE(nothing.iptc.empty() && nothing.xmp.empty());
 }
-
 
 // A camera set to Adobe RGB says so in the interoperability index or its
 // maker note; the preview then gets an Adobe RGB profile.

@@ -40,12 +40,13 @@ TEST(OutputMetadata, TagsLandInTheirDirectoryAndTheResolutionIsTheSourcesInEvery
     };
     const Case cases[] = {
         // Kodak keeps exposure, aperture, date and focal length in the first directory.
-        {"P003913.KDC", {{"Exif.Image.ExposureTime", "Exif.Photo.ExposureTime"},
-                         {"Exif.Image.FNumber", "Exif.Photo.FNumber"},
-                         {"Exif.Image.DateTimeOriginal", "Exif.Photo.DateTimeOriginal"},
-                         {"Exif.Image.FocalLength", "Exif.Photo.FocalLength"}}},
-        {"colorchart.dng", {{"Exif.Image.XResolution", "Exif.Image.XResolution"},
-                            {"Exif.Image.YResolution", "Exif.Image.YResolution"}}},
+        {"P003913.KDC",
+         {{"Exif.Image.ExposureTime", "Exif.Photo.ExposureTime"},
+          {"Exif.Image.FNumber", "Exif.Photo.FNumber"},
+          {"Exif.Image.DateTimeOriginal", "Exif.Photo.DateTimeOriginal"},
+          {"Exif.Image.FocalLength", "Exif.Photo.FocalLength"}}},
+        {"colorchart.dng",
+         {{"Exif.Image.XResolution", "Exif.Image.XResolution"}, {"Exif.Image.YResolution", "Exif.Image.YResolution"}}},
         {"CRW_0305.CRW", {{"", "Exif.Image.XResolution"}}},  // none: one value for every mode
     };
     test::TempFolder out;

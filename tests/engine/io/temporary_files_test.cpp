@@ -50,10 +50,10 @@ pid_t killedWriter(const std::string& folder)
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? pid : -1;
 }
 
-#define REQUIRE_PROCESS_IDENTITY()                                                                   \
-    do {                                                                                             \
-        if (processSpaceTag().empty() || ownStartTime() == 0)                                        \
-            GTEST_SKIP() << "/proc does not show boot id, process-id namespace or start times here"; \
+#define REQUIRE_PROCESS_IDENTITY()                                                                                     \
+    do {                                                                                                               \
+        if (processSpaceTag().empty() || ownStartTime() == 0)                                                          \
+            GTEST_SKIP() << "/proc does not show boot id, process-id namespace or start times here";                   \
     } while (false)
 
 std::string onlyName(const std::string& folder)
@@ -78,7 +78,12 @@ TEST(TemporaryFiles, AKilledWritersFileIsRemovedAndNothingElse)
     std::string leadingZero = stale;
     leadingZero.insert(16, "0");
     const std::vector<std::string> nearMisses{
-        otherTag, upperRandom, leadingZero, stale + ".bak", stale.substr(1), "x" + stale,
+        otherTag,
+        upperRandom,
+        leadingZero,
+        stale + ".bak",
+        stale.substr(1),
+        "x" + stale,
         stale.substr(0, stale.size() - 5) + ".tmp",  // random part one short
         ".quill-abcdefghij.tmp",                     // no owner in the name
         "photo.tif",

@@ -72,19 +72,23 @@ Decoded decode(const std::string& path)
     TIFF* in = tiff.get();
     result.tags["width"] = fieldText<uint32_t>(in, TIFFTAG_IMAGEWIDTH);
     result.tags["length"] = fieldText<uint32_t>(in, TIFFTAG_IMAGELENGTH);
-    for (auto [name, tag] : {std::pair{"bits", TIFFTAG_BITSPERSAMPLE}, {"samples", TIFFTAG_SAMPLESPERPIXEL},
-                             {"photometric", TIFFTAG_PHOTOMETRIC}, {"format", TIFFTAG_SAMPLEFORMAT},
-                             {"compression", TIFFTAG_COMPRESSION}, {"planar", TIFFTAG_PLANARCONFIG},
-                             {"orientation", TIFFTAG_ORIENTATION}, {"unit", TIFFTAG_RESOLUTIONUNIT},
-                             {"fill", TIFFTAG_FILLORDER}, {"inks", TIFFTAG_INKSET}})
+    for (auto [name, tag] : {std::pair{"bits", TIFFTAG_BITSPERSAMPLE},
+                             {"samples", TIFFTAG_SAMPLESPERPIXEL},
+                             {"photometric", TIFFTAG_PHOTOMETRIC},
+                             {"format", TIFFTAG_SAMPLEFORMAT},
+                             {"compression", TIFFTAG_COMPRESSION},
+                             {"planar", TIFFTAG_PLANARCONFIG},
+                             {"orientation", TIFFTAG_ORIENTATION},
+                             {"unit", TIFFTAG_RESOLUTIONUNIT},
+                             {"fill", TIFFTAG_FILLORDER},
+                             {"inks", TIFFTAG_INKSET}})
         result.tags[name] = fieldText<uint16_t>(in, tag);
     result.tags["x"] = fieldText<float>(in, TIFFTAG_XRESOLUTION);
     result.tags["g3"] = fieldText<uint32_t>(in, TIFFTAG_GROUP3OPTIONS);
     uint16_t extraCount = 0;
     uint16_t* extra = nullptr;
-    result.tags["extra"] = TIFFGetField(in, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount
-                               ? std::to_string(extra[0])
-                               : "-";
+    result.tags["extra"] =
+        TIFFGetField(in, TIFFTAG_EXTRASAMPLES, &extraCount, &extra) && extraCount ? std::to_string(extra[0]) : "-";
     uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
     if (TIFFGetField(in, TIFFTAG_COLORMAP, &red, &green, &blue)) {
         uint16_t bits = 0;
@@ -134,14 +138,14 @@ std::string writtenByWriter(const TempFolder& folder, FIBITMAP* image, int flags
 TEST(TiffWriter, EveryDepthCompressionAndColourModeKeepsFreeImagesSamplesAndTags)
 {
     silenceImageLibraries();
-    const int compressions[] = {TIFF_NONE, TIFF_CCITTFAX3, TIFF_CCITTFAX4, TIFF_PACKBITS, TIFF_DEFLATE,
-                                TIFF_ADOBE_DEFLATE, TIFF_LZW, TIFF_JPEG, TIFF_LOGLUV, 0};
+    const int compressions[] = {TIFF_NONE,          TIFF_CCITTFAX3, TIFF_CCITTFAX4, TIFF_PACKBITS, TIFF_DEFLATE,
+                                TIFF_ADOBE_DEFLATE, TIFF_LZW,       TIFF_JPEG,      TIFF_LOGLUV,   0};
     struct Mode {
         int depth;
         bool grey;
     };
-    const Mode modes[] = {{1, false}, {4, false}, {8, false}, {8, true}, {24, false},
-                          {32, false}, {48, false}, {96, false}};
+    const Mode modes[] = {{1, false},  {4, false},  {8, false},  {8, true},
+                          {24, false}, {32, false}, {48, false}, {96, false}};
     TempFolder folder;
     for (const Mode& mode : modes) {
         Bitmap image = atDepth(mode.depth, mode.grey);
@@ -195,12 +199,11 @@ TEST(TiffWriter, RowsPerStripMakeAboutSixtyFourKilobytes)
         uint32_t height, rows;
     };
     const Case cases[] = {
-        {13872, 1720, 5},   // 2312 pixels of 48 bits
-        {65536, 100, 1},    // one row is a strip
-        {200000, 10, 1},    // a row larger than a strip
-        {100, 30, 30},      // the whole image is smaller than a strip
-        {1000, 66, 66},
-        {1000, 67, 66},
+        {13872, 1720, 5},  // 2312 pixels of 48 bits
+        {65536, 100, 1},   // one row is a strip
+        {200000, 10, 1},   // a row larger than a strip
+        {100, 30, 30},     // the whole image is smaller than a strip
+        {1000, 66, 66},   {1000, 67, 66},
     };
     for (const Case& c : cases)
         EXPECT_EQ(rowsPerStripFor(c.rowBytes, c.height), c.rows) << c.rowBytes << " " << c.height;

@@ -18,9 +18,12 @@ TEST(FailureReason, FailedFileOperationsReadAsPlainWords)
         const char* text;
     };
     const Case cases[] = {
-        {ENOSPC, "no space left on the device"}, {EDQUOT, "no space left on the device"},
-        {ENAMETOOLONG, "name too long"},         {EACCES, "permission denied"},
-        {EPERM, "permission denied"},            {ENOMEM, "memory share exceeded"},
+        {ENOSPC, "no space left on the device"},
+        {EDQUOT, "no space left on the device"},
+        {ENAMETOOLONG, "name too long"},
+        {EACCES, "permission denied"},
+        {EPERM, "permission denied"},
+        {ENOMEM, "memory share exceeded"},
         {EROFS, "read-only file system"},  // the system's own words, as one phrase
     };
     for (const Case& c : cases)

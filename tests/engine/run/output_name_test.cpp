@@ -44,13 +44,13 @@ TEST(OutputName, EachTokenAndItsModifiers)
         {"%frame%", "1"},
         {"%rnd%", "04711"},
         {"%n%", "00003"},
-        {"%FILENAME%.%EXT%", "Dsc_0042.tiff"},        // tokens in any letter case
+        {"%FILENAME%.%EXT%", "Dsc_0042.tiff"},  // tokens in any letter case
         {"%Filename[U]%", "DSC_0042"},
-        {"%n%-%n%", "00003-00003"},                   // every occurrence
-        {"", "Dsc_0042.tiff"},                        // empty template: the default
+        {"%n%-%n%", "00003-00003"},                                  // every occurrence
+        {"", "Dsc_0042.tiff"},                                       // empty template: the default
         {"IMG_%filename[u]%_%n%.%ext%", "img_DSC_0042_00003.tiff"},  // literal text lowered
-        {"Shot %foo% %ext", "shot %foo% %ext"},      // unknown tokens stay as text
-        {"a/b:%n%?", "a/b:00003?"},                   // nothing is cleaned from the name
+        {"Shot %foo% %ext", "shot %foo% %ext"},                      // unknown tokens stay as text
+        {"a/b:%n%?", "a/b:00003?"},                                  // nothing is cleaned from the name
     };
     const ConversionJob job = sampleJob();
     for (const auto& c : cases)
@@ -66,7 +66,7 @@ TEST(OutputName, BaseNameDropsOnlyTheLastExtension)
         {"/in/archive.tar.nef", "archive.tar"},
         {"/in/noext", "noext"},
         {"/in/.nef", ""},
-        {"/in.d/noext", "noext"},   // a dot in the folder is not an extension
+        {"/in.d/noext", "noext"},  // a dot in the folder is not an extension
         {"relative.cr2", "relative"},
         {"", ""},
     };
@@ -86,8 +86,13 @@ TEST(OutputName, TitleCaseRaisesOnlyTheFirstCharacter)
         const char* upper;
     } cases[] = {
         {"/in/dSC_0042.nef", "Dsc_0042", "DSC_0042"},
-        {"/in/ÉCOLE été.nef", "École été", "ÉCOLE ÉTÉ"},   // Unicode letters change case too
-        {"/in/\xff\xfe" "ab.nef", "\xff\xfe" "ab", "\xff\xfe" "AB"},  // not UTF-8: bytes kept
+        {"/in/ÉCOLE été.nef", "École été", "ÉCOLE ÉTÉ"},  // Unicode letters change case too
+        {"/in/\xff\xfe"
+         "ab.nef",
+         "\xff\xfe"
+         "ab",
+         "\xff\xfe"
+         "AB"},  // not UTF-8: bytes kept
         {"/in/9lives.nef", "9lives", "9LIVES"},
     };
     for (const auto& c : cases) {
@@ -108,9 +113,13 @@ TEST(OutputName, CounterAndRandomNumberAreZeroFilledToFiveDigits)
     const struct {
         int32_t value;
         const char* text;
-    } cases[] = {{1, "00001"}, {7, "00007"}, {42, "00042"}, {99999, "99999"},
+    } cases[] = {{1, "00001"},
+                 {7, "00007"},
+                 {42, "00042"},
+                 {99999, "99999"},
                  // Wider values keep every digit, so the counter never repeats a name.
-                 {100000, "100000"}, {123456, "123456"}};
+                 {100000, "100000"},
+                 {123456, "123456"}};
     ConversionJob job = sampleJob();
     for (const auto& c : cases) {
         job.counter = c.value;
@@ -194,7 +203,7 @@ TEST(WatermarkText, ExpandsTokensAndKeepsTheCaseOfLiteralText)
         const char* expanded;
     } cases[] = {
         {"Photo %FILENAME[U]% No. %n%", "Photo DSC_0042 No. 00003"},
-        {"100% Sure", "100% Sure"},                 // fewer than two "%": untouched
+        {"100% Sure", "100% Sure"},  // fewer than two "%": untouched
         {"%n%", "00003"},
         {"No tokens %here%", "No tokens %here%"},
         {"", ""},
@@ -217,8 +226,8 @@ TEST(WatermarkText, OnlyTokensWrittenInTheTextAreExpanded)
 TEST(CounterTokens, AreFoundInAnyLetterCaseAndOnlyThemselves)
 {
     const std::pair<const char*, bool> cases[] = {
-        {"no tokens", false}, {"%n%", true},      {"shot %N% of", true}, {"%Rnd%", true},
-        {"%width%", false},   {"%n", false},      {"n%rnd", false},      {"%filename%_%rnd%", true},
+        {"no tokens", false}, {"%n%", true}, {"shot %N% of", true}, {"%Rnd%", true},
+        {"%width%", false},   {"%n", false}, {"n%rnd", false},      {"%filename%_%rnd%", true},
     };
     for (const auto& [text, shows] : cases)
         EXPECT_EQ(showsCounterTokens(text), shows) << text;

@@ -105,9 +105,9 @@ TEST(ConversionWorker, ReportsEachFileAndThePreviousDurationBeforeConvertingIt)
         EXPECT_EQ(seen[i].index, int32_t(i + 1));
         EXPECT_EQ(seen[i].file, queued[i]);
     }
-    EXPECT_EQ(seen[0].lastDuration, 0);      // nothing before the first file
-    EXPECT_GE(seen[1].lastDuration, 1000);   // a success counts at least a second
-    EXPECT_EQ(seen[2].lastDuration, 0);      // a failure counts nothing
+    EXPECT_EQ(seen[0].lastDuration, 0);     // nothing before the first file
+    EXPECT_GE(seen[1].lastDuration, 1000);  // a success counts at least a second
+    EXPECT_EQ(seen[2].lastDuration, 0);     // a failure counts nothing
     EXPECT_GE(seen[3].lastDuration, 1000);
     EXPECT_EQ(run.progress.converted, 3);
 }
@@ -202,7 +202,7 @@ TEST(CreateSubfolders, CreatesEachLevelAndAcceptsExistingOnes)
 
 std::tm localFieldsOf(std::time_t moment)
 {
-    std::tm fields {};
+    std::tm fields{};
     ::localtime_r(&moment, &fields);
     return fields;
 }
@@ -210,7 +210,7 @@ std::tm localFieldsOf(std::time_t moment)
 // Seconds of a local wall-clock date as the settings store them.
 int32_t storedLocalSeconds(int year, int month, int day, int hour, int minute, int second)
 {
-    std::tm fields {};
+    std::tm fields{};
     fields.tm_year = year - 1900;
     fields.tm_mon = month - 1;
     fields.tm_mday = day;

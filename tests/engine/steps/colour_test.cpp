@@ -46,10 +46,26 @@ TEST(ColourCorrection, WorksAtTheDepthFreeImageAdjusts)
         unsigned depthAfter;
     };
     const Case cases[] = {
-        {"48-bit decode is reduced to 24 bits", [] { return test::deepRamp(8, 8); }, 24},
-        {"8-bit grey is adjusted at 8 bits", [] { return test::greyRamp(8, 8); }, 8},
-        {"24-bit stays 24", [] { return test::colourRamp(8, 8); }, 24},
-        {"16-bit 5-6-5 is brought to 24 bits so it is adjusted at all", [] { return rgb565(8, 8, 0x4208); }, 24},
+        {"48-bit decode is reduced to 24 bits",
+         [] {
+             return test::deepRamp(8, 8);
+         },
+         24},
+        {"8-bit grey is adjusted at 8 bits",
+         [] {
+             return test::greyRamp(8, 8);
+         },
+         8},
+        {"24-bit stays 24",
+         [] {
+             return test::colourRamp(8, 8);
+         },
+         24},
+        {"16-bit 5-6-5 is brought to 24 bits so it is adjusted at all",
+         [] {
+             return rgb565(8, 8, 0x4208);
+         },
+         24},
     };
     for (const Case& c : cases) {
         Bitmap source = c.make();
@@ -89,8 +105,15 @@ TEST(Greyscale, GivesEightBitGreyFromAnyColourDepth)
     Settings settings;
     settings.doImageGreyscale = 1;
     using Make = Bitmap (*)();
-    const Make sources[] = {[] { return test::deepRamp(8, 8); }, [] { return test::colourRamp(8, 8); },
-                            [] { return rgb565(8, 8, 0xF800); }};
+    const Make sources[] = {[] {
+                                return test::deepRamp(8, 8);
+                            },
+                            [] {
+                                return test::colourRamp(8, 8);
+                            },
+                            [] {
+                                return rgb565(8, 8, 0xF800);
+                            }};
     for (Make make : sources) {
         Bitmap grey = applyGreyscale(make(), settings);
         ASSERT_TRUE(grey);
@@ -105,8 +128,15 @@ TEST(Threshold, CutsGreyDirectlyAndOtherDepthsThroughTwentyFourBits)
     settings.doImageThreshold = 1;
     settings.imageThreshold = 128;
     using Make = Bitmap (*)();
-    const Make sources[] = {[] { return test::greyRamp(16, 2); }, [] { return test::deepRamp(16, 2); },
-                            [] { return test::colourRamp(16, 2); }};
+    const Make sources[] = {[] {
+                                return test::greyRamp(16, 2);
+                            },
+                            [] {
+                                return test::deepRamp(16, 2);
+                            },
+                            [] {
+                                return test::colourRamp(16, 2);
+                            }};
     for (Make make : sources) {
         Bitmap cut = applyThreshold(make(), settings);
         ASSERT_TRUE(cut);
@@ -116,13 +146,13 @@ TEST(Threshold, CutsGreyDirectlyAndOtherDepthsThroughTwentyFourBits)
     Bitmap cut = applyThreshold(test::greyRamp(16, 2), settings);
     EXPECT_EQ(test::pixelAt(cut.get(), 0, 0), Rgb({0, 0, 0}));
     EXPECT_EQ(test::pixelAt(cut.get(), 15, 0), Rgb({255, 255, 255}));
-    EXPECT_EQ(test::pixelAt(cut.get(), 7, 0), Rgb({0, 0, 0}));   // level 119
+    EXPECT_EQ(test::pixelAt(cut.get(), 7, 0), Rgb({0, 0, 0}));        // level 119
     EXPECT_EQ(test::pixelAt(cut.get(), 8, 0), Rgb({255, 255, 255}));  // level 136
 }
 
 TEST(Dither, EverySettingGivesItsAlgorithmsOneBitImage)
 {
-    const FREE_IMAGE_DITHER expected[] = {FID_FS,          FID_BAYER4x4,    FID_BAYER8x8,    FID_BAYER16x16,
+    const FREE_IMAGE_DITHER expected[] = {FID_FS,         FID_BAYER4x4,   FID_BAYER8x8,     FID_BAYER16x16,
                                           FID_CLUSTER6x6, FID_CLUSTER8x8, FID_CLUSTER16x16, FID_FS};
     for (int setting = 0; setting < 8; ++setting) {
         Settings settings;

@@ -18,24 +18,92 @@ TEST(SaveFlags, FollowTheSettingsOfEachOutputFormat)
         int32_t expected;
     };
     const Case cases[] = {
-        {"tiff LZW in CMYK", "tiff", [](Settings& s) { s.tiffCompression = 6; s.tiffColorMode = 1; }, 16385},
-        {"tiff none", "tiff", [](Settings& s) { s.tiffCompression = 0; }, TIFF_NONE},
-        {"tiff deflate", "tiff", [](Settings& s) { s.tiffCompression = 4; }, TIFF_DEFLATE},
-        {"tiff LogLuv", "tiff", [](Settings& s) { s.tiffCompression = 8; }, TIFF_LOGLUV},
-        {"tiff out of range starts from 0", "tiff", [](Settings& s) { s.tiffCompression = 9; }, 0},
+        {"tiff LZW in CMYK", "tiff",
+         [](Settings& s) {
+             s.tiffCompression = 6;
+             s.tiffColorMode = 1;
+         },
+         16385},
+        {"tiff none", "tiff",
+         [](Settings& s) {
+             s.tiffCompression = 0;
+         },
+         TIFF_NONE},
+        {"tiff deflate", "tiff",
+         [](Settings& s) {
+             s.tiffCompression = 4;
+         },
+         TIFF_DEFLATE},
+        {"tiff LogLuv", "tiff",
+         [](Settings& s) {
+             s.tiffCompression = 8;
+         },
+         TIFF_LOGLUV},
+        {"tiff out of range starts from 0", "tiff",
+         [](Settings& s) {
+             s.tiffCompression = 9;
+         },
+         0},
         {"jpg quality 95, 4:4:4, progressive", "jpg",
-         [](Settings& s) { s.jpgQuality = 95; s.jpgChroma = 0; s.jpgSaveAs = 3; }, 73823},
-        {"jpg 4:1:1 baseline", "jpg", [](Settings& s) { s.jpgQuality = 80; s.jpgChroma = 3; s.jpgSaveAs = 1; },
+         [](Settings& s) {
+             s.jpgQuality = 95;
+             s.jpgChroma = 0;
+             s.jpgSaveAs = 3;
+         },
+         73823},
+        {"jpg 4:1:1 baseline", "jpg",
+         [](Settings& s) {
+             s.jpgQuality = 80;
+             s.jpgChroma = 3;
+             s.jpgSaveAs = 1;
+         },
          80 + 4096 + 262144},
-        {"webp 99 is lossy", "webp", [](Settings& s) { s.webpQuality = 99; }, 99},
-        {"webp 100 is lossless", "webp", [](Settings& s) { s.webpQuality = 100; }, 256},
-        {"png best, interlaced", "png", [](Settings& s) { s.pngCompression = 3; s.pngInterlaced = 1; }, 9 + 512},
-        {"png none", "png", [](Settings& s) { s.pngCompression = 0; }, 256},
-        {"png out of range", "png", [](Settings& s) { s.pngCompression = 7; }, 0},
-        {"exr none", "exr", [](Settings& s) { s.exrCompression = 0; }, 2},
-        {"exr B44", "exr", [](Settings& s) { s.exrCompression = 4; }, 32},
-        {"bmp RLE", "bmp", [](Settings& s) { s.bmpCompression = 1; }, 1},
-        {"tga RLE", "tga", [](Settings& s) { s.tgaCompression = 1; }, 2},
+        {"webp 99 is lossy", "webp",
+         [](Settings& s) {
+             s.webpQuality = 99;
+         },
+         99},
+        {"webp 100 is lossless", "webp",
+         [](Settings& s) {
+             s.webpQuality = 100;
+         },
+         256},
+        {"png best, interlaced", "png",
+         [](Settings& s) {
+             s.pngCompression = 3;
+             s.pngInterlaced = 1;
+         },
+         9 + 512},
+        {"png none", "png",
+         [](Settings& s) {
+             s.pngCompression = 0;
+         },
+         256},
+        {"png out of range", "png",
+         [](Settings& s) {
+             s.pngCompression = 7;
+         },
+         0},
+        {"exr none", "exr",
+         [](Settings& s) {
+             s.exrCompression = 0;
+         },
+         2},
+        {"exr B44", "exr",
+         [](Settings& s) {
+             s.exrCompression = 4;
+         },
+         32},
+        {"bmp RLE", "bmp",
+         [](Settings& s) {
+             s.bmpCompression = 1;
+         },
+         1},
+        {"tga RLE", "tga",
+         [](Settings& s) {
+             s.tgaCompression = 1;
+         },
+         2},
         {"jxr lossless", "jxr", [](Settings&) {}, 100},
         {"gif has none", "gif", [](Settings&) {}, 0},
         {"unknown key", "xyz", [](Settings&) {}, 0},
@@ -68,9 +136,18 @@ TEST_F(DepthConversion, ReachesEveryOfferedDepthFromDecodedDepths)
 {
     using Make = Bitmap (*)();
     const std::pair<const char*, Make> sources[] = {
-        {"48-bit", [] { return test::deepRamp(16, 8); }},
-        {"24-bit", [] { return test::colourRamp(16, 8); }},
-        {"8-bit grey", [] { return test::greyRamp(16, 8); }},
+        {"48-bit",
+         [] {
+             return test::deepRamp(16, 8);
+         }},
+        {"24-bit",
+         [] {
+             return test::colourRamp(16, 8);
+         }},
+        {"8-bit grey",
+         [] {
+             return test::greyRamp(16, 8);
+         }},
     };
     for (auto& [name, make] : sources) {
         for (int32_t depth : {1, 4, 8, 16, 24, 32, 48, 96}) {

@@ -70,13 +70,20 @@ TEST(Frame, BandsCoverTheBorderInTheirColoursAndKeepTheSize)
     EXPECT_EQ(FreeImage_GetHeight(image.get()), 100u);
     EXPECT_EQ(FreeImage_GetBPP(image.get()), 24u);
     expectPixels(image.get(), {
-                                  {100, 0, red}, {100, 19, red},      // top band, both edges
-                                  {199, 50, green}, {180, 50, green},  // right band
-                                  {100, 99, blue}, {100, 80, blue},    // bottom band
-                                  {0, 50, yellow}, {19, 50, yellow},   // left band
-                                  {100, 20, grey}, {179, 50, grey},    // just inside
-                                  {100, 79, grey}, {20, 50, grey},
-                                  {100, 50, grey}, {21, 21, grey},     // centre untouched
+                                  {100, 0, red},
+                                  {100, 19, red},  // top band, both edges
+                                  {199, 50, green},
+                                  {180, 50, green},  // right band
+                                  {100, 99, blue},
+                                  {100, 80, blue},  // bottom band
+                                  {0, 50, yellow},
+                                  {19, 50, yellow},  // left band
+                                  {100, 20, grey},
+                                  {179, 50, grey},  // just inside
+                                  {100, 79, grey},
+                                  {20, 50, grey},
+                                  {100, 50, grey},
+                                  {21, 21, grey},  // centre untouched
                               });
 }
 
@@ -101,13 +108,19 @@ TEST(Frame, CornersAreSplitAlongTheDiagonal)
     ASSERT_TRUE(image);
     expectPixels(image.get(), {
                                   // top left: above the diagonal top, below it left
-                                  {15, 4, red}, {4, 15, yellow}, {19, 2, red}, {2, 19, yellow},
+                                  {15, 4, red},
+                                  {4, 15, yellow},
+                                  {19, 2, red},
+                                  {2, 19, yellow},
                                   // top right
-                                  {184, 4, red}, {195, 15, green},
+                                  {184, 4, red},
+                                  {195, 15, green},
                                   // bottom right
-                                  {195, 84, green}, {184, 95, blue},
+                                  {195, 84, green},
+                                  {184, 95, blue},
                                   // bottom left
-                                  {4, 84, yellow}, {15, 95, blue},
+                                  {4, 84, yellow},
+                                  {15, 95, blue},
                               });
 }
 
@@ -141,11 +154,15 @@ TEST(Frame, ZeroBandLeavesItsSideAndSquaresTheNeighbouringCorners)
     Bitmap image = framed(settings);
     ASSERT_TRUE(image);
     expectPixels(image.get(), {
-                                  {0, 50, grey},                     // no left band
-                                  {0, 0, red}, {0, 19, red},         // top band reaches the edge square
-                                  {0, 80, blue}, {0, 99, blue},      // so does the bottom band
-                                  {0, 20, grey}, {0, 79, grey},
-                                  {195, 15, green}, {184, 4, red},   // the other corners still mitred
+                                  {0, 50, grey},  // no left band
+                                  {0, 0, red},
+                                  {0, 19, red},  // top band reaches the edge square
+                                  {0, 80, blue},
+                                  {0, 99, blue},  // so does the bottom band
+                                  {0, 20, grey},
+                                  {0, 79, grey},
+                                  {195, 15, green},
+                                  {184, 4, red},  // the other corners still mitred
                               });
 }
 

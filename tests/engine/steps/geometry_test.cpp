@@ -26,9 +26,8 @@ TEST(ColourFromHex, ReadsSixDigitsAndGivesBlackForAnyOtherLength)
         int red, green, blue;
     };
     const Case cases[] = {
-        {"FF8000", 255, 128, 0}, {"ff8000", 255, 128, 0}, {"0A0B0C", 10, 11, 12},
-        {"F80", 0, 0, 0},        {"", 0, 0, 0},           {"FF80000", 0, 0, 0},
-        {"zz8000", 0, 128, 0},   {"Az00FF", 10, 0, 255},  {"1-2-3-", 1, 2, 3},
+        {"FF8000", 255, 128, 0}, {"ff8000", 255, 128, 0}, {"0A0B0C", 10, 11, 12}, {"F80", 0, 0, 0},    {"", 0, 0, 0},
+        {"FF80000", 0, 0, 0},    {"zz8000", 0, 128, 0},   {"Az00FF", 10, 0, 255}, {"1-2-3-", 1, 2, 3},
     };
     for (const Case& c : cases) {
         const RGBQUAD colour = colourFromHex(c.text);
@@ -71,8 +70,14 @@ TEST(Rotation, SimpleRotationEnlargesTheCanvasAdvancedKeepsIt)
 TEST(Rotation, BringsDeepAndGreyImagesToTwentyFourBitsEvenForQuarterTurns)
 {
     const std::pair<const char*, Bitmap (*)()> sources[] = {
-        {"48-bit", [] { return test::deepRamp(20, 10); }},
-        {"8-bit grey", [] { return test::greyRamp(20, 10); }},
+        {"48-bit",
+         [] {
+             return test::deepRamp(20, 10);
+         }},
+        {"8-bit grey",
+         [] {
+             return test::greyRamp(20, 10);
+         }},
     };
     for (auto& [name, make] : sources) {
         Bitmap rotated = applyRotation(make(), rotationBy(90, 0));

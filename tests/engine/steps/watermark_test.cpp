@@ -63,12 +63,16 @@ Box boxOf(FIBITMAP* image, const std::function<bool(Rgb)>& wanted)
 
 Box boxOfColour(FIBITMAP* image, Rgb colour)
 {
-    return boxOf(image, [&](Rgb pixel) { return pixel == colour; });
+    return boxOf(image, [&](Rgb pixel) {
+        return pixel == colour;
+    });
 }
 
 Box boxOfChange(FIBITMAP* image, Rgb background)
 {
-    return boxOf(image, [&](Rgb pixel) { return !(pixel == background); });
+    return boxOf(image, [&](Rgb pixel) {
+        return !(pixel == background);
+    });
 }
 
 int currentYear()
@@ -114,7 +118,9 @@ protected:
     // The block: everything painted in the back or the text colour.
     static Box blockOf(FIBITMAP* image)
     {
-        return boxOf(image, [](Rgb pixel) { return pixel == blue || pixel == white; });
+        return boxOf(image, [](Rgb pixel) {
+            return pixel == blue || pixel == white;
+        });
     }
 };
 
@@ -134,7 +140,9 @@ TEST_F(TextWatermark, TwoLinesSitTenPixelsFromTheRightAndBottomByDefault)
     Bitmap spacedImage = watermarked(spaced, 400, 200);
     EXPECT_EQ(blockOf(spacedImage.get()).height(), block.height() + 7);
     const int middle = (block.top + block.bottom) / 2;
-    const Box upperInk = boxOf(image.get(), [](Rgb pixel) { return pixel == white; });
+    const Box upperInk = boxOf(image.get(), [](Rgb pixel) {
+        return pixel == white;
+    });
     EXPECT_LT(upperInk.top, middle);
     EXPECT_GT(upperInk.bottom, middle);
 
@@ -203,7 +211,9 @@ TEST_F(TextWatermark, NinePositionsAnchorAtTheirEdges)
         const Box block = blockOf(image.get());
         ASSERT_GT(block.width(), 0);
         const int column = position % 3, row = position / 3;
-        const int expectedLeft = column == 0 ? x : column == 1 ? (width - block.width()) / 2 : width - block.width() - x;
+        const int expectedLeft = column == 0   ? x
+                                 : column == 1 ? (width - block.width()) / 2
+                                               : width - block.width() - x;
         const int expectedTop = row == 0 ? y : row == 1 ? (height - block.height()) / 2 : height - block.height() - y;
         EXPECT_EQ(block.left, expectedLeft);
         EXPECT_EQ(block.top, expectedTop);
@@ -304,7 +314,9 @@ TEST_F(TextWatermark, DefaultBackOpacityLeavesTheBackgroundPracticallyInvisible)
     settings.wmFontColor = "FF0000";
     Bitmap image = watermarked(settings, 200, 100, white);
     ASSERT_TRUE(image);
-    const Box ink = boxOf(image.get(), [](Rgb pixel) { return pixel.red > 200 && pixel.green < 60; });
+    const Box ink = boxOf(image.get(), [](Rgb pixel) {
+        return pixel.red > 200 && pixel.green < 60;
+    });
     ASSERT_GT(ink.width(), 0) << "the text shows";
     int faintest = 255;
     for (int y = 0; y < 100; ++y)
@@ -358,7 +370,9 @@ TEST_F(TextWatermark, SmoothTextMixesBackgroundAndTextAtTheirOpacities)
     const Rgb corner = pixelAt(image.get(), block.left, block.top);
     EXPECT_NEAR(corner.red, 128, 2);
     EXPECT_NEAR(corner.blue, 128, 2);
-    const Box ink = boxOf(image.get(), [](Rgb pixel) { return pixel == red; });
+    const Box ink = boxOf(image.get(), [](Rgb pixel) {
+        return pixel == red;
+    });
     EXPECT_GT(ink.width(), 10) << "opaque text covers the half-transparent background";
 }
 
@@ -372,7 +386,9 @@ TEST_F(TextWatermark, LinesAlignLeftCentreAndRight)
         settings.wmTextPosition = 0;
         Bitmap image = watermarked(settings, 400, 200);
         const Box block = blockOf(image.get());
-        const Box firstLine = boxOf(image.get(), [&](Rgb pixel) { return pixel == white; });
+        const Box firstLine = boxOf(image.get(), [&](Rgb pixel) {
+            return pixel == white;
+        });
         // The short line's ink lies in the upper half of the block.
         const int middle = (block.top + block.bottom) / 2;
         int left = 400, right = -1;
@@ -492,8 +508,8 @@ TEST_F(PictureWatermark, GreyscaleWeighsTheChannelsAndFadesWithTheOpacity)
         int expectedGrey;
     };
     const Case cases[] = {
-        {false, 255, grey, 76},                              // (77 x 255) / 256
-        {false, 128, grey, 38},                              // on the black canvas
+        {false, 255, grey, 76},  // (77 x 255) / 256
+        {false, 128, grey, 38},  // on the black canvas
         {true, 255, white, 76},
         {true, 128, white, (128 * 76 + 127 * 255) >> 8},  // half grey over white
     };
@@ -521,8 +537,8 @@ TEST_F(PictureWatermark, PlacementOutsideTheImageGivesNoWatermark)
     const Case cases[] = {
         {path, 0, -1, 0},  // negative offset at the left
         {path, 0, 0, -3},
-        {path, 8, -5, 0},  // pushed 5 pixels past the right edge
-        {path, 0, 100, 0},  // no room left at all
+        {path, 8, -5, 0},                       // pushed 5 pixels past the right edge
+        {path, 0, 100, 0},                      // no room left at all
         {folder.file("missing.png"), 0, 0, 0},  // cannot be loaded
         {"", 0, 0, 0},
     };
@@ -641,9 +657,8 @@ TEST_F(WatermarkFontLoading, StyleAndEffectBecomeFontFlags)
         bool bold, italic, underline, strikeOut;
     };
     const Case cases[] = {
-        {0, 0, false, false, false, false}, {1, 0, true, false, false, false},
-        {2, 0, false, true, false, false},  {3, 0, true, true, false, false},
-        {0, 1, false, false, true, false},  {0, 2, false, false, false, true},
+        {0, 0, false, false, false, false}, {1, 0, true, false, false, false}, {2, 0, false, true, false, false},
+        {3, 0, true, true, false, false},   {0, 1, false, false, true, false}, {0, 2, false, false, false, true},
     };
     for (const Case& c : cases) {
         Settings settings;
