@@ -19,20 +19,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
+/// In a forked child: becomes the program with these arguments.
+[[noreturn]] void execProgram(const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv{const_cast<char*>(QUILL_BINARY)};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    ::execv(QUILL_BINARY, argv.data());
+    ::_exit(127);
+}
+
 /// The program running with a pseudo-terminal as its input and output.
 class TerminalRun {
 public:
     explicit TerminalRun(const std::vector<std::string>& arguments)
     {
         pid_ = ::forkpty(&terminal_, nullptr, nullptr, nullptr);
-        if (pid_ == 0) {
-            std::vector<char*> argv{const_cast<char*>(QUILL_BINARY)};
-            for (const std::string& argument : arguments)
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            argv.push_back(nullptr);
-            ::execv(QUILL_BINARY, argv.data());
-            ::_exit(127);
-        }
+        if (pid_ == 0)
+            execProgram(arguments);
     }
     ~TerminalRun()
     {
@@ -171,12 +176,7 @@ RunResult runOnTerminal(const std::vector<std::string>& arguments, const std::st
     if (pid == 0) {
         if (::chdir(workingFolder.c_str()) != 0)
             ::_exit(127);
-        std::vector<char*> argv{const_cast<char*>(QUILL_BINARY)};
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        ::execv(QUILL_BINARY, argv.data());
-        ::_exit(127);
+        execProgram(arguments);
     }
     if (pid < 0)
         return result;
