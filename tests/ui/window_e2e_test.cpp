@@ -75,6 +75,11 @@ TEST(WindowEndToEnd, ImportsAListThroughTheDialogAndExportsItBack)
         export XDG_CONFIG_HOME="$1/config" XDG_RUNTIME_DIR="$1/run"
         unset QT_QPA_PLATFORM
         openbox & wm=$!
+        # A window mapped while openbox is still taking over the screen can
+        # stay unmanaged and unmapped: start the program once it is in charge.
+        for i in $(seq 400); do
+            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.05
+        done
         "$2" & pid=$!
         finish() { kill $pid $wm 2>/dev/null; exit "$1"; }
         window=$(timeout 20 xdotool search --sync --onlyvisible --name 'Varnetta Quillmere' | head -n 1)
