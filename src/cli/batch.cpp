@@ -48,8 +48,7 @@ bool isListFile(const std::string& path)
 bool runOnWorkerThread(const std::function<void()>& work)
 {
     try {
-        std::thread worker(work);
-        worker.join();
+        StopOnInterrupt::startThread(work).join();
         return true;
     } catch (const std::system_error&) {
         return false;
@@ -130,7 +129,7 @@ std::optional<int32_t> queueInput(Run& run, const PreparedRun& prepared)
     if (!job.inputFolder.empty() || isListFile(job.inputPath)) {
         ProgressRecord progress;
         progress.reset();
-        run.interrupt.redirect(progress.running);
+        const StopOnInterrupt::Stage importing = run.interrupt.stage(progress.running);
         bool folder = !job.inputFolder.empty();
         bool started = runOnWorkerThread([&] {
             if (folder)
@@ -212,11 +211,11 @@ std::optional<RunTotals> convertQueued(Run& run, const PreparedRun& prepared, co
                            : run.quiet ? RunObserver{}
                                        : failureLog(showProgress ? &heldFailures : nullptr);
     BatchRun batch(records.settings, records.job, prepared, records.formats, queue, std::move(observer), options);
-    run.interrupt.redirect(batch.progress().running);
+    const StopOnInterrupt::Stage converting = run.interrupt.stage(batch.progress().running);
     auto started = std::chrono::steady_clock::now();
     std::atomic<bool> done{false};
     try {
-        std::thread worker([&] {
+        std::thread worker = StopOnInterrupt::startThread([&] {
             batch.runHere();
             done = true;
         });

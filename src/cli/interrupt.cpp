@@ -50,11 +50,31 @@ StopOnInterrupt::StopOnInterrupt(std::atomic<bool>& running)
     catchUnlessIgnored(SIGTERM, action, earlierTerminate);
 }
 
-void StopOnInterrupt::redirect(std::atomic<bool>& running)
+StopOnInterrupt::Stage::Stage(std::atomic<bool>& running) : earlier_(runningFlag.exchange(&running))
 {
-    runningFlag = &running;
     if (interrupts != 0)
         running.store(false);
+}
+
+StopOnInterrupt::Stage::~Stage()
+{
+    runningFlag = earlier_;
+    if (interrupts != 0 && earlier_)
+        earlier_->store(false);
+}
+
+std::thread StopOnInterrupt::startThread(const std::function<void()>& work)
+{
+    sigset_t signals, earlier;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    ::pthread_sigmask(SIG_BLOCK, &signals, &earlier);
+    struct RestoreMask {
+        const sigset_t& mask;
+        ~RestoreMask() { ::pthread_sigmask(SIG_SETMASK, &mask, nullptr); }
+    } restore{earlier};
+    return std::thread(work);  // inherits the blocked signals
 }
 
 bool StopOnInterrupt::interrupted() const

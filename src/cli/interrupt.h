@@ -6,6 +6,8 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
+#include <thread>
 
 namespace quill {
 
@@ -13,8 +15,26 @@ namespace quill {
 class StopOnInterrupt {
 public:
     explicit StopOnInterrupt(std::atomic<bool>& running);
-    /// The flag the next stage runs by; cleared at once when a signal came already.
-    void redirect(std::atomic<bool>& running);
+
+    /// While alive, a signal clears `running`, the flag of the stage under
+    /// way (at once when a signal came already); at its end the flag before
+    /// it is the target again, so no signal reaches a flag that is gone.
+    class Stage {
+    public:
+        explicit Stage(std::atomic<bool>& running);
+        ~Stage();
+        Stage(const Stage&) = delete;
+        Stage& operator=(const Stage&) = delete;
+
+    private:
+        std::atomic<bool>* earlier_;
+    };
+    [[nodiscard]] Stage stage(std::atomic<bool>& running) { return Stage(running); }
+
+    /// Starts a thread that never takes the signals: they stay with the thread
+    /// that ends each stage, so a handler cannot run beside a stage's end.
+    static std::thread startThread(const std::function<void()>& work);
+
     /// True once a signal asked to stop.
     bool interrupted() const;
     ~StopOnInterrupt();
